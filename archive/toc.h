@@ -1,0 +1,27 @@
+// The table of contents page, index.htm: its two heads and the file-name part of a page path.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "support/file_handling.h"
+
+namespace lorva {
+
+// The plain head (flat runs, grouped runs without the collapsible outline).
+std::string PlainHead();
+// The collapsible head, with the script block of fncOutlineScripts.
+std::string CollapsibleHead();
+// The script block of the collapsible head.
+std::string fncOutlineScripts();
+
+// Creates a new index.htm at `path` (replacing any, read-only or not) holding the plain head
+// (`outline` 0) or the collapsible head, and returns it open for appending. Failures go to the
+// reporter with the label "fncWriteTOC"; then nothing is returned.
+std::unique_ptr<TextStream> fncWriteTOC(Services& services, const std::string& path,
+                                        unsigned char outline);
+
+// The text after the last path separator of `path`, or the whole of `path` when it has none.
+std::string fncGetFileName(const std::string& path);
+
+}  // namespace lorva

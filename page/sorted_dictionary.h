@@ -1,0 +1,51 @@
+// The article dictionary: an ordered map whose keys match without regard to letter case,
+// entries in the order they were added; and its sort by key.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "page/article.h"
+#include "support/file_handling.h"
+
+namespace lorva {
+
+class ArticleDictionary {
+ public:
+  int CompareMode = 1;  // 1: keys match without regard to letter case
+
+  // Adds at the end of the order. Precondition: !Exists(key).
+  void Add(const std::string& key, std::shared_ptr<cArticle> item);
+  bool Exists(const std::string& key) const;
+  int Count() const;
+  std::vector<std::string> Keys() const;
+  std::vector<std::shared_ptr<cArticle>> Items() const;
+  std::shared_ptr<cArticle> Item(const std::string& key) const;  // nothing when absent
+  void RemoveAll();
+
+ private:
+  struct Entry {
+    std::string key;
+    std::string folded;  // the key with letter case folded
+    std::shared_ptr<cArticle> item;
+  };
+  std::vector<Entry> entries_;
+  // folded key -> position, for Exists in O(1)
+  struct Index;
+  std::shared_ptr<Index> index_;
+};
+
+// A new, empty dictionary (CompareMode 1).
+std::unique_ptr<ArticleDictionary> fncCreateDic(Services& services);
+
+// A new dictionary with the entries of `objDict` in ascending order of the key (`intSort` 1) or
+// item, letter case ignored, by the text collation; equal keys keep their order. `objDict` is
+// emptied. Items come back as the same records.
+std::unique_ptr<ArticleDictionary> fncSortDictionary(Services& services, ArticleDictionary& objDict,
+                                                     int intSort, bool descending);
+
+// Compares two texts as the sort does: Unicode collation, letter case ignored. <0, 0, >0.
+int CompareTextIgnoringCase(const std::string& a, const std::string& b);
+
+}  // namespace lorva

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Configures and builds into build/ (or build-asan/ with --sanitize). Prints the build folder.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir=build
+flags=()
+if [ "${1:-}" = "--sanitize" ]; then
+  dir=build-asan
+  flags+=(-DLORVA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
+fi
+cmake -S . -B "$dir" -G Ninja "${flags[@]}" >/dev/null
+cmake --build "$dir" -j "$(nproc)" >&2
+echo "$dir"

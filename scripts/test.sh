@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# The test command: installs what is needed, builds, and runs every test.
+# --sanitize runs the same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+dir=$(scripts/build.sh "$@")
+ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"

@@ -1,0 +1,60 @@
+// The program's one error type, and the error numbers it raises.
+//
+// A failing operation throws lorva::Error carrying a number, a description and a source, as a
+// Visual Basic error does; a routine's error trap is one try/catch that hands these three to the
+// error reporter. Ending the program is not an error: it unwinds as ProgramEnded (below), which
+// no trap catches.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <system_error>
+
+namespace lorva {
+
+// Error numbers with a meaning of their own, as the callers test them.
+namespace errnum {
+inline constexpr std::int32_t kInvalidProcedureCall = 5;  // bad argument
+inline constexpr std::int32_t kOverflow = 6;              // number out of range
+inline constexpr std::int32_t kOutOfMemory = 7;
+inline constexpr std::int32_t kSubscriptOutOfRange = 9;
+inline constexpr std::int32_t kTypeMismatch = 13;  // text that is not a number, wrong item class
+inline constexpr std::int32_t kFileNotFound = 53;
+inline constexpr std::int32_t kFileAlreadyExists = 58;
+inline constexpr std::int32_t kPermissionDenied = 70;
+inline constexpr std::int32_t kPathFileAccessError = 75;
+inline constexpr std::int32_t kPathNotFound = 76;
+inline constexpr std::int32_t kObjectNotSet = 91;         // "nothing" used as an object
+inline constexpr std::int32_t kItemAccessRefused = 287;   // the mail application refused access
+inline constexpr std::int32_t kCannotCreateObject = 429;  // component missing
+inline constexpr std::int32_t kNotSupported = 438;        // object has no such member
+inline constexpr std::int32_t kBadFileFormat = 321;       // a malformed input file
+}  // namespace errnum
+
+class Error : public std::exception {
+ public:
+  Error(std::int32_t number, std::string description, std::string source = "LorvaArchive");
+
+  std::int32_t number() const noexcept { return number_; }
+  const std::string& description() const noexcept { return description_; }
+  const std::string& source() const noexcept { return source_; }
+  const char* what() const noexcept override { return description_.c_str(); }
+
+ private:
+  std::int32_t number_;
+  std::string description_;
+  std::string source_;
+};
+
+// The error for a failed system call on `path` (file not found, permission denied, ...).
+Error ErrorFromSystem(const std::error_code& code, const std::string& path);
+
+// Thrown by the end of the program (subEndProgram) to unwind to main or to the window's event
+// handler, which then quits. Deliberately not derived from std::exception, so that no error trap
+// and no "skip a failing step" region swallows it.
+struct ProgramEnded {
+  int exitCode = 0;
+};
+
+}  // namespace lorva
