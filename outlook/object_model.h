@@ -37,6 +37,10 @@ class Attachment {
   virtual std::string DisplayName() = 0;
   // Writes the attachment's content to `path` (an embedded message as a .msg file).
   virtual void SaveAsFile(const std::string& path) = 0;
+  // The content id that "cid:" references in the item's HTML body name; "" when none.
+  virtual std::string ContentId() { return ""; }
+  // Whether the attachment is hidden from the attachment list (an inline image of the body).
+  virtual bool Hidden() { return false; }
 };
 
 class AttachmentCollection {

@@ -1,0 +1,55 @@
+// What a run needs of the rich-text route and the attachment export, behind one interface so
+// the runs can be tested without a word processor: convert the item's rich-text copy into an
+// HTML page, export the item's attachments, and end the word processor at the end of the run.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "outlook/object_model.h"
+#include "support/file_handling.h"
+
+namespace lorva {
+
+class RichTextRoute {
+ public:
+  virtual ~RichTextRoute() = default;
+  // fncConvertRTF2HTML: true when the conversion steps ran; the rich-text file is deleted in
+  // every case.
+  virtual bool ConvertRTF2HTML(const std::string& rtfPath, const std::string& targetPath) = 0;
+  // fncSaveAttachements: the attachment list markup, "" when none was exported.
+  virtual std::string SaveAttachments(outlook::OutlookItem& item, const std::string& folder,
+                                      std::int16_t count) = 0;
+  // The HTML body with inline images ("cid:" references to the item's own attachments) exported
+  // beside the pages and the references rewritten; `body` unchanged when there are none.
+  virtual std::string ExportInlineImages(outlook::OutlookItem& item, const std::string& body,
+                                         const std::string& folder, std::int16_t count) = 0;
+  // Quits the word processor held for the run (objWord), if any.
+  virtual void QuitWord() = 0;
+};
+
+// The route when no word processor and no attachment export are available: the conversion
+// deletes the rich-text file and reports false, no attachment is exported, bodies stay as they
+// are.
+class UnavailableRichTextRoute : public RichTextRoute {
+ public:
+  explicit UnavailableRichTextRoute(Services& services) : services_(services) {}
+  bool ConvertRTF2HTML(const std::string& rtfPath, const std::string&) override {
+    if (services_.fs && services_.fs->FileExists(rtfPath)) services_.fs->DeleteFile(rtfPath, false);
+    return false;
+  }
+  std::string SaveAttachments(outlook::OutlookItem&, const std::string&, std::int16_t) override {
+    return "";
+  }
+  std::string ExportInlineImages(outlook::OutlookItem&, const std::string& body, const std::string&,
+                                 std::int16_t) override {
+    return body;
+  }
+  void QuitWord() override {}
+
+ private:
+  Services& services_;
+};
+
+}  // namespace lorva
