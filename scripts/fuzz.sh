@@ -8,6 +8,7 @@ scripts/setup.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DLORVA_FUZZ=ON -DLORVA_SANITIZE=ON \
   -DLORVA_GUI=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build-fuzz -j "$(nproc)" >&2
+shopt -s nullglob
 for target in build-fuzz/tests/fuzz/*_fuzz; do
   name=$(basename "$target")
   seeds=build-fuzz/fuzz-seeds/$name
