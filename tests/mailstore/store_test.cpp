@@ -15,7 +15,7 @@
 #include "platform/mailstore/msg_content.h"
 #include "platform/mailstore/rtf_html.h"
 #include "platform/ui/dialogs.h"
-#include "recording_shell.h"
+#include "support_code/recording_shell.h"
 #include "support/error.h"
 
 namespace lorva::mailstore {
