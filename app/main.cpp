@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/batch.h"
 #include "app/list_items.h"
 
 int main(int argc, char** argv) {
@@ -10,9 +11,9 @@ int main(int argc, char** argv) {
   if (!args.empty() && args[0] == "--list-items") {
     return lorva::ListItemsCommand(args, std::cout, std::cerr);
   }
-  std::cerr << "usage: lorva-archive --list-items [--store DIR] [--folder PATH]\n"
-               "  Lists the items of a mail store folder (default: the store's current folder)\n"
-               "  with their class, subject, category, type and attachments.\n"
-               "  The store is --store DIR, else $LORVA_STORE, else the bundled sample store.\n";
-  return 2;
+  if (!args.empty() && args[0] == "--generate") {
+    return lorva::BatchCommand(args, std::cout, std::cerr);
+  }
+  std::cerr << lorva::BatchUsage();
+  return args.empty() ? 0 : lorva::kBatchUsageError;
 }

@@ -9,7 +9,9 @@
 
 #include "archive/run_window.h"
 #include "outlook/connection.h"
+#include "page/article.h"
 #include "page/rich_text_route.h"
+#include "page/sorted_dictionary.h"
 #include "platform/shell/shell.h"
 #include "platform/ui/dialogs.h"
 #include "support/file_handling.h"
@@ -83,7 +85,7 @@ class ArchiveRunner {
                               const std::string& destination, std::int16_t counter, bool skipped,
                               bool deleteTarget);
   // Adds the record to the dictionary unless skipped or its subject is taken.
-  void Collect(class ArticleDictionary& dic, std::shared_ptr<cArticle> article, bool skipped,
+  void Collect(ArticleDictionary& dic, std::shared_ptr<cArticle> article, bool skipped,
                outlook::OutlookItem* item, const std::string& destination, std::int16_t counter);
   // Orders the dictionary and writes each entry and page (steps 12 and 13).
   void WriteEntries(std::unique_ptr<ArticleDictionary>& dic, TextStream* toc, bool grouped,

@@ -4,10 +4,11 @@
 
 namespace lorva {
 
-std::string HtmlEscape(std::string_view text) {
+std::string HtmlEscape(const std::string& text) {
+  if (text.find_first_of("&<>\"'") == std::string::npos) return text;
   std::string out;
-  out.reserve(text.size() + text.size() / 8);
-  for (char c : text) {
+  out.reserve(text.size() + 16);
+  for (const char c : text) {
     switch (c) {
       case '&':
         out += "&amp;";
@@ -31,21 +32,21 @@ std::string HtmlEscape(std::string_view text) {
   return out;
 }
 
-std::string UrlEncodeFileName(std::string_view fileName) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  static constexpr const char* kSafe = "-._~!$()*+,;=@";
+std::string UrlEncodeFileName(const std::string& name) {
+  static const char kHex[] = "0123456789ABCDEF";
   std::string out;
-  out.reserve(fileName.size());
-  for (char c : fileName) {
-    const auto b = static_cast<unsigned char>(c);
-    const bool safe = (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') ||
-                      (b != 0 && std::strchr(kSafe, c) != nullptr);
-    if (safe) {
+  out.reserve(name.size());
+  for (const char c : name) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    const bool keep = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+                      (byte >= '0' && byte <= '9') ||
+                      (byte != 0 && std::strchr("-_.~!$()*+,;=@", byte) != nullptr);
+    if (keep) {
       out += c;
     } else {
       out += '%';
-      out += kHex[b >> 4];
-      out += kHex[b & 0xF];
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0x0F];
     }
   }
   return out;

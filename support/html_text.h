@@ -1,19 +1,18 @@
-// Text placed into HTML markup: escaping for element content and attribute values, and
-// relative link targets for file names.
+// Making texts safe to put into markup: article texts inserted into HTML, and file names used
+// as link targets.
 #pragma once
 
 #include <string>
-#include <string_view>
 
 namespace lorva {
 
 // `text` with "&", "<", ">", '"' and "'" written as character references, so that it shows as
-// itself inside element content or a quoted attribute value. Other characters stay as they are.
-std::string HtmlEscape(std::string_view text);
+// written inside an element or a quoted attribute. Other characters stay.
+std::string HtmlEscape(const std::string& text);
 
-// A file name as a relative URL: every byte except ASCII letters, digits and "-._~!$()*+,;=@"
-// written as "%XX" (so blanks, "'", "#", "%", "?" and every non-ASCII character are encoded;
-// UTF-8 bytes one by one).
-std::string UrlEncodeFileName(std::string_view fileName);
+// The file name `name` (UTF-8) as a relative URL that opens that very file: letters, digits and
+// "-", "_", ".", "~", "!", "$", "(", ")", "*", "+", ",", ";", "=", "@" stay; every other byte
+// (blanks, "'", "#", "%", "&", "?", ":", "/", "\", non-ASCII UTF-8 bytes, ...) becomes "%XX".
+std::string UrlEncodeFileName(const std::string& name);
 
 }  // namespace lorva
