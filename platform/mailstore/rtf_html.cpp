@@ -851,7 +851,8 @@ class HtmlEncapsulator {
             (c == '\r' && pos + 1 < html.size() && html[pos + 1] == '\n') ? 2 : 1;
         Tag(html.substr(pos, length), kTypeText);
         // A line end inside text shows as a space, as a browser shows it.
-        if (where_ == kInBody) rtf_ += "{\\htmlrtf  }";
+        if (where_ == kInBody && textOnLine_) rtf_ += "{\\htmlrtf  }";
+        textOnLine_ = false;
         pos += length;
       } else {
         std::size_t end = pos;
@@ -888,6 +889,7 @@ class HtmlEncapsulator {
       return;
     }
     AppendEscaped(rtf_, text);
+    textOnLine_ = true;
   }
 
   std::size_t Reference(std::string_view html, std::size_t pos) {
@@ -914,6 +916,7 @@ class HtmlEncapsulator {
         AppendEscaped(rtf_, utf8);
       }
       rtf_ += "\\htmlrtf0 ";
+      textOnLine_ = true;
     }
     return end + 1;
   }
@@ -980,7 +983,10 @@ class HtmlEncapsulator {
         (name == "style" || name == "script" || name == "title" || name == "textarea")) {
       rawTextEnd_ = "</" + name;
     }
-    if (where_ == kInBody && BreaksLine(name, closing)) rtf_ += "\\htmlrtf \\par \\htmlrtf0 ";
+    if (where_ == kInBody && BreaksLine(name, closing)) {
+      rtf_ += "\\htmlrtf \\par \\htmlrtf0 ";
+      textOnLine_ = false;
+    }
     return end;
   }
 
@@ -1003,6 +1009,7 @@ class HtmlEncapsulator {
   bool hasHtmlElement_ = false;
   int where_ = kInBody;
   std::string rawTextEnd_;
+  bool textOnLine_ = false;  // the shown rendering has text since its last line break
 };
 
 }  // namespace
