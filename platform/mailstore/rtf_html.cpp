@@ -884,6 +884,11 @@ class HtmlEncapsulator {
   }
 
   void Text(std::string_view text) {
+    // Text outside the head shows, as a browser shows it, even without a <body> tag.
+    if (where_ != kInBody && where_ != kInHead &&
+        text.find_first_not_of(" \t\f") != std::string_view::npos) {
+      where_ = kInBody;
+    }
     if (where_ != kInBody) {
       Tag(text, kTypeText);  // text outside the body is not shown
       return;

@@ -235,6 +235,13 @@ TEST(RtfHtmlTest, EncapsulatedHtmlShowsItsText) {
             "Hello & good\u00A0bye\r\n\u041F\u0440\u0438\u0432\u0435\u0442 world\r\n{x}");
 }
 
+TEST(RtfHtmlTest, EncapsulatedHtmlWithoutBodyTagShowsItsText) {
+  const std::string html = "<!DOCTYPE html>\n<html><p>Shown</p>\n<p>too</p></html>";
+  const std::string rtf = EncapsulateHtmlInRtf(html);
+  EXPECT_EQ(ExtractHtmlFromRtf(rtf).value_or("(none)"), html);
+  EXPECT_EQ(ExtractTextFromRtf(rtf), "Shown\r\ntoo\r\n");
+}
+
 TEST(RtfHtmlTest, TextOfPlainRichText) {
   const std::string rtf =
       "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\froman Times;}{\\f1\\fcharset204 "
