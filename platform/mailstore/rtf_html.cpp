@@ -121,8 +121,7 @@ class CodePageDecoder {
 
   void Append(std::string& out, std::string_view bytes, int codePage) {
     if (std::all_of(bytes.begin(), bytes.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }) &&
-        codePage != 1200 && codePage != 1201) {
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
       out.append(bytes);  // every code page we read agrees on ASCII bytes standing alone
       return;
     }
@@ -133,9 +132,17 @@ class CodePageDecoder {
       return;
     }
     iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    std::array<char, 1024> buffer;
+    // Some converters (1255, 1258) hold a character back until they see whether combining marks
+    // follow; this hands it out.
+    auto drain = [&] {
+      char* outPtr = buffer.data();
+      std::size_t outLeft = buffer.size();
+      iconv(converter, nullptr, nullptr, &outPtr, &outLeft);
+      out.append(buffer.data(), buffer.size() - outLeft);
+    };
     char* in = const_cast<char*>(bytes.data());
     std::size_t inLeft = bytes.size();
-    std::array<char, 1024> buffer;
     while (inLeft > 0) {
       char* outPtr = buffer.data();
       std::size_t outLeft = buffer.size();
@@ -144,12 +151,13 @@ class CodePageDecoder {
       if (result == static_cast<std::size_t>(-1)) {
         if (errno == E2BIG) continue;
         // An undecodable or incomplete sequence: one replacement character for its first byte.
+        drain();
         AppendUtf8(out, 0xFFFD);
         ++in;
         --inLeft;
-        iconv(converter, nullptr, nullptr, nullptr, nullptr);
       }
     }
+    drain();
   }
 
  private:

@@ -188,6 +188,9 @@ TEST(RtfHtmlTest, HexBytesFollowTheCodePage) {
        "\u4E2D\u6587"},
       // A font's own code page, and bytes that do not decode.
       {"{\\rtf1\\ansi\\fromhtml1 {\\fonttbl{\\f0\\cpg1253 X;}}\\f0 \\'e1}", "\u03B1"},
+      // Code pages whose converters hold back a character for combining marks.
+      {"{\\rtf1\\ansi\\ansicpg1255\\fromhtml1 \\'e0\\'e1}", "\u05D0\u05D1"},
+      {"{\\rtf1\\ansi\\ansicpg1258\\fromhtml1 a\\'e0\\'82b}", "a\u00E0\u201Ab"},
       {"{\\rtf1\\ansi\\ansicpg932\\fromhtml1 \\'82}", "\uFFFD"},
       {"{\\rtf1\\ansi\\ansicpg99999\\fromhtml1 \\'e9}", "\u00E9"},  // unknown: read as 1252
   };
