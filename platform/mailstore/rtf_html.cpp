@@ -817,7 +817,11 @@ class HtmlEncapsulator {
             (c == '\r' && pos + 1 < html.size() && html[pos + 1] == '\n') ? 2 : 1;
         Tag(html.substr(pos, length), kTypeText);
         // A line end inside text shows as a space, as a browser shows it.
-        if (where_ == kInBody && textOnLine_) rtf_ += "{\\htmlrtf  }";
+        if (where_ == kInBody && preformatted_ > 0) {
+          rtf_ += "\\htmlrtf \\line \\htmlrtf0 ";  // preformatted text keeps its lines
+        } else if (where_ == kInBody && textOnLine_) {
+          rtf_ += "{\\htmlrtf  }";
+        }
         textOnLine_ = false;
         pos += length;
       } else {
@@ -954,11 +958,45 @@ class HtmlEncapsulator {
         (name == "style" || name == "script" || name == "title" || name == "textarea")) {
       rawTextEnd_ = "</" + name;
     }
-    if (where_ == kInBody && BreaksLine(name, closing)) {
-      rtf_ += "\\htmlrtf \\par \\htmlrtf0 ";
-      textOnLine_ = false;
-    }
+    if (where_ == kInBody) ShowTag(name, closing);
     return end;
+  }
+
+  // The rich-text rendering of a tag in the body, hidden from the HTML reader by \htmlrtf:
+  // line breaks, bold, italic, underline, headings, monospaced text, list bullets and cells.
+  void ShowTag(const std::string& name, bool closing) {
+    std::string shown;
+    if (!closing && textOnLine_ && (IsBlock(name) || name == "p" || name == "pre") && name != "hr")
+      shown += "\\par ";
+    // A block's end breaks the line only after text, so nested ends give one break.
+    if (BreaksLine(name, closing) && (textOnLine_ || !closing)) shown += "\\par ";
+    auto count = [&](int& depth, const char* on, const char* off) {
+      if (!closing && depth++ == 0) shown += on;
+      if (closing && depth > 0 && --depth == 0) shown += off;
+    };
+    if (name == "b" || name == "strong" || name == "th") count(bold_, "\\b ", "\\b0 ");
+    if (name == "i" || name == "em" || name == "cite" || name == "var") {
+      count(italic_, "\\i ", "\\i0 ");
+    }
+    if (name == "u" || name == "ins") count(underline_, "\\ul ", "\\ulnone ");
+    if (name == "pre" || name == "code" || name == "tt" || name == "kbd" || name == "samp") {
+      count(monospace_, "\\f1 ", "\\f0 ");
+    }
+    if (name == "pre") preformatted_ = closing ? std::max(0, preformatted_ - 1) : preformatted_ + 1;
+    if (name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6') {
+      static constexpr std::array<const char*, 6> kSizes = {"\\fs32 ", "\\fs28 ", "\\fs24 ",
+                                                            "\\fs22 ", "\\fs20 ", "\\fs18 "};
+      if (closing) {
+        shown += bold_ > 0 ? "\\fs20 " : "\\b0\\fs20 ";
+      } else {
+        shown += std::string("\\b") + kSizes[name[1] - '1'];
+      }
+    }
+    if (name == "li" && !closing) shown += "\\bullet\\tab ";
+    if ((name == "td" || name == "th") && closing) shown += "\\tab ";
+    if (shown.empty()) return;
+    rtf_ += "\\htmlrtf " + shown + "\\htmlrtf0 ";
+    if (shown.find("\\par ") != std::string::npos) textOnLine_ = false;
   }
 
   static bool IsBlock(const std::string& name) {
@@ -981,6 +1019,8 @@ class HtmlEncapsulator {
   int where_ = kInBody;
   std::string rawTextEnd_;
   bool textOnLine_ = false;  // the shown rendering has text since its last line break
+  // How deep the body is inside tags shown as bold, italic, ... in the rich-text rendering.
+  int bold_ = 0, italic_ = 0, underline_ = 0, monospace_ = 0, preformatted_ = 0;
 };
 
 }  // namespace

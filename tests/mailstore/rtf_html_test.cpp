@@ -238,6 +238,16 @@ TEST(RtfHtmlTest, EncapsulatedHtmlShowsItsText) {
             "Hello & good\u00A0bye\r\n\u041F\u0440\u0438\u0432\u0435\u0442 world\r\n{x}");
 }
 
+TEST(RtfHtmlTest, EncapsulatedHtmlShowsListsTablesAndPreformattedLines) {
+  const std::string html =
+      "<body>Intro<ul>\n<li>one</li>\n<li><b>two</b></li></ul>"
+      "<table><tr><td>a</td><td>b</td></tr></table><pre>x\n  y</pre>end</body>";
+  const std::string rtf = EncapsulateHtmlInRtf(html);
+  EXPECT_EQ(ExtractHtmlFromRtf(rtf).value_or("(none)"), html);
+  EXPECT_EQ(ExtractTextFromRtf(rtf),
+            "Intro\r\n\u2022\tone\r\n\u2022\ttwo\r\na\tb\t\r\nx\r\n  y\r\nend");
+}
+
 TEST(RtfHtmlTest, EncapsulatedHtmlWithoutBodyTagShowsItsText) {
   const std::string html = "<!DOCTYPE html>\n<html><p>Shown</p>\n<p>too</p></html>";
   const std::string rtf = EncapsulateHtmlInRtf(html);
