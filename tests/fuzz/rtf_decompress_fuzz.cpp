@@ -3,6 +3,7 @@
 // stream, and as the data of a stream whose header (sizes, checksum) is made to match, so that
 // the mutations reach the decoder behind the checksum. Whatever decodes is compressed again and
 // must read back unchanged.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -39,8 +40,8 @@ void Check(std::span<const std::uint8_t> stream) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Check(std::span<const std::uint8_t>(data, size));
   if (size < 2) return 0;
-  // The first two bytes choose the raw size; the rest is the compressed data.
-  const std::span<const std::uint8_t> body(data + 2, size - 2);
+  // The first two bytes choose the raw size; the rest (up to 64 KiB) is the compressed data.
+  const std::span<const std::uint8_t> body(data + 2, std::min<std::size_t>(size - 2, 1 << 16));
   const std::uint32_t rawSize = static_cast<std::uint32_t>(data[0] | data[1] << 8);
   std::vector<std::uint8_t> stream(16);
   auto put = [&](std::size_t at, std::uint32_t value) {
