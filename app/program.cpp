@@ -2,7 +2,8 @@
 
 namespace lorva {
 
-Program::Program(ProgramPlatform platform, FormHooks hooks, const RouteFactory& makeRoute)
+Program::Program(ProgramPlatform platform, const HooksFactory& makeHooks,
+                 const RouteFactory& makeRoute)
     : platform_(platform),
       reporter_(platform.dialogs,
                 ErrorReporter::Hooks{[this]() -> std::shared_ptr<outlook::Application> {
@@ -20,7 +21,7 @@ Program::Program(ProgramPlatform platform, FormHooks hooks, const RouteFactory& 
   form_ = std::make_unique<frmMain>(
       FormServices{services_, files_, *connection_, platform.dialogs, platform.pump, *route_,
                    platform.openIndexWhenDone ? &platform.shell : nullptr},
-      std::move(hooks));
+      makeHooks ? makeHooks(services_) : FormHooks{});
 }
 
 Program::~Program() = default;

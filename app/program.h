@@ -26,11 +26,15 @@ struct ProgramPlatform {
 };
 
 using RouteFactory = std::function<std::unique_ptr<RichTextRoute>(Services&)>;
+// Makes the window's start-up and closing hooks once the program's services exist.
+using HooksFactory = std::function<FormHooks(Services&)>;
 
 class Program {
  public:
-  // `makeRoute` (may be empty) makes the rich-text route; without it the route is unavailable.
-  Program(ProgramPlatform platform, FormHooks hooks, const RouteFactory& makeRoute = {});
+  // `makeHooks` (may be empty: the default hooks) and `makeRoute` (may be empty) makes the
+  // rich-text route; without it the route is unavailable.
+  Program(ProgramPlatform platform, const HooksFactory& makeHooks,
+          const RouteFactory& makeRoute = {});
   ~Program();
 
   frmMain& form() { return *form_; }

@@ -39,7 +39,6 @@ MainWindowView::MainWindowView(frmMain& form, double pixelsPerTwip, QImage backg
                  Qt::WindowCloseButtonHint);
   setFixedSize(Pixels({0, 0, kClientWidthTwips, kClientHeightTwips}).size());
   Build();
-  MatchColours();
   Refresh();
 }
 

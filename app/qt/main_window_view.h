@@ -34,6 +34,9 @@ class MainWindowView : public QWidget {
   bool Ended() const { return ended_; }
   int ExitCode() const { return exitCode_; }
 
+  // Gives the opaque controls the background's colour under their centres.
+  void MatchColours();
+
   // The control widget of that name (tests).
   QWidget* Control(const std::string& name) const;
 
@@ -45,7 +48,6 @@ class MainWindowView : public QWidget {
  private:
   QRect Pixels(const TwipRect& rect) const;
   void Build();
-  void MatchColours();
   void SyncList(QListWidget* widget, ui::CheckedListBox& list);
 
   frmMain& form_;

@@ -11,7 +11,9 @@
 
 #include "app/program.h"
 #include "app/qt/main_window_view.h"
+#include "app/settings.h"
 #include "platform/mailstore/store.h"
+#include "platform/registry/hive.h"
 #include "platform/shell/desktop_shell.h"
 #include "platform/ui/qt/qt_dialogs.h"
 #include "resources/embedded.h"
@@ -87,13 +89,28 @@ int RunWindowApplication(int argc, char** argv, const std::optional<std::string>
   }
   const auto launcher = mailstore::MakeStoreLauncher(mailStore);
   QtEventPump pump;
-  Program program(ProgramPlatform{*dialogs, pump, *shell, *launcher}, FormHooks{});
+  // The options live in the user's registry hive; the view matches the colours once they are
+  // restored.
+  const std::unique_ptr<platform::RegistryHive> hive = platform::OpenUserHive();
+  MainWindowView* shownView = nullptr;
+  Program program(ProgramPlatform{*dialogs, pump, *shell, *launcher}, [&](Services& services) {
+    FormHooks hooks;
+    hooks.restoreOptions = RestoreOptionsHook(*hive, services, [&shownView] {
+      if (shownView) shownView->MatchColours();
+    });
+    hooks.saveOptions = SaveOptionsHook(*hive, services);
+    return hooks;
+  });
   frmMain& form = program.form();
 
   // The layout is in twips: 15 twips per pixel at 96 dpi, scaled with the screen's dpi.
   const double dpi = app.primaryScreen() ? app.primaryScreen()->logicalDotsPerInch() : 96.0;
   MainWindowView view(form, dpi / 96.0 / 15.0, EmbeddedImage("BACKGROUND.PNG"));
+  shownView = &view;
   dialogs->SetParent(&view);
+  if (const std::string problem = hive->Problem(); !problem.empty()) {
+    dialogs->MsgBox(problem, platform::msgbox::kExclamation, kProductName);
+  }
   pump.SetView(&view);
   view.Call([&form] { form.Form_Load(); });
   if (view.Ended()) return view.ExitCode();
