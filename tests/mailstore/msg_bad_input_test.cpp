@@ -2,6 +2,7 @@
 // crash, a hang or a huge allocation.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <functional>
 #include <ostream>
@@ -324,6 +325,38 @@ INSTANTIATE_TEST_SUITE_P(Malformed, MsgBadInputTest, ::testing::ValuesIn(kBadCas
                            }
                            return name;
                          });
+
+TEST(MsgBadInputTest, StreamsSharingSectorsCannotMultiplyMemory) {
+  // 2000 attachments whose display names all point at the same 200 KB of sectors: reading
+  // them all would hand out 400 MB from a file of under 2 MB.
+  MsgContent c;
+  c.messageClass = "IPM.Post";
+  for (int i = 0; i < 2000; ++i) {
+    MsgAttachment a;
+    a.displayName = i == 0 ? std::string(100000, 'n') : "x";
+    c.attachments.push_back(a);
+  }
+  Bytes b = WriteMsg(c);
+  const std::size_t big = EntryOffset(b, "__substg1.0_3001001F");
+  const std::uint32_t start = Get32(b, big + 0x74);
+  const std::uint32_t size = Get32(b, big + 0x78);
+  ASSERT_EQ(size, 200000u);
+  for (std::size_t at : testing::DirectoryOffsets(b)) {
+    if (b[at + 0x40] == b[big + 0x40] &&
+        std::equal(b.begin() + at, b.begin() + at + 40, b.begin() + big)) {
+      Set32(b, at + 0x74, start);
+      Set32(b, at + 0x78, size);
+    }
+  }
+  ASSERT_LT(b.size(), 2000000u);
+  try {
+    ReadMsg(b);
+    ADD_FAILURE() << "read without an error";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), errnum::kBadFileFormat) << e.description();
+    RecordProperty("description", e.description());
+  }
+}
 
 TEST(MsgBadInputTest, TheValidItemReads) {
   const MsgContent c = ReadMsg(ValidItem());
