@@ -281,8 +281,8 @@ TEST(MsgReaderTest, EightBitTextFollowsTheMessageCodePage) {
       {0x3FDE0003, 932, "\x83\x76\x83\x8A\x83\x93\x83\x5E", "プリンタ"},
       {0x3FDE0003, 936, "\xB4\xF2\xD3\xA1\xBB\xFA", "打印机"},
       {0x3FFD0003, 65001, "caf\xC3\xA9", "café"},
-      {0, 0, "caf\xE9 \x80", "café €"},          // no code page: windows-1252
-      {0x3FFD0003, 99999, "caf\xE9", "café"},     // unknown code page: windows-1252
+      {0, 0, "caf\xE9 \x80", "café €"},                       // no code page: windows-1252
+      {0x3FFD0003, 99999, "caf\xE9", "café"},                 // unknown code page: windows-1252
       {0x3FFD0003, 65001, "bad \xFF end", "bad \uFFFD end"},  // invalid bytes
   };
   for (const Case& c : cases) {
@@ -334,11 +334,11 @@ TEST(MsgReaderTest, Utf16SurrogatesAreDecoded) {
   };
   const Case cases[] = {
       {{'a', 0xD83D, 0xDE00, 'b'}, "a😀b"},
-      {{'a', 0xD83D, 'b'}, "a\uFFFDb"},  // high surrogate alone
-      {{'a', 0xDE00, 'b'}, "a\uFFFDb"},  // low surrogate alone
-      {{'a', 0xD83D}, "a\uFFFD"},        // cut short
+      {{'a', 0xD83D, 'b'}, "a\uFFFDb"},    // high surrogate alone
+      {{'a', 0xDE00, 'b'}, "a\uFFFDb"},    // low surrogate alone
+      {{'a', 0xD83D}, "a\uFFFD"},          // cut short
       {{0xDE00, 0xD83D}, "\uFFFD\uFFFD"},  // reversed
-      {{'x', 0, 0}, "x"},                 // terminating NULs
+      {{'x', 0, 0}, "x"},                  // terminating NULs
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("expecting " + c.text);
@@ -356,13 +356,14 @@ TEST(MsgReaderTest, Utf16SurrogatesAreDecoded) {
 TEST(MsgReaderTest, UserPropertiesOfEveryKind) {
   // Named properties as Outlook writes them: entries in the name map, values by type.
   std::vector<std::uint8_t> strings, entries;
-  std::vector<std::string> names = {"Text", "Short", "Long", "Huge", "Real", "When", "Flag",
-                                    "Eight", "Other set", "Numeric"};
+  std::vector<std::string> names = {"Text", "Short", "Long",  "Huge",      "Real",
+                                    "When", "Flag",  "Eight", "Other set", "Numeric"};
   for (std::size_t i = 0; i < names.size(); ++i) {
     std::vector<std::uint8_t> name;
     AppendUtf16Le(names[i], name);
     const auto offset = static_cast<std::uint32_t>(strings.size());
-    for (int k = 0; k < 4; ++k) strings.push_back(static_cast<std::uint8_t>(name.size() >> (8 * k)));
+    for (int k = 0; k < 4; ++k)
+      strings.push_back(static_cast<std::uint8_t>(name.size() >> (8 * k)));
     strings.insert(strings.end(), name.begin(), name.end());
     while (strings.size() % 4) strings.push_back(0);
     std::uint32_t guidIndex = names[i] == "Other set" ? 1 : 2;  // PS_MAPI is not ours
@@ -376,9 +377,9 @@ TEST(MsgReaderTest, UserPropertiesOfEveryKind) {
   std::vector<std::uint8_t> text;
   AppendUtf16Le("Printers", text);
   item.Stream(0x8000001F, text);
-  item.Fixed(0x80010002, 0xFFFE);                  // -2
-  item.Fixed(0x80020003, 0xFFFFFFF6);              // -10
-  item.Fixed(0x80030014, 0x123456789ull);          // 4886718345
+  item.Fixed(0x80010002, 0xFFFE);          // -2
+  item.Fixed(0x80020003, 0xFFFFFFF6);      // -10
+  item.Fixed(0x80030014, 0x123456789ull);  // 4886718345
   double real = 2.75;
   std::uint64_t realBits;
   std::memcpy(&realBits, &real, 8);
@@ -397,20 +398,94 @@ TEST(MsgReaderTest, UserPropertiesOfEveryKind) {
   const MsgContent c = ReadMsg(item.Finish());
   ASSERT_EQ(c.userProperties.size(), 8u);
   const std::vector<std::pair<std::string, Value>> expected = {
-      {"Text", Value::Text("Printers")},
-      {"Short", Value::Integer(-2)},
-      {"Long", Value::Integer(-10)},
-      {"Huge", Value::Integer(4886718345LL)},
-      {"Real", Value::Double(2.75)},
-      {"When", Value::Date(OleDate{45658.5})},
-      {"Flag", Value::Boolean(true)},
-      {"Eight", Value::Integer(0)},
+      {"Text", Value::Text("Printers")}, {"Short", Value::Integer(-2)},
+      {"Long", Value::Integer(-10)},     {"Huge", Value::Integer(4886718345LL)},
+      {"Real", Value::Double(2.75)},     {"When", Value::Date(OleDate{45658.5})},
+      {"Flag", Value::Boolean(true)},    {"Eight", Value::Integer(0)},
   };
   for (std::size_t i = 0; i < expected.size(); ++i) {
     SCOPED_TRACE(expected[i].first);
     EXPECT_EQ(c.userProperties[i].name, expected[i].first);
     EXPECT_EQ(c.userProperties[i].value, expected[i].second);
   }
+}
+
+TEST(MsgRoundTripTest, EmbeddedMessagesKeepTheirNamedProperties) {
+  MsgContent deepest;
+  deepest.messageClass = "IPM.Note";
+  deepest.subject = "Deepest";
+  deepest.userProperties = {{"Problem Category", Value::Text("Deep category")}};
+  MsgContent inner;
+  inner.messageClass = "IPM.Note";
+  inner.subject = "Inner message";
+  inner.plainBody = "Inner body";
+  inner.userProperties = {{"Problem Type", Value::Text("Inner type")},
+                          {"Problem Category", Value::Integer(7)}};
+  MsgAttachment deep;
+  deep.displayName = "Deepest";
+  deep.method = 5;
+  deep.data = WriteMsg(deepest);
+  inner.attachments = {deep};
+
+  MsgContent outer;
+  outer.messageClass = "IPM.Post";
+  outer.subject = "Outer";
+  outer.userProperties = {{"Alpha", Value::Text("a")}, {"Beta", Value::Text("b")}};
+  MsgAttachment a;
+  a.displayName = "Inner message";
+  a.method = 5;
+  a.data = WriteMsg(inner);
+  MsgAttachment notMsg;
+  notMsg.displayName = "Not a message";
+  notMsg.method = 5;
+  notMsg.data = {1, 2, 3};
+  outer.attachments = {a, notMsg};
+
+  const auto bytes = WriteMsg(outer);
+  {
+    // Stored as an embedded message storage, not as bytes.
+    const CfbReader cfb(bytes);
+    const auto attach = cfb.Find(CfbReader::kRootEntry, "__attach_version1.0_#00000000");
+    ASSERT_TRUE(attach.has_value());
+    const auto storage = cfb.Find(*attach, "__substg1.0_3701000D");
+    ASSERT_TRUE(storage && cfb.IsStorage(*storage));
+    EXPECT_FALSE(cfb.Find(*storage, "__nameid_version1.0").has_value());
+    const auto props = cfb.ReadStream(*cfb.Find(*storage, "__properties_version1.0"));
+    EXPECT_EQ((props.size() - 24) % 16, 0u);
+  }
+  const MsgContent back = ReadMsg(bytes);
+  ASSERT_EQ(back.attachments.size(), 2u);
+  EXPECT_EQ(back.attachments[1].method, 5);
+  EXPECT_EQ(back.attachments[1].data, notMsg.data);
+  EXPECT_EQ(back.userProperties.size(), 2u);
+
+  const MsgContent innerBack = ReadMsg(back.attachments[0].data);
+  EXPECT_EQ(innerBack.subject, "Inner message");
+  EXPECT_EQ(innerBack.plainBody, "Inner body");
+  ASSERT_EQ(innerBack.userProperties.size(), 2u);
+  EXPECT_EQ(innerBack.userProperties[0].name, "Problem Type");
+  EXPECT_EQ(innerBack.userProperties[0].value, Value::Text("Inner type"));
+  EXPECT_EQ(innerBack.userProperties[1].name, "Problem Category");
+  EXPECT_EQ(innerBack.userProperties[1].value, Value::Integer(7));
+  ASSERT_EQ(innerBack.attachments.size(), 1u);
+
+  const MsgContent deepestBack = ReadMsg(innerBack.attachments[0].data);
+  EXPECT_EQ(deepestBack.subject, "Deepest");
+  ASSERT_EQ(deepestBack.userProperties.size(), 1u);
+  EXPECT_EQ(deepestBack.userProperties[0].value, Value::Text("Deep category"));
+
+  // Writing what was read gives the same again.
+  const MsgContent again = ReadMsg(ReadMsg(WriteMsg(back)).attachments[0].data);
+  EXPECT_EQ(again.subject, "Inner message");
+  ASSERT_EQ(again.userProperties.size(), 2u);
+  EXPECT_EQ(again.userProperties[0].value, Value::Text("Inner type"));
+}
+
+TEST(MsgWriterTest, InvalidUtf8BecomesReplacementCharacters) {
+  MsgContent c;
+  c.messageClass = "IPM.Post";
+  c.subject = "bad \xFF\xC3 end";
+  EXPECT_EQ(ReadMsg(WriteMsg(c)).subject, "bad \uFFFD\uFFFD end");
 }
 
 TEST(MsgAttachmentTest, ShownNameFallsBackToFileNames) {
