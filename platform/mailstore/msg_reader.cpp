@@ -204,8 +204,12 @@ std::vector<std::uint8_t> RebuildEmbeddedMessage(const CfbReader& cfb, std::uint
       std::vector<std::uint8_t> data = cfb.ReadStream(child);
       if (StartsWithNoCase(e.name, msg::kPropertiesStream) &&
           e.name.size() == sizeof msg::kPropertiesStream - 1) {
-        if (data.size() < msg::kEmbeddedHeader) Bad("property stream of wrong length");
-        data.insert(data.begin() + msg::kEmbeddedHeader, msg::kTopHeader - msg::kEmbeddedHeader, 0);
+        // An embedded message's header is 24 bytes, a file's 32. A stream that fits neither is
+        // copied as it is: the embedded message then fails on its own, not its parent.
+        if (data.size() >= msg::kEmbeddedHeader && (data.size() - msg::kEmbeddedHeader) % 16 == 0) {
+          data.insert(data.begin() + msg::kEmbeddedHeader, msg::kTopHeader - msg::kEmbeddedHeader,
+                      0);
+        }
       }
       writer.AddStream(CfbWriter::kRoot, e.name, std::move(data));
     }
