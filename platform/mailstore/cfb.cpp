@@ -306,8 +306,15 @@ std::span<const std::uint8_t> CfbReader::ReadChain(std::uint32_t start, std::uin
 }
 
 std::optional<std::uint32_t> CfbReader::Find(std::uint32_t storage, std::string_view name) const {
+  const bool ascii = std::all_of(name.begin(), name.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  const std::u16string wide = ascii ? std::u16string() : Utf8ToUtf16(name);
   for (std::uint32_t child : entries_[storage].children) {
-    if (AsciiEqualNoCase(entries_[child].name, name)) return child;
+    const std::string& candidate = entries_[child].name;
+    if (ascii ? AsciiEqualNoCase(candidate, name)
+              : CompareNames(Utf8ToUtf16(candidate), wide) == 0) {
+      return child;
+    }
   }
   return std::nullopt;
 }

@@ -39,7 +39,8 @@ class CfbReader {
   }
   bool IsStream(std::uint32_t id) const { return entries_[id].type == EntryType::kStream; }
 
-  // The child of storage `storage` named `name`, letters compared without regard to case.
+  // The child of storage `storage` named `name` (UTF-8), letters compared without regard to
+  // case as the format does (simple upper-casing of UTF-16 code units).
   std::optional<std::uint32_t> Find(std::uint32_t storage, std::string_view name) const;
 
   // The bytes of stream `id`: a view into the file when its sectors are consecutive, otherwise
