@@ -110,6 +110,7 @@ TEST(CfbTest, StoragesAndStreamsRoundTrip) {
   ASSERT_TRUE(d && r.IsStorage(*d));
   EXPECT_EQ(r.ReadStream(*r.Find(*d, "Leaf")), Bytes(70000, 4));
   EXPECT_EQ(r.ReadStream(*r.Find(*s, "Ελληνικά")), Bytes(10, 5));
+  EXPECT_EQ(r.ReadStream(*r.Find(*s, "ΕΛΛΗΝΙΚΆ")), Bytes(10, 5));
   EXPECT_FALSE(r.Find(root, "Missing").has_value());
   EXPECT_FALSE(r.Find(root, "Leaf").has_value());
 }

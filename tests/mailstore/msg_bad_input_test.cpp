@@ -2,6 +2,7 @@
 // crash, a hang or a huge allocation.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <functional>
 #include <ostream>
@@ -324,6 +325,59 @@ INSTANTIATE_TEST_SUITE_P(Malformed, MsgBadInputTest, ::testing::ValuesIn(kBadCas
                            }
                            return name;
                          });
+
+TEST(MsgBadInputTest, StreamsSharingSectorsCannotMultiplyMemory) {
+  // 2000 attachments whose display names all point at the same 200 KB of sectors: reading
+  // them all would hand out 400 MB from a file of under 2 MB.
+  MsgContent c;
+  c.messageClass = "IPM.Post";
+  for (int i = 0; i < 2000; ++i) {
+    MsgAttachment a;
+    a.displayName = i == 0 ? std::string(100000, 'n') : "x";
+    c.attachments.push_back(a);
+  }
+  Bytes b = WriteMsg(c);
+  const std::size_t big = EntryOffset(b, "__substg1.0_3001001F");
+  const std::uint32_t start = Get32(b, big + 0x74);
+  const std::uint32_t size = Get32(b, big + 0x78);
+  ASSERT_EQ(size, 200000u);
+  for (std::size_t at : testing::DirectoryOffsets(b)) {
+    if (b[at + 0x40] == b[big + 0x40] &&
+        std::equal(b.begin() + at, b.begin() + at + 40, b.begin() + big)) {
+      Set32(b, at + 0x74, start);
+      Set32(b, at + 0x78, size);
+    }
+  }
+  ASSERT_LT(b.size(), 2000000u);
+  try {
+    ReadMsg(b);
+    ADD_FAILURE() << "read without an error";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), errnum::kBadFileFormat) << e.description();
+    RecordProperty("description", e.description());
+  }
+}
+
+TEST(MsgBadInputTest, MalformedEmbeddedMessageSpoilsOnlyItself) {
+  CfbWriter w;
+  Bytes top(32, 0);
+  top[12] = top[20] = 1;
+  w.AddStream(CfbWriter::kRoot, "__properties_version1.0", top);
+  Bytes subject;
+  AppendUtf16Le("Parent", subject);
+  w.AddStream(CfbWriter::kRoot, "__substg1.0_0037001F", subject);
+  const auto attach = w.AddStorage(CfbWriter::kRoot, "__attach_version1.0_#00000000");
+  Bytes props(8, 0);
+  const std::uint8_t method[16] = {0x03, 0x00, 0x05, 0x37, 6, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0};
+  props.insert(props.end(), method, method + 16);
+  w.AddStream(attach, "__properties_version1.0", props);
+  const auto sub = w.AddStorage(attach, "__substg1.0_3701000D");
+  w.AddStream(sub, "__properties_version1.0", Bytes(24 + 5, 0));  // wrong length
+  const MsgContent parent = ReadMsg(w.Finish());
+  EXPECT_EQ(parent.subject, "Parent");
+  ASSERT_EQ(parent.attachments.size(), 1u);
+  EXPECT_THROW(ReadMsg(parent.attachments[0].data), Error);
+}
 
 TEST(MsgBadInputTest, TheValidItemReads) {
   const MsgContent c = ReadMsg(ValidItem());
