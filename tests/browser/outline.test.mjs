@@ -54,8 +54,12 @@ after(async () => {
 });
 
 // A new tab that records every script error, console error and failed load.
-async function openReader(name) {
+async function openReader(name, { userAgent, shotPrefix = name } = {}) {
   const page = await context.newPage();
+  if (userAgent) {
+    const cdp = await context.newCDPSession(page);
+    await cdp.send('Emulation.setUserAgentOverride', { userAgent });
+  }
   const problems = { scriptErrors: [], failedLoads: [] };
   page.on('pageerror', (error) => problems.scriptErrors.push(String(error)));
   page.on('console', (message) => {
@@ -67,7 +71,7 @@ async function openReader(name) {
   let shot = 0;
   const snap = (step) =>
     page.screenshot({
-      path: path.join(artifactsDir, `${name}-${String(++shot).padStart(2, '0')}-${step}.png`),
+      path: path.join(artifactsDir, `${shotPrefix}-${String(++shot).padStart(2, '0')}-${step}.png`),
       fullPage: true,
     });
   await page.goto(pathToFileURL(path.join(archives[name], 'index.htm')).href);
@@ -402,4 +406,24 @@ test('a flat table of contents lists every page and its links open them', { skip
   assertNoScriptErrors(problems);
   assertNoFailedLoads(problems, archives.flat);
   await page.close();
+});
+
+test('the outline folds whatever the browser calls itself', { skip }, async (t) => {
+  const browsers = [
+    ['mac', 'Mozilla/5.0 (Macintosh; Intel Mac OS X 14_0) AppleWebKit/605.1.15 Version/17.0 Safari/605.1.15'],
+    ['msie', 'Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)'],
+  ];
+  for (const [label, userAgent] of browsers) {
+    await t.test(userAgent, async () => {
+      const { page, problems, snap } = await openReader('collapsed', { userAgent, shotPrefix: `collapsed-${label}` });
+      assert.equal(await page.evaluate(() => navigator.userAgent), userAgent);
+      await expectSeen(page, new Set(), 'opening');
+      await categoryHeading(page, 'Software').click();
+      await typeHeading(page, 'Software', 'Mail').click();
+      await snap('opened-mail');
+      await expectSeen(page, new Set(['Software', 'Software / Mail']), 'clicks on Software and Mail');
+      assertNoScriptErrors(problems);
+      await page.close();
+    });
+  }
 });
