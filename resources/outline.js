@@ -53,8 +53,12 @@ function dynOutlineEnabled(src)
 				return false;
 			if (src.getAttribute("dynamicoutline") != null)
 				return true;
-			if (mac > 0 && typeof src.outerHTML == "string") {
+			// Old Macintosh browsers may not report unknown attributes: look for the words in the
+			// list's own start tag instead.
+			if (mac > 0 && ie4 && typeof src.outerHTML == "string") {
 				var start = src.outerHTML.substring(0, src.outerHTML.indexOf(">") + 1);
+				if (start.indexOf("nodynamicoutline") >= 0)
+					return false;
 				if (start.indexOf("dynamicoutline") >= 0)
 					return true;
 			}
