@@ -11,6 +11,7 @@ import { fileURLToPath, pathToFileURL } from 'node:url';
 import { chromium } from 'playwright-core';
 
 import { articlesOf, categories, typesOf, writeFixtureArchive } from './fixture_archive.mjs';
+import { buildStore, generateArchive, programTools } from './program_archive.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const sourceDir = path.resolve(here, '..', '..');
@@ -27,15 +28,25 @@ const LAYOUTS = {
 
 let workDir;
 let context;
+let archiveSource;
 const archives = {};
 
 before(async () => {
   if (skip) return;
   workDir = fs.mkdtempSync(path.join(os.tmpdir(), 'lorva-browser-'));
   fs.mkdirSync(artifactsDir, { recursive: true });
+  // The program writes the archives when it has been built; otherwise they are laid out here
+  // as the program lays them out.
+  const tools = programTools(process.env.LORVA_BINARY_DIR || path.join(sourceDir, 'build'));
+  const store = tools && buildStore(tools, workDir);
+  archiveSource = tools ? `the batch mode of ${tools.archiver}` : 'the test (no program built)';
   for (const [name, layout] of Object.entries(LAYOUTS)) {
     archives[name] = path.join(workDir, name);
-    writeFixtureArchive(archives[name], layout, path.join(sourceDir, 'resources'));
+    if (tools) {
+      generateArchive(tools, store, archives[name], layout, path.join(workDir, 'settings'));
+    } else {
+      writeFixtureArchive(archives[name], layout, path.join(sourceDir, 'resources'));
+    }
   }
   context = await chromium.launchPersistentContext(path.join(workDir, 'profile'), {
     executablePath: chromiumPath,
@@ -249,6 +260,7 @@ function assertNoFailedLoads(problems, archive) {
 const [firstArticle] = articlesOf('Hardware', 'Network');
 
 test('a collapsed outline opens showing only the categories and unfolds on clicks', { skip }, async (t) => {
+  t.diagnostic(`archives written by ${archiveSource}`);
   const reader = await openReader('collapsed');
   const { page, problems, snap } = reader;
   await snap('opened');
@@ -335,6 +347,7 @@ test('a collapsed outline folds from the keyboard and tells screen readers its s
 });
 
 test('an outline that is not collapsed initially opens whole and still folds', { skip }, async (t) => {
+  assert.ok(fs.existsSync(path.join(archives.open, 'outline.js')), 'the outline script is written');
   const reader = await openReader('open');
   const { page, problems, snap } = reader;
   await snap('opened');
