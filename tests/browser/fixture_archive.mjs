@@ -68,7 +68,8 @@ function flatIndex() {
 }
 
 function groupedIndex({ collapsible, initCollapsed }) {
-  const item = collapsible ? '<li STYLE="cursor:hand"><p class="LiStyle">' : '<li><p class="LiStyle">';
+  const item = collapsible ? '<li STYLE="cursor:hand"><p class="LiStyle">'
+                           : '<li><p class="LiStyle">';
   let text = collapsible ? COLLAPSIBLE_HEAD : PLAIN_HEAD;
   if (!collapsible) text += '<ul>';
   else text += initCollapsed ? '<ul dynamicoutline initcollapsed>' : '<ul dynamicoutline>';
@@ -114,7 +115,8 @@ const FALLBACK_STYLE = [
 
 // An 8 by 8 red square (GIF89a), used only when resources/ has no bullet image yet.
 const FALLBACK_BULLET = Buffer.from(
-  'R0lGODlhCAAIAIAAAP8AAP///ywAAAAACAAIAAACJQQIECBAgAABAgQIECBAgAABAgQIECBAgAABAgQIECBAgAABAgUAOw==',
+  'R0lGODlhCAAIAIAAAP8AAP///ywAAAAACAAIAAACJQQIECBAgAABAgQIECBAgAABAgQIECBAgAABAgQI' +
+  'ECBAgAABAgUAOw==',
   'base64');
 
 function resource(resourcesDir, name, fallback) {
@@ -130,7 +132,8 @@ export function writeFixtureArchive(dir, layout, resourcesDir) {
   for (const a of ARTICLES) {
     fs.writeFileSync(path.join(dir, a.page), Buffer.from(articlePage(a), 'latin1'));
   }
-  fs.writeFileSync(path.join(dir, 'style.css'), resource(resourcesDir, 'style.css', FALLBACK_STYLE));
+  fs.writeFileSync(path.join(dir, 'style.css'),
+                   resource(resourcesDir, 'style.css', FALLBACK_STYLE));
   fs.writeFileSync(path.join(dir, 'Images', 'bulletredsmall.gif'),
                    resource(resourcesDir, 'bulletredsmall.gif', FALLBACK_BULLET));
   if (layout.grouped && layout.collapsible) {

