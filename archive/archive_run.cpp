@@ -75,6 +75,7 @@ class ArchiveRunner::Scope {
   explicit Scope(ArchiveRunner& runner) : r_(runner) {
     r_.running_ = true;
     r_.limitReached_ = false;
+    r_.counterPassed_ = false;
     r_.summary_ = RunSummary{};
   }
   ~Scope() {
@@ -159,13 +160,18 @@ bool ArchiveRunner::ReadFirstNumber(std::int16_t& counter) {
   return true;
 }
 
-bool ArchiveRunner::RaiseCounter(std::int16_t& counter) {
+void ArchiveRunner::RaiseCounter(std::int16_t& counter) {
   if (counter == 32767) {
-    limitReached_ = true;
-    return false;
+    counterPassed_ = true;
+    return;
   }
   ++counter;
-  return true;
+}
+
+bool ArchiveRunner::CounterExhaustedFor(const cArticle& article) const {
+  if (!counterPassed_) return false;
+  return w_.optNaming.IsSelected(1) || w_.chkAttachments.Ticked() ||
+         HasContentIdReference(article.Body);
 }
 
 bool ArchiveRunner::NameAndSkip(cArticle& article, const std::string& destination,
@@ -332,9 +338,8 @@ void ArchiveRunner::subGenerateArticlesNormal() {
     auto fetched = ValueOrNothing([&] { return items->Item(i); });
     std::shared_ptr<outlook::OutlookItem> item = fetched ? *fetched : nullptr;
     if (!item) continue;  // nothing, or an item that cannot be read
-    if (!RaiseCounter(counter)) break;
+    RaiseCounter(counter);
     ++taken;
-    ++summary_.itemsTakenUp;
     SkipOnFailure([&] { w_.pb.SetValue(taken); });
 
     auto article = std::make_shared<cArticle>();
@@ -342,6 +347,11 @@ void ArchiveRunner::subGenerateArticlesNormal() {
     article->ProblemType = outlook::PropertyText(reporter, item.get(), "Problem Type");
     article->ProblemCategory = outlook::PropertyText(reporter, item.get(), "Problem Category");
     SkipOnFailure([&] { article->Body = item->HTMLBody(); });
+    if (CounterExhaustedFor(*article)) {
+      limitReached_ = true;
+      break;
+    }
+    ++summary_.itemsTakenUp;
     const bool skipped = NameAndSkip(*article, destination, counter);
     if (w_.chkAttachments.Ticked()) {
       RichTextAndAttachments(*item, *article, destination, counter, skipped, false);
@@ -497,17 +507,19 @@ void ArchiveRunner::subGenerateArticlesOutline() {
       for (int i = 1; i <= count; ++i) {
         CachedItem& entry = cache[static_cast<std::size_t>(i - 1)];
         if (!entry.present) continue;
-        if (!RaiseCounter(counter)) {
-          stop = true;
-          break;
-        }
+        RaiseCounter(counter);
         if (entry.lowerCategory != lowerCategory || entry.lowerType != lowerType) continue;
-        ++summary_.itemsTakenUp;
         auto article = std::make_shared<cArticle>();
         article->ProblemType = entry.type;
         article->ProblemCategory = entry.category;
         article->Subject = TrimBlanks(entry.subject);
         article->Body = std::move(entry.body);  // an item matches one pair at most
+        if (CounterExhaustedFor(*article)) {
+          limitReached_ = true;
+          stop = true;
+          break;
+        }
+        ++summary_.itemsTakenUp;
         const bool skipped = NameAndSkip(*article, destination, counter);
         if (categoryPending) {
           WriteIndex(toc.get(), categoryHeading);

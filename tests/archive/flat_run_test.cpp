@@ -242,6 +242,24 @@ TEST_F(FlatRunTest, CounterStopsCleanlyAtItsLimit) {
   EXPECT_FALSE(Exists("-32768.htm"));
 }
 
+TEST_F(FlatRunTest, CounterPastItsLimitDoesNotStopSubjectNamedPagesWithoutAttachments) {
+  Add(FakeItem::Post("One", "", ""));
+  Add(FakeItem::Post("Two", "", ""));
+  Add(FakeItem::Post("Three", "", ""));
+  LoadFlat();
+  form->txtNumbering.SetText("32766");
+  Generate();
+  EXPECT_TRUE(dialogs.Messages().empty());
+  EXPECT_EQ(form->LastRun().pagesWritten, 3);
+
+  // With attachments every article needs a number of its own: the run stops at the limit.
+  form->chkAttachments.SetValue(1);
+  Generate();
+  EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{kCounterLimitMessage});
+  EXPECT_EQ(Read("index.htm"),
+            kPlainHead + "<ul>" + "<li><a href='One.htm'>One</a></li>" + kIndexClosing);
+}
+
 TEST_F(FlatRunTest, CancelOnTheSecondYieldKeepsWhatWasTakenUp) {
   Add(FakeItem::Post("One", "", ""));
   Add(FakeItem::Post("Two", "", ""));

@@ -202,7 +202,8 @@ TEST_F(GroupedRunTest, CounterLimitEndsTheOpenHeadingsAndStops) {
   form->optNaming.Select(1);
   form->txtNumbering.SetText("32760");
   Generate();
-  // Hardware/FAQ: items 1 and 3 get 32761 and 32763; Hardware/How-to reaches the limit.
+  // Hardware/FAQ: items 1 and 3 get 32761 and 32763; the counter then passes its limit in
+  // Hardware/How-to (no match there), and the next numbered article (Network) stops the run.
   EXPECT_EQ(Read("index.htm"), kPlainHead + "<ul>" + Heading("Hardware") + Heading("FAQ") +
                                    Entry("32763.htm", "Paper jam") +
                                    Entry("32761.htm", "Toner low") + kTypeEnd + kCategoryEnd +
