@@ -318,6 +318,7 @@ void ArchiveRunner::subGenerateArticlesNormal() {
     toc->Write("<ul>");
     line = 10;
     dic = fncCreateDic(d_.services);
+    if (!dic) throw Error(errnum::kObjectNotSet, "Object variable or With block variable not set");
   } catch (const Error& e) {
     ReportTrap(e, line, kNormalLabel, true);
     return;
