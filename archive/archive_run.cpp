@@ -19,17 +19,19 @@ namespace lorva {
 
 namespace {
 
+using outlook::TrimBlanks;
 using platform::msgbox::kExclamation;
 using platform::msgbox::kInformation;
 using platform::msgbox::kOkOnly;
-using outlook::TrimBlanks;
 
 constexpr const char* kNormalLabel = "subGenerateArticlesNormal";
 constexpr const char* kOutlineLabel = "subGenerateArticlesOutline";
 constexpr const char* kIndexClosing = "</ul><br></body></html>";
-constexpr const char* kHeadingOpenCollapsible = "<li STYLE=\"cursor:hand\"><p class=\"LiStyle\"><b>";
+constexpr const char* kHeadingOpenCollapsible =
+    "<li STYLE=\"cursor:hand\"><p class=\"LiStyle\"><b>";
 constexpr const char* kHeadingOpenPlain = "<li><p class=\"LiStyle\"><b>";
-constexpr const char* kEntryOpenCollapsible = "<li STYLE=\"cursor:hand\"><p class=\"LiStyle\"><a href='";
+constexpr const char* kEntryOpenCollapsible =
+    "<li STYLE=\"cursor:hand\"><p class=\"LiStyle\"><a href='";
 constexpr const char* kEntryOpenPlain = "<li><p class=\"LiStyle\"><a href='";
 
 // The first number as Visual Basic converts digits to a 16-bit integer: blanks around it and a
@@ -169,9 +171,8 @@ bool ArchiveRunner::RaiseCounter(std::int16_t& counter) {
 bool ArchiveRunner::NameAndSkip(cArticle& article, const std::string& destination,
                                 std::int16_t counter) {
   std::string name;
-  SkipOnFailure([&] {
-    name = PageName(d_.services, w_.optNaming.IsSelected(0), article.Subject, counter);
-  });
+  SkipOnFailure(
+      [&] { name = PageName(d_.services, w_.optNaming.IsSelected(0), article.Subject, counter); });
   SkipOnFailure([&] { article.strWebPagePath = PagePath(destination, name); });
   bool skipped = false;
   SkipOnFailure([&] {
@@ -209,12 +210,13 @@ void ArchiveRunner::RichTextAndAttachments(outlook::OutlookItem& item, cArticle&
         [&] { article.Body = d_.route.FilteredWordHTML(d_.files.fncReadTextFile(target)); });
     if (deleteTarget) SkipOnFailure([&] { d_.services.Fs().DeleteFile(target, false); });
   }
-  SkipOnFailure([&] { article.Attachments = d_.route.SaveAttachments(item, destination, counter); });
+  SkipOnFailure(
+      [&] { article.Attachments = d_.route.SaveAttachments(item, destination, counter); });
 }
 
-void ArchiveRunner::Collect(ArticleDictionary& dic, std::shared_ptr<cArticle> article,
-                            bool skipped, outlook::OutlookItem* item,
-                            const std::string& destination, std::int16_t counter) {
+void ArchiveRunner::Collect(ArticleDictionary& dic, std::shared_ptr<cArticle> article, bool skipped,
+                            outlook::OutlookItem* item, const std::string& destination,
+                            std::int16_t counter) {
   if (skipped) return;
   SkipOnFailure([&] {
     if (dic.Exists(article->Subject)) {
@@ -247,9 +249,9 @@ void ArchiveRunner::WriteEntries(std::unique_ptr<ArticleDictionary>& dic, TextSt
       entry = "<li><a href='" + target + "'>" + subject + "</a></li>";
     }
     WriteIndex(toc, entry);
-    article->TOClink =
-        w_.chkExtractIndexPage.Ticked() ? "<a href='index.htm'><b>Table of Contents (index)</b></a>"
-                                        : "";
+    article->TOClink = w_.chkExtractIndexPage.Ticked()
+                           ? "<a href='index.htm'><b>Table of Contents (index)</b></a>"
+                           : "";
     SkipOnFailure([&] {
       subWriteHTML(d_.services, article->strWebPagePath, *article,
                    w_.chkOverwrite.Ticked() ? 1 : 0);

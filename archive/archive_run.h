@@ -26,8 +26,8 @@ struct RunServices {
   platform::Dialogs& dialogs;
   platform::EventPump& pump;
   RichTextRoute& route;
-  platform::Shell* shell = nullptr;          // opens index.htm when done; nothing: never opened
-  outlook::LoadedWindow* form = nullptr;     // the main window, for the folder picker
+  platform::Shell* shell = nullptr;       // opens index.htm when done; nothing: never opened
+  outlook::LoadedWindow* form = nullptr;  // the main window, for the folder picker
 };
 
 // How the last run went, for the batch mode's summary and exit status.

@@ -283,14 +283,22 @@ std::span<const std::uint8_t> CfbReader::ReadChain(std::uint32_t start, std::uin
   }
   if (i == count) return area.subspan(static_cast<size_t>(start) * unit, size);
 
-  // Scattered sectors: gather them.
+  // Scattered sectors: gather them, marking each so that a loop in the chain is caught.
   ChargeBudget(size);
+  std::vector<std::uint32_t>& marks = mini ? miniMarks_ : fatMarks_;
+  if (marks.size() != table.size() || ++generation_ == 0) {
+    marks.assign(table.size(), 0);
+    generation_ = 1;
+  }
   scratch.clear();
   scratch.reserve(size);
   s = start;
   for (i = 0; i < count; ++i) {
     if (s > kMaxRegSect) Bad("stream shorter than its size");
     const auto bytes = sectorBytes(s, i);
+    if (s >= marks.size()) Bad(mini ? "mini sector beyond the mini FAT" : "sector beyond the FAT");
+    if (marks[s] == generation_) Bad("loop in a sector chain");
+    marks[s] = generation_;
     scratch.insert(scratch.end(), bytes.begin(), bytes.end());
     if (i + 1 < count) s = next(s);
   }

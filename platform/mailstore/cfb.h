@@ -66,6 +66,9 @@ class CfbReader {
   std::vector<std::uint8_t> miniScratch_;
   std::span<const std::uint8_t> miniStream_;
   std::vector<Entry> entries_;
+  mutable std::vector<std::uint32_t> fatMarks_;   // chain walks: the walk that last met
+  mutable std::vector<std::uint32_t> miniMarks_;  // each sector
+  mutable std::uint32_t generation_ = 0;
   mutable std::uint64_t budget_ = 0;  // bytes that stream reads may still gather
 };
 

@@ -204,10 +204,9 @@ std::vector<std::uint8_t> CompressRtf(std::string_view rtf) {
         if (cur - cand > kMaxDistance) break;
         std::size_t length = 0;
         while (length < available && history[cand + length] == history[cur + length]) ++length;
-        if (length > bestLength) {
+        if (length >= bestLength && length >= kMinMatch) {  // on a tie the older match
           bestLength = length;
           bestPos = cand;
-          if (length == available) break;
         }
       }
     }

@@ -121,8 +121,7 @@ class CodePageDecoder {
 
   void Append(std::string& out, std::string_view bytes, int codePage) {
     if (std::all_of(bytes.begin(), bytes.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }) &&
-        codePage != 1200 && codePage != 1201) {
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
       out.append(bytes);  // every code page we read agrees on ASCII bytes standing alone
       return;
     }
@@ -133,9 +132,17 @@ class CodePageDecoder {
       return;
     }
     iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    std::array<char, 1024> buffer;
+    // Some converters (1255, 1258) hold a character back until they see whether combining marks
+    // follow; this hands it out.
+    auto drain = [&] {
+      char* outPtr = buffer.data();
+      std::size_t outLeft = buffer.size();
+      iconv(converter, nullptr, nullptr, &outPtr, &outLeft);
+      out.append(buffer.data(), buffer.size() - outLeft);
+    };
     char* in = const_cast<char*>(bytes.data());
     std::size_t inLeft = bytes.size();
-    std::array<char, 1024> buffer;
     while (inLeft > 0) {
       char* outPtr = buffer.data();
       std::size_t outLeft = buffer.size();
@@ -144,12 +151,13 @@ class CodePageDecoder {
       if (result == static_cast<std::size_t>(-1)) {
         if (errno == E2BIG) continue;
         // An undecodable or incomplete sequence: one replacement character for its first byte.
+        drain();
         AppendUtf8(out, 0xFFFD);
         ++in;
         --inLeft;
-        iconv(converter, nullptr, nullptr, nullptr, nullptr);
       }
     }
+    drain();
   }
 
  private:
@@ -299,58 +307,16 @@ struct Font {
 
 // Destinations whose content is not document text.
 bool IsNonTextDestination(std::string_view word) {
-  static constexpr std::array<std::string_view, 52> kWords = {"annotation",
-                                                              "atnauthor",
-                                                              "atnid",
-                                                              "author",
-                                                              "bkmkend",
-                                                              "bkmkstart",
-                                                              "buptim",
-                                                              "colortbl",
-                                                              "comment",
-                                                              "company",
-                                                              "creatim",
-                                                              "datastore",
-                                                              "docvar",
-                                                              "doccomm",
-                                                              "falt",
-                                                              "fldinst",
-                                                              "filetbl",
-                                                              "footer",
-                                                              "footerf",
-                                                              "footerl",
-                                                              "footerr",
-                                                              "footnote",
-                                                              "generator",
-                                                              "header",
-                                                              "headerf",
-                                                              "headerl",
-                                                              "headerr",
-                                                              "info",
-                                                              "keywords",
-                                                              "latentstyles",
-                                                              "listoverridetable",
-                                                              "listtable",
-                                                              "mmathPr",
-                                                              "nonshppict",
-                                                              "object",
-                                                              "objdata",
-                                                              "operator",
-                                                              "pict",
-                                                              "pgdsctbl",
-                                                              "printim",
-                                                              "revtbl",
-                                                              "revtim",
-                                                              "rsidtbl",
-                                                              "stylesheet",
-                                                              "subject",
-                                                              "template",
-                                                              "themedata",
-                                                              "title",
-                                                              "userprops",
-                                                              "xmlnstbl",
-                                                              "colorschememapping",
-                                                              "xe"};
+  // clang-format off
+  static constexpr std::array<std::string_view, 52> kWords = {
+      "annotation", "atnauthor", "atnid", "author", "bkmkend", "bkmkstart", "buptim",
+      "colorschememapping", "colortbl", "comment", "company", "creatim", "datastore", "doccomm",
+      "docvar", "falt", "filetbl", "fldinst", "footer", "footerf", "footerl", "footerr",
+      "footnote", "generator", "header", "headerf", "headerl", "headerr", "info", "keywords",
+      "latentstyles", "listoverridetable", "listtable", "mmathPr", "nonshppict", "objdata",
+      "object", "operator", "pgdsctbl", "pict", "printim", "revtbl", "revtim", "rsidtbl",
+      "stylesheet", "subject", "template", "themedata", "title", "userprops", "xe", "xmlnstbl"};
+  // clang-format on
   return std::find(kWords.begin(), kWords.end(), word) != kWords.end();
 }
 
@@ -851,7 +817,8 @@ class HtmlEncapsulator {
             (c == '\r' && pos + 1 < html.size() && html[pos + 1] == '\n') ? 2 : 1;
         Tag(html.substr(pos, length), kTypeText);
         // A line end inside text shows as a space, as a browser shows it.
-        if (where_ == kInBody) rtf_ += "{\\htmlrtf  }";
+        if (where_ == kInBody && textOnLine_) rtf_ += "{\\htmlrtf  }";
+        textOnLine_ = false;
         pos += length;
       } else {
         std::size_t end = pos;
@@ -883,11 +850,17 @@ class HtmlEncapsulator {
   }
 
   void Text(std::string_view text) {
+    // Text outside the head shows, as a browser shows it, even without a <body> tag.
+    if (where_ != kInBody && where_ != kInHead &&
+        text.find_first_not_of(" \t\f") != std::string_view::npos) {
+      where_ = kInBody;
+    }
     if (where_ != kInBody) {
       Tag(text, kTypeText);  // text outside the body is not shown
       return;
     }
     AppendEscaped(rtf_, text);
+    textOnLine_ = true;
   }
 
   std::size_t Reference(std::string_view html, std::size_t pos) {
@@ -914,6 +887,7 @@ class HtmlEncapsulator {
         AppendEscaped(rtf_, utf8);
       }
       rtf_ += "\\htmlrtf0 ";
+      textOnLine_ = true;
     }
     return end + 1;
   }
@@ -980,7 +954,10 @@ class HtmlEncapsulator {
         (name == "style" || name == "script" || name == "title" || name == "textarea")) {
       rawTextEnd_ = "</" + name;
     }
-    if (where_ == kInBody && BreaksLine(name, closing)) rtf_ += "\\htmlrtf \\par \\htmlrtf0 ";
+    if (where_ == kInBody && BreaksLine(name, closing)) {
+      rtf_ += "\\htmlrtf \\par \\htmlrtf0 ";
+      textOnLine_ = false;
+    }
     return end;
   }
 
@@ -1003,6 +980,7 @@ class HtmlEncapsulator {
   bool hasHtmlElement_ = false;
   int where_ = kInBody;
   std::string rawTextEnd_;
+  bool textOnLine_ = false;  // the shown rendering has text since its last line break
 };
 
 }  // namespace

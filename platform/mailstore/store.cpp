@@ -534,7 +534,13 @@ std::vector<std::string> MailStore::FolderPaths() const {
   // Depth first; `pending` holds folders still to visit, the next one last.
   std::vector<std::string> pending;
   const auto push = [&](const std::string& parent) {
-    std::vector<std::string> names = ListNames(parent.empty() ? root_ : root_ / parent, true);
+    std::vector<std::string> names;
+    try {
+      names = ListNames(parent.empty() ? root_ : root_ / parent, true);
+    } catch (const Error&) {
+      // A folder that cannot be listed is still shown; only the store root must be readable.
+      if (parent.empty()) throw;
+    }
     for (auto it = names.rbegin(); it != names.rend(); ++it) {
       pending.push_back(parent.empty() ? *it : parent + "/" + *it);
     }

@@ -15,8 +15,8 @@
 #include "platform/mailstore/msg_content.h"
 #include "platform/mailstore/rtf_html.h"
 #include "platform/ui/dialogs.h"
-#include "support_code/recording_shell.h"
 #include "support/error.h"
+#include "support_code/recording_shell.h"
 
 namespace lorva::mailstore {
 namespace {
@@ -109,6 +109,19 @@ TEST_F(MailStoreTest, FolderPathsListParentsBeforeChildrenInByteOrder) {
   Folder("Z");
   WriteFile(dir_.path() / "a" / "not-a-folder.msg", "");
   EXPECT_EQ(Open()->FolderPaths(), (std::vector<std::string>{"Z", "a", "a/B", "a/z", "b"}));
+}
+
+TEST_F(MailStoreTest, FolderThatCannotBeListedIsShownWithoutSubFolders) {
+  Folder("Locked/Inner");
+  Folder("Open");
+  fs::permissions(dir_.path() / "Locked", fs::perms::none);
+  if (::access((dir_.path() / "Locked").c_str(), R_OK) == 0) {
+    fs::permissions(dir_.path() / "Locked", fs::perms::owner_all);
+    GTEST_SKIP() << "permissions are not enforced for this user";
+  }
+  const std::vector<std::string> paths = Open()->FolderPaths();
+  fs::permissions(dir_.path() / "Locked", fs::perms::owner_all);
+  EXPECT_EQ(paths, (std::vector<std::string>{"Locked", "Open"}));
 }
 
 TEST_F(MailStoreTest, FoldersAreFoundByPathOnlyInsideTheStore) {
