@@ -35,9 +35,13 @@ before(async () => {
   if (skip) return;
   workDir = fs.mkdtempSync(path.join(os.tmpdir(), 'lorva-browser-'));
   fs.mkdirSync(artifactsDir, { recursive: true });
-  // The program writes the archives when it has been built; otherwise they are laid out here
-  // as the program lays them out.
-  const tools = programTools(process.env.LORVA_BINARY_DIR || path.join(sourceDir, 'build'));
+  // The program writes the archives. Run by hand without a built program, the test lays them
+  // out itself as the program does; under CTest (LORVA_BINARY_DIR set) the program must be there.
+  const binaryDir = process.env.LORVA_BINARY_DIR;
+  const tools = programTools(binaryDir || path.join(sourceDir, 'build'));
+  if (binaryDir && !tools) {
+    throw new Error(`no lorva-archive and build_sample_store in ${binaryDir}`);
+  }
   const store = tools && buildStore(tools, workDir);
   archiveSource = tools ? `the batch mode of ${tools.archiver}` : 'the test (no program built)';
   for (const [name, layout] of Object.entries(LAYOUTS)) {
