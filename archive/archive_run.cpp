@@ -19,17 +19,19 @@ namespace lorva {
 
 namespace {
 
+using outlook::TrimBlanks;
 using platform::msgbox::kExclamation;
 using platform::msgbox::kInformation;
 using platform::msgbox::kOkOnly;
-using outlook::TrimBlanks;
 
 constexpr const char* kNormalLabel = "subGenerateArticlesNormal";
 constexpr const char* kOutlineLabel = "subGenerateArticlesOutline";
 constexpr const char* kIndexClosing = "</ul><br></body></html>";
-constexpr const char* kHeadingOpenCollapsible = "<li STYLE=\"cursor:hand\"><p class=\"LiStyle\"><b>";
+constexpr const char* kHeadingOpenCollapsible =
+    "<li STYLE=\"cursor:hand\"><p class=\"LiStyle\"><b>";
 constexpr const char* kHeadingOpenPlain = "<li><p class=\"LiStyle\"><b>";
-constexpr const char* kEntryOpenCollapsible = "<li STYLE=\"cursor:hand\"><p class=\"LiStyle\"><a href='";
+constexpr const char* kEntryOpenCollapsible =
+    "<li STYLE=\"cursor:hand\"><p class=\"LiStyle\"><a href='";
 constexpr const char* kEntryOpenPlain = "<li><p class=\"LiStyle\"><a href='";
 
 // The first number as Visual Basic converts digits to a 16-bit integer: blanks around it and a
@@ -73,6 +75,7 @@ class ArchiveRunner::Scope {
   explicit Scope(ArchiveRunner& runner) : r_(runner) {
     r_.running_ = true;
     r_.limitReached_ = false;
+    r_.counterPassed_ = false;
     r_.summary_ = RunSummary{};
   }
   ~Scope() {
@@ -157,21 +160,25 @@ bool ArchiveRunner::ReadFirstNumber(std::int16_t& counter) {
   return true;
 }
 
-bool ArchiveRunner::RaiseCounter(std::int16_t& counter) {
+void ArchiveRunner::RaiseCounter(std::int16_t& counter) {
   if (counter == 32767) {
-    limitReached_ = true;
-    return false;
+    counterPassed_ = true;
+    return;
   }
   ++counter;
-  return true;
+}
+
+bool ArchiveRunner::CounterExhaustedFor(const cArticle& article) const {
+  if (!counterPassed_) return false;
+  return w_.optNaming.IsSelected(1) || w_.chkAttachments.Ticked() ||
+         HasContentIdReference(article.Body);
 }
 
 bool ArchiveRunner::NameAndSkip(cArticle& article, const std::string& destination,
                                 std::int16_t counter) {
   std::string name;
-  SkipOnFailure([&] {
-    name = PageName(d_.services, w_.optNaming.IsSelected(0), article.Subject, counter);
-  });
+  SkipOnFailure(
+      [&] { name = PageName(d_.services, w_.optNaming.IsSelected(0), article.Subject, counter); });
   SkipOnFailure([&] { article.strWebPagePath = PagePath(destination, name); });
   bool skipped = false;
   SkipOnFailure([&] {
@@ -209,12 +216,13 @@ void ArchiveRunner::RichTextAndAttachments(outlook::OutlookItem& item, cArticle&
         [&] { article.Body = d_.route.FilteredWordHTML(d_.files.fncReadTextFile(target)); });
     if (deleteTarget) SkipOnFailure([&] { d_.services.Fs().DeleteFile(target, false); });
   }
-  SkipOnFailure([&] { article.Attachments = d_.route.SaveAttachments(item, destination, counter); });
+  SkipOnFailure(
+      [&] { article.Attachments = d_.route.SaveAttachments(item, destination, counter); });
 }
 
-void ArchiveRunner::Collect(ArticleDictionary& dic, std::shared_ptr<cArticle> article,
-                            bool skipped, outlook::OutlookItem* item,
-                            const std::string& destination, std::int16_t counter) {
+void ArchiveRunner::Collect(ArticleDictionary& dic, std::shared_ptr<cArticle> article, bool skipped,
+                            outlook::OutlookItem* item, const std::string& destination,
+                            std::int16_t counter) {
   if (skipped) return;
   SkipOnFailure([&] {
     if (dic.Exists(article->Subject)) {
@@ -247,9 +255,9 @@ void ArchiveRunner::WriteEntries(std::unique_ptr<ArticleDictionary>& dic, TextSt
       entry = "<li><a href='" + target + "'>" + subject + "</a></li>";
     }
     WriteIndex(toc, entry);
-    article->TOClink =
-        w_.chkExtractIndexPage.Ticked() ? "<a href='index.htm'><b>Table of Contents (index)</b></a>"
-                                        : "";
+    article->TOClink = w_.chkExtractIndexPage.Ticked()
+                           ? "<a href='index.htm'><b>Table of Contents (index)</b></a>"
+                           : "";
     SkipOnFailure([&] {
       subWriteHTML(d_.services, article->strWebPagePath, *article,
                    w_.chkOverwrite.Ticked() ? 1 : 0);
@@ -310,6 +318,7 @@ void ArchiveRunner::subGenerateArticlesNormal() {
     toc->Write("<ul>");
     line = 10;
     dic = fncCreateDic(d_.services);
+    if (!dic) throw Error(errnum::kObjectNotSet, "Object variable or With block variable not set");
   } catch (const Error& e) {
     ReportTrap(e, line, kNormalLabel, true);
     return;
@@ -330,9 +339,8 @@ void ArchiveRunner::subGenerateArticlesNormal() {
     auto fetched = ValueOrNothing([&] { return items->Item(i); });
     std::shared_ptr<outlook::OutlookItem> item = fetched ? *fetched : nullptr;
     if (!item) continue;  // nothing, or an item that cannot be read
-    if (!RaiseCounter(counter)) break;
+    RaiseCounter(counter);
     ++taken;
-    ++summary_.itemsTakenUp;
     SkipOnFailure([&] { w_.pb.SetValue(taken); });
 
     auto article = std::make_shared<cArticle>();
@@ -340,6 +348,11 @@ void ArchiveRunner::subGenerateArticlesNormal() {
     article->ProblemType = outlook::PropertyText(reporter, item.get(), "Problem Type");
     article->ProblemCategory = outlook::PropertyText(reporter, item.get(), "Problem Category");
     SkipOnFailure([&] { article->Body = item->HTMLBody(); });
+    if (CounterExhaustedFor(*article)) {
+      limitReached_ = true;
+      break;
+    }
+    ++summary_.itemsTakenUp;
     const bool skipped = NameAndSkip(*article, destination, counter);
     if (w_.chkAttachments.Ticked()) {
       RichTextAndAttachments(*item, *article, destination, counter, skipped, false);
@@ -495,17 +508,19 @@ void ArchiveRunner::subGenerateArticlesOutline() {
       for (int i = 1; i <= count; ++i) {
         CachedItem& entry = cache[static_cast<std::size_t>(i - 1)];
         if (!entry.present) continue;
-        if (!RaiseCounter(counter)) {
-          stop = true;
-          break;
-        }
+        RaiseCounter(counter);
         if (entry.lowerCategory != lowerCategory || entry.lowerType != lowerType) continue;
-        ++summary_.itemsTakenUp;
         auto article = std::make_shared<cArticle>();
         article->ProblemType = entry.type;
         article->ProblemCategory = entry.category;
         article->Subject = TrimBlanks(entry.subject);
         article->Body = std::move(entry.body);  // an item matches one pair at most
+        if (CounterExhaustedFor(*article)) {
+          limitReached_ = true;
+          stop = true;
+          break;
+        }
+        ++summary_.itemsTakenUp;
         const bool skipped = NameAndSkip(*article, destination, counter);
         if (categoryPending) {
           WriteIndex(toc.get(), categoryHeading);

@@ -26,8 +26,8 @@ struct RunServices {
   platform::Dialogs& dialogs;
   platform::EventPump& pump;
   RichTextRoute& route;
-  platform::Shell* shell = nullptr;          // opens index.htm when done; nothing: never opened
-  outlook::LoadedWindow* form = nullptr;     // the main window, for the folder picker
+  platform::Shell* shell = nullptr;       // opens index.htm when done; nothing: never opened
+  outlook::LoadedWindow* form = nullptr;  // the main window, for the folder picker
 };
 
 // How the last run went, for the batch mode's summary and exit status.
@@ -76,8 +76,12 @@ class ArchiveRunner {
   bool Start(std::string& destination);
   // The first number as the page counter's start; nothing (after the message) when refused.
   bool ReadFirstNumber(std::int16_t& counter);
-  // Raises the counter; false (and the limit noted) when it would pass 32767.
-  bool RaiseCounter(std::int16_t& counter);
+  // Raises the counter. At 32767 it keeps its value and notes that it has passed its limit.
+  void RaiseCounter(std::int16_t& counter);
+  // Whether an article taken up after the counter passed its limit would need a number of its
+  // own (numbered page, rich-text copy and attachments, inline images): the run must then stop,
+  // so that no two articles share a name.
+  bool CounterExhaustedFor(const cArticle& article) const;
   // Page name, path and skip test of `article` (steps g to i); true when the item is skipped.
   bool NameAndSkip(cArticle& article, const std::string& destination, std::int16_t counter);
   // The rich-text route and attachment export of one item (step j).
@@ -101,6 +105,7 @@ class ArchiveRunner {
   RunServices d_;
   bool running_ = false;
   bool limitReached_ = false;
+  bool counterPassed_ = false;
   RunSummary summary_;
 };
 

@@ -29,9 +29,9 @@ void Connection::subStartOutlook(std::int32_t defaultFolderKind) {
   if (!objOutlook) {
     if (auto app = ValueOrNothing([&] { return launcher_.Create(""); })) objOutlook = *app;
   }
-  for (const char* progId : {"Outlook.Application.12", "Outlook.Application.11",
-                             "Outlook.Application.10", "Outlook.Application.9",
-                             "Outlook.Application"}) {
+  for (const char* progId :
+       {"Outlook.Application.12", "Outlook.Application.11", "Outlook.Application.10",
+        "Outlook.Application.9", "Outlook.Application"}) {
     if (objOutlook) break;
     if (auto app = ValueOrNothing([&] { return launcher_.Create(progId); })) objOutlook = *app;
   }
@@ -50,9 +50,9 @@ void Connection::subStartOutlook(std::int32_t defaultFolderKind) {
       objNameSpace = *ns;
     }
   } else {
-    dialogs_.MsgBox("You need Outlook 2000 or later to run this application.\r\n" +
-                        std::to_string(version),
-                    platform::msgbox::kCritical, kProductName);
+    dialogs_.MsgBox(
+        "You need Outlook 2000 or later to run this application.\r\n" + std::to_string(version),
+        platform::msgbox::kCritical, kProductName);
     subEndProgram();
   }
 
@@ -107,7 +107,9 @@ void Connection::subGetCurrentFolder(std::int32_t defaultFolderKind) {
   auto step = [&](auto&& body) {
     if (!SkipOnFailure(body)) failed = true;
   };
-  auto notSet = [] { return Error(errnum::kObjectNotSet, "Object variable or With block variable not set"); };
+  auto notSet = [] {
+    return Error(errnum::kObjectNotSet, "Object variable or With block variable not set");
+  };
 
   int count = 0;
   std::shared_ptr<Folder> current;
@@ -138,7 +140,8 @@ void Connection::subGetCurrentFolder(std::int32_t defaultFolderKind) {
     objKBFolder = explorer->CurrentFolder();
   });
   if (failed) {
-    services_.reporter.subAssistantMessage(objOutlook, "Unable to connect to current Outlook folder!");
+    services_.reporter.subAssistantMessage(objOutlook,
+                                           "Unable to connect to current Outlook folder!");
   }
 }
 
@@ -189,7 +192,9 @@ void Connection::CheckKnowledgeBaseFolder(LoadedWindow* form) {
   }
 }
 
-void Connection::AddWindow(LoadedWindow* window) { windows_.push_back(window); }
+void Connection::AddWindow(LoadedWindow* window) {
+  windows_.push_back(window);
+}
 
 void Connection::RemoveWindow(LoadedWindow* window) {
   windows_.erase(std::remove(windows_.begin(), windows_.end(), window), windows_.end());

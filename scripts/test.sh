@@ -4,5 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+scripts/browser-deps.sh
 dir=$(scripts/build.sh "$@")
 ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"

@@ -53,7 +53,8 @@ OptionGroup::OptionGroup(std::vector<std::string> captions, int selected)
     : captions_(std::move(captions)), enabled_(captions_.size(), true), selected_(selected) {}
 
 void OptionGroup::Check(int index) const {
-  if (index < 0 || index >= Count()) throw Error(kNoSuchControlElement, "Control array element does not exist");
+  if (index < 0 || index >= Count())
+    throw Error(kNoSuchControlElement, "Control array element does not exist");
 }
 
 void OptionGroup::Select(int index) {
@@ -96,15 +97,15 @@ void TextBox::TypeKey(int code) {
 }
 
 void CheckedListBox::Check(int index) const {
-  if (index < 0 || index >= ListCount()) throw Error(kInvalidPropertyIndex, "Invalid property array index");
+  if (index < 0 || index >= ListCount())
+    throw Error(kInvalidPropertyIndex, "Invalid property array index");
 }
 
 int CheckedListBox::AddItem(const std::string& text) {
   // After every entry that does not sort after the new one, so equal entries keep their order.
-  auto it = std::upper_bound(entries_.begin(), entries_.end(), text,
-                             [](const std::string& t, const Entry& e) {
-                               return CompareListText(t, e.text) < 0;
-                             });
+  auto it = std::upper_bound(
+      entries_.begin(), entries_.end(), text,
+      [](const std::string& t, const Entry& e) { return CompareListText(t, e.text) < 0; });
   it = entries_.insert(it, Entry{text, false});
   return static_cast<int>(it - entries_.begin());
 }

@@ -50,7 +50,8 @@ class FakeItems : public outlook::ItemCollection {
   int Count() override { return static_cast<int>(folder_.items.size()); }
   std::shared_ptr<outlook::OutlookItem> Item(int index) override {
     ++folder_.fetches;
-    if (index < 1 || index > Count()) throw Error(errnum::kSubscriptOutOfRange, "Array index out of bounds");
+    if (index < 1 || index > Count())
+      throw Error(errnum::kSubscriptOutOfRange, "Array index out of bounds");
     if (std::find(folder_.unreadable.begin(), folder_.unreadable.end(), index) !=
         folder_.unreadable.end()) {
       throw Error(errnum::kBadFileFormat, "The item cannot be read");
@@ -67,7 +68,8 @@ class FakeNameSpace : public outlook::NameSpace {
   explicit FakeNameSpace(std::shared_ptr<FakeApplication> app) : app_(std::move(app)) {}
   std::shared_ptr<outlook::Folder> GetDefaultFolder(int kind) override {
     auto it = app_->defaultFolders.find(kind);
-    if (it == app_->defaultFolders.end()) throw Error(errnum::kObjectNotSet, "No such default folder");
+    if (it == app_->defaultFolders.end())
+      throw Error(errnum::kObjectNotSet, "No such default folder");
     return it->second;
   }
   std::shared_ptr<outlook::Folder> PickFolder() override {
@@ -87,7 +89,8 @@ class FakeExplorers : public outlook::ExplorerCollection {
   explicit FakeExplorers(FakeApplication& app) : app_(app) {}
   int Count() override { return static_cast<int>(app_.explorers.size()); }
   std::shared_ptr<outlook::Explorer> Item(int index) override {
-    if (index < 1 || index > Count()) throw Error(errnum::kSubscriptOutOfRange, "Array index out of bounds");
+    if (index < 1 || index > Count())
+      throw Error(errnum::kSubscriptOutOfRange, "Array index out of bounds");
     return app_.explorers[static_cast<std::size_t>(index - 1)];
   }
   std::shared_ptr<outlook::Explorer> Add(const std::shared_ptr<outlook::Folder>& folder,
@@ -145,6 +148,7 @@ std::string FakeFolder::WebViewURL() {
 }
 
 std::shared_ptr<outlook::ItemCollection> FakeFolder::Items() {
+  if (failItemsWith != 0) throw Error(failItemsWith, "The items cannot be read");
   return std::make_shared<FakeItems>(*this);
 }
 

@@ -49,6 +49,7 @@ class FakeFolder : public outlook::Folder {
   std::vector<int> unreadable;  // positions from 1
   int fetches = 0;              // Item() calls
   bool failWebViewURL = false;
+  int failItemsWith = 0;  // Items() throws this error number when not 0
 
   std::string Name() override { return name_; }
   std::string FolderPath() override { return name_; }

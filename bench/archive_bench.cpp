@@ -1,0 +1,227 @@
+// How fast the archive runs turn a knowledge base into pages, compared with copying the result.
+//
+//   archive_bench [--items N]
+//
+// Builds a mail store of N articles (default 10,000: about 10 KB of HTML each, 10 categories x
+// 10 types, no attachments) in a temporary directory, loads the window model over it, and times
+// a flat run and a grouped run (every category and type ticked, collapsible outline) into fresh
+// folders. Prints articles per second, the grouped/flat ratio, the peak resident memory of each
+// run against the bytes of pages written, and the time `cp -r` takes to copy the flat output as
+// a floor.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "app/frm_main.h"
+#include "outlook/connection.h"
+#include "page/rich_text_route.h"
+#include "platform/mailstore/msg_content.h"
+#include "platform/mailstore/store.h"
+#include "support/error_reporter.h"
+#include "support/file_handling.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using lorva::outlook::Value;
+
+namespace {
+
+long StatusKb(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  const std::string prefix = std::string(field) + ":";
+  while (std::getline(status, line)) {
+    if (line.starts_with(prefix)) return std::atol(line.c_str() + prefix.size());
+  }
+  return -1;
+}
+
+void ResetPeakRss() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+double Since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+lorva::mailstore::MsgContent Article(int n) {
+  lorva::mailstore::MsgContent content;
+  content.messageClass = "IPM.Post";
+  content.subject = "Article " + std::to_string(n) + ": printer shows offline";
+  std::string html =
+      "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"
+      "</head><body>\r\n<h1>Article " +
+      std::to_string(n) + "</h1>\r\n";
+  while (html.size() < 10 * 1024) {
+    html += "<p>When the printer on floor " + std::to_string(n % 7) +
+            " shows <b>Offline</b>, open the print queue, clear <i>Use Printer Offline</i> and "
+            "print a test page. If that does not help, restart the spooler service.</p>\r\n";
+  }
+  content.htmlBody = html + "</body></html>\r\n";
+  content.userProperties = {{"Problem Category", Value::Text("Category " + std::to_string(n % 10))},
+                            {"Problem Type", Value::Text("Type " + std::to_string((n / 10) % 10))}};
+  return content;
+}
+
+std::uintmax_t PageBytes(const fs::path& dir) {
+  std::uintmax_t total = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    if (entry.is_regular_file() && entry.path().extension() == ".htm") total += entry.file_size();
+  }
+  return total;
+}
+
+class QuietDialogs : public lorva::platform::Dialogs {
+ public:
+  int MsgBox(const std::string& prompt, int, const std::string&) override {
+    std::fprintf(stderr, "message: %s\n", prompt.c_str());
+    return lorva::platform::msgbox::kNo;
+  }
+  std::string BrowseForFolder(const std::string&, const std::string&) override { return ""; }
+  std::string PickMailFolder(const std::vector<std::string>&, const std::string&) override {
+    return "";
+  }
+};
+
+class NoPump : public lorva::platform::EventPump {
+ public:
+  void DoEvents() override {}
+};
+
+class NoShell : public lorva::platform::Shell {
+ public:
+  void Open(const std::string&) override {}
+  void Start(const std::string&, const std::vector<std::string>&) override {}
+};
+
+struct Result {
+  double wall = 0;
+  double cpu = 0;
+  long peakGrowthKb = 0;
+  std::uintmax_t pageBytes = 0;
+  int pages = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int items = 10000;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--items") == 0) items = std::atoi(argv[i + 1]);
+  }
+  std::string pattern = (fs::temp_directory_path() / "lorva-archive-bench-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) return 1;
+  const fs::path root = pattern;
+  const fs::path storeRoot = root / "store";
+  const fs::path folder = storeRoot / "Knowledge Base";
+  fs::create_directories(folder);
+  std::ofstream(folder / "folder.ini") << "[Folder]\nWebViewURL=http://intranet/kb/OLorva.htm\n";
+  Clock::time_point start = Clock::now();
+  std::uintmax_t storeBytes = 0;
+  for (int n = 1; n <= items; ++n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "KB%06d.msg", n);
+    const std::vector<std::uint8_t> bytes = lorva::mailstore::WriteMsg(Article(n));
+    std::ofstream(folder / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    storeBytes += bytes.size();
+  }
+  std::printf("built %d items (%.1f MB) in %.2f s\n", items, storeBytes / 1e6, Since(start));
+
+  auto store = lorva::mailstore::MailStore::Open(storeRoot);
+  store->ActivateExplorer(store->AddExplorer("Knowledge Base"));
+  auto launcher = lorva::mailstore::MakeStoreLauncher(store);
+  QuietDialogs dialogs;
+  NoPump pump;
+  NoShell shell;
+  std::unique_ptr<lorva::outlook::Connection> connection;
+  lorva::ErrorReporter reporter(dialogs,
+                                lorva::ErrorReporter::Hooks{[&] {
+                                                              connection->subStartOutlook(6);
+                                                              return connection->objOutlook;
+                                                            },
+                                                            [&] { connection->subEndProgram(); },
+                                                            {}});
+  lorva::Services services{reporter, nullptr};
+  lorva::FileHandling files(services, shell, nullptr, [] {});
+  connection = std::make_unique<lorva::outlook::Connection>(services, *launcher, dialogs);
+  lorva::UnavailableRichTextRoute route(services);
+  lorva::frmMain form(
+      lorva::FormServices{services, files, *connection, dialogs, pump, route, nullptr});
+  start = Clock::now();
+  form.Form_Load();
+  std::printf("window load (lists filled): %.2f s\n", Since(start));
+  form.chkAttachments.SetValue(0);
+
+  // Each run works in a child process of its own, so that its peak memory is its own.
+  auto run = [&](const char* name, int group) {
+    const fs::path out = root / name;
+    fs::create_directories(out);
+    form.txtDestination.SetText(out.string());
+    form.optGroup.Select(group);
+    Result r;
+    int channel[2];
+    if (::pipe(channel) != 0) std::abort();
+    std::fflush(stdout);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const long before = StatusKb("VmRSS");
+      ResetPeakRss();
+      const double cpu = CpuSeconds();
+      const Clock::time_point t = Clock::now();
+      form.cmdGenerate_Click();
+      r.wall = Since(t);
+      r.cpu = CpuSeconds() - cpu;
+      r.peakGrowthKb = StatusKb("VmHWM") - before;
+      r.pages = form.LastRun().pagesWritten;
+      if (::write(channel[1], &r, sizeof r) != static_cast<ssize_t>(sizeof r)) ::_exit(1);
+      ::_exit(0);
+    }
+    ::close(channel[1]);
+    if (::read(channel[0], &r, sizeof r) != static_cast<ssize_t>(sizeof r)) std::abort();
+    ::close(channel[0]);
+    ::waitpid(child, nullptr, 0);
+    r.pageBytes = PageBytes(out);
+    std::printf(
+        "%-7s run: %d pages, %.1f MB of pages, %.2f s wall (%.0f articles/s), %.2f s processor "
+        "(%.0f articles/s); peak memory growth %.1f MB = %.2f x page bytes\n",
+        name, r.pages, r.pageBytes / 1e6, r.wall, r.pages / r.wall, r.cpu, r.pages / r.cpu,
+        r.peakGrowthKb / 1024.0, r.peakGrowthKb * 1024.0 / static_cast<double>(r.pageBytes));
+    return r;
+  };
+
+  const Result flat = run("flat", 1);
+  const Result grouped = run("grouped", 0);
+  std::printf("grouped / flat: %.2f wall, %.2f processor (target <= 2)\n", grouped.wall / flat.wall,
+              grouped.cpu / flat.cpu);
+  std::printf("targets: flat >= 5000 articles/s; peak memory < 3 x page bytes\n");
+
+  start = Clock::now();
+  const std::string copy =
+      "cp -r '" + (root / "flat").string() + "' '" + (root / "flat-copy").string() + "'";
+  if (std::system(copy.c_str()) != 0) std::fprintf(stderr, "cp failed\n");
+  const double cpTime = Since(start);
+  std::printf("cp -r of the flat output: %.2f s (%.0f files/s); flat run / cp = %.2f\n", cpTime,
+              flat.pages / cpTime, flat.wall / cpTime);
+
+  std::error_code ignored;
+  fs::remove_all(root, ignored);
+  return 0;
+}

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "archive/run_fixture.h"
+
+namespace lorva::testing {
+namespace {
+
+// A route whose "word processor" writes a page of its own at the conversion target, and which
+// records what the runs ask of it.
+class RecordingRoute : public RichTextRoute {
+ public:
+  bool ConvertRTF2HTML(const std::string& rtfPath, const std::string& targetPath) override {
+    conversions.push_back(targetPath);
+    rtfSeen = std::filesystem::exists(rtfPath);
+    std::filesystem::remove(rtfPath);
+    std::ofstream(targetPath) << "<html><body>converted " << conversions.size() << "</body></html>";
+    return true;
+  }
+  std::string FilteredWordHTML(const std::string& html) override { return "[filtered]" + html; }
+  std::string SaveAttachments(outlook::OutlookItem&, const std::string& folder,
+                              std::int16_t count) override {
+    const std::string target = folder + "/" + std::to_string(count) + ".htm";
+    targetAtExport.push_back(std::filesystem::exists(target));
+    std::filesystem::remove(target);  // the export's first step removes the conversion target
+    return "<p>attachments of " + std::to_string(count) + "</p>";
+  }
+  std::string ExportInlineImages(outlook::OutlookItem&, const std::string& body, const std::string&,
+                                 std::int16_t count) override {
+    inlineCalls.push_back(count);
+    return body;
+  }
+  void QuitWord() override { ++quits; }
+
+  std::vector<std::string> conversions;
+  std::vector<bool> targetAtExport;
+  std::vector<int> inlineCalls;
+  bool rtfSeen = false;
+  int quits = 0;
+};
+
+class RichTextRouteTest : public ProgramFixture {
+ protected:
+  RichTextRouteTest() {
+    form = std::make_unique<frmMain>(
+        FormServices{services, files, *connection, dialogs, pump, recording, &shell});
+    Add(FakeItem::Post("Toner", "Hardware", "FAQ"));
+    Add(FakeItem::Post("Driver", "Software", "FAQ"));
+  }
+  RecordingRoute recording;
+};
+
+TEST_F(RichTextRouteTest, FlatRunTakesTheConvertedBodyAndLeavesTheTargetToTheExport) {
+  Load();
+  form->optGroup.Select(1);
+  form->optNaming.Select(1);
+  Generate();
+  EXPECT_TRUE(recording.rtfSeen);
+  EXPECT_EQ(recording.conversions,
+            (std::vector<std::string>{Dest() + "/1001.htm", Dest() + "/1002.htm"}));
+  EXPECT_EQ(recording.targetAtExport, (std::vector<bool>{true, true}));
+  const std::string page = Read("1001.htm");
+  EXPECT_NE(page.find("[filtered]"), std::string::npos);
+  EXPECT_NE(page.find("converted 1"), std::string::npos);
+  EXPECT_NE(page.find("<p>attachments of 1001</p>"), std::string::npos);
+  EXPECT_EQ(recording.inlineCalls, (std::vector<int>{1001, 1002}));
+  EXPECT_EQ(recording.quits, 1);
+}
+
+TEST_F(RichTextRouteTest, GroupedRunDeletesTheConversionTargetBeforeTheExport) {
+  Load();
+  form->chkCollapse.SetValue(0);
+  Generate();
+  EXPECT_EQ(recording.conversions.size(), 2u);
+  EXPECT_EQ(recording.targetAtExport, (std::vector<bool>{false, false}));
+  EXPECT_NE(Read("Toner.htm").find("[filtered]"), std::string::npos);
+  EXPECT_EQ(recording.quits, 1);
+}
+
+TEST_F(RichTextRouteTest, WithoutAttachmentsOnlyTheInlineImagesAreExported) {
+  Load();
+  form->optGroup.Select(1);
+  form->chkAttachments.SetValue(0);
+  Generate();
+  EXPECT_TRUE(recording.conversions.empty());
+  EXPECT_EQ(recording.inlineCalls.size(), 2u);
+  EXPECT_EQ(recording.quits, 1);
+}
+
+}  // namespace
+}  // namespace lorva::testing

@@ -1,0 +1,66 @@
+// Has the program write the archives: builds a small mail store from readable sources with the
+// store builder, then runs the batch mode over it with the options of each layout.
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import path from 'node:path';
+
+import { ARTICLES } from './fixture_archive.mjs';
+
+// The archiver and the store builder in the build folder, or null when either is missing.
+export function programTools(binaryDir) {
+  if (!binaryDir) return null;
+  const archiver = path.join(binaryDir, 'lorva-archive');
+  const storeBuilder = path.join(binaryDir, 'build_sample_store');
+  if (!fs.existsSync(archiver) || !fs.existsSync(storeBuilder)) return null;
+  return { archiver, storeBuilder };
+}
+
+function articleBody(a) {
+  return (
+    '<html>\n<head>\n<title>' + a.subject + '</title>\n</head>\n<body>\n' +
+    '<p>Steps for ' + a.subject + ':</p>\n' +
+    '<ul>\n<li>Check the device</li>\n<li>Restart it</li>\n</ul>\n</body>\n</html>\n'
+  );
+}
+
+// Writes the knowledge base of ARTICLES as store sources and builds the mail store from them.
+export function buildStore(tools, workDir) {
+  const sources = path.join(workDir, 'store-sources');
+  const folder = path.join(sources, 'Knowledge Base');
+  fs.mkdirSync(folder, { recursive: true });
+  fs.writeFileSync(path.join(sources, 'store.ini'), '[Store]\nCurrentFolder=Knowledge Base\n');
+  fs.writeFileSync(path.join(folder, 'folder.ini'),
+                   '[Folder]\nWebViewURL=http://intranet.example/kb/OLorva.htm\n');
+  ARTICLES.forEach((a, i) => {
+    const item = path.join(folder, `KB${1001 + i}`);
+    fs.mkdirSync(item);
+    fs.writeFileSync(path.join(item, 'article.properties'),
+                     `subject = ${a.subject}\ncategory = ${a.category}\ntype = ${a.type}\n` +
+                     'bodies = html\n');
+    fs.writeFileSync(path.join(item, 'body.html'), articleBody(a));
+  });
+  const store = path.join(workDir, 'store');
+  execFileSync(tools.storeBuilder, [sources, store], { stdio: 'pipe' });
+  return store;
+}
+
+// Runs the batch mode over `store` into `dir` with the options of `layout`.
+export function generateArchive(tools, store, dir, layout, settingsDir) {
+  fs.mkdirSync(dir, { recursive: true });
+  const settings = {
+    DestinationFolder: dir,
+    optGroup: layout.grouped ? '0' : '1',
+    chkCollapse: layout.collapsible ? '1' : '0',
+    chkCollapseInitially: layout.initCollapsed ? '1' : '0',
+    GenerateTOC: '1',
+    OverwriteFiles: '1',
+    RunTOC: '0',
+    chkAttachments: '0',
+  };
+  const args = ['--generate', '--store', store];
+  for (const [name, value] of Object.entries(settings)) args.push('--set', `${name}=${value}`);
+  execFileSync(tools.archiver, args, {
+    stdio: 'pipe',
+    env: { ...process.env, XDG_CONFIG_HOME: settingsDir, QT_QPA_PLATFORM: 'offscreen' },
+  });
+}

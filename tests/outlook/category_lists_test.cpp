@@ -1,0 +1,94 @@
+#include "outlook/category_lists.h"
+
+#include <gtest/gtest.h>
+
+#include "archive/run_fixture.h"
+
+namespace lorva::testing {
+namespace {
+
+std::vector<std::string> Entries(const ui::CheckedListBox& list) {
+  std::vector<std::string> out;
+  for (int i = 0; i < list.ListCount(); ++i) {
+    out.push_back(list.List(i) + (list.Selected(i) ? " [x]" : " [ ]"));
+  }
+  return out;
+}
+
+class ListFillingTest : public ProgramFixture {};
+
+TEST_F(ListFillingTest, DistinctTrimmedValuesSortedAndAllTicked) {
+  Add(FakeItem::Post("a", " printers ", "FAQ"));
+  Add(FakeItem::Post("b", "Printers", "how-to"));  // same category: letter case and blanks
+  Add(FakeItem::Post("c", "accounts", "faq"));
+  Add(FakeItem::Post("d", "", "Policy"));     // type only
+  Add(FakeItem::Post("e", "Zeta Café", ""));  // category only
+  Add(FakeItem::Post("f", "   ", "  "));      // blanks add nothing
+  auto mail = FakeItem::Post("g", "Mail only", "Mail type");
+  mail->itemClass = outlook::ItemClass::kMail;  // not a post item: adds nothing
+  Add(mail);
+  Add(nullptr);
+  Add(FakeItem::Post("h", "Broken", "Broken"));
+  kb->unreadable = {9};
+  form->Form_Load();
+
+  EXPECT_EQ(Entries(form->lstProblemCategory),
+            (std::vector<std::string>{"accounts [x]", "printers [x]", "Zeta Café [x]"}));
+  EXPECT_EQ(Entries(form->lstProblemType),
+            (std::vector<std::string>{"FAQ [x]", "how-to [x]", "Policy [x]"}));
+  EXPECT_EQ(form->chkSelectAllCategory.Value(), 1);
+  EXPECT_EQ(form->chkSelectAllType.Value(), 1);
+  EXPECT_TRUE(form->optGroup.Enabled(0));
+  EXPECT_TRUE(form->optGroup.Enabled(1));
+  EXPECT_TRUE(form->cmdGenerate.Enabled());
+}
+
+TEST_F(ListFillingTest, NoCategoriesSelectsNoneAndDisablesTheOutline) {
+  Add(FakeItem::Post("a", "", "FAQ"));
+  form->Form_Load();
+  EXPECT_EQ(form->lstProblemCategory.ListCount(), 0);
+  EXPECT_TRUE(form->optGroup.IsSelected(1));
+  EXPECT_FALSE(form->optGroup.Enabled(0));
+  EXPECT_FALSE(form->chkCollapse.Enabled()) << "selecting \"None\" runs the grouping rule";
+  EXPECT_TRUE(form->cmdGenerate.Enabled());
+  EXPECT_EQ(form->chkSelectAllCategory.Value(), 0);
+}
+
+TEST_F(ListFillingTest, EmptyFolderSaysSoAndDisablesGenerate) {
+  form->Form_Load();
+  ASSERT_EQ(dialogs.shown().size(), 1u);
+  EXPECT_EQ(dialogs.shown()[0].text, "You don't have any KB articles to convert into webpages!");
+  EXPECT_EQ(dialogs.shown()[0].style, platform::msgbox::kInformation);
+  EXPECT_EQ(dialogs.shown()[0].title, "LorvaArchive");
+  EXPECT_FALSE(form->optGroup.Enabled(0));
+  EXPECT_FALSE(form->optGroup.Enabled(1));
+  EXPECT_FALSE(form->cmdGenerate.Enabled());
+}
+
+TEST_F(ListFillingTest, SelectAllBoxesTickAndUntickEveryEntry) {
+  Add(FakeItem::Post("a", "One", "X"));
+  Add(FakeItem::Post("b", "Two", "Y"));
+  form->Form_Load();
+  form->lstProblemCategory.SetSelected(1, false);
+  EXPECT_EQ(form->chkSelectAllCategory.Value(), 1) << "a single untick leaves the box";
+  form->chkSelectAllCategory.SetValue(0);
+  EXPECT_EQ(Entries(form->lstProblemCategory), (std::vector<std::string>{"One [ ]", "Two [ ]"}));
+  form->chkSelectAllCategory.SetValue(2);
+  EXPECT_EQ(Entries(form->lstProblemCategory), (std::vector<std::string>{"One [x]", "Two [x]"}));
+  form->chkSelectAllType.SetValue(0);
+  EXPECT_EQ(Entries(form->lstProblemType), (std::vector<std::string>{"X [ ]", "Y [ ]"}));
+}
+
+TEST(AddToListBoxTest, AddsTrimmedUnlessBlankOrPresent) {
+  ScriptedDialogs dialogs;
+  ErrorReporter reporter{dialogs, {}};
+  ui::CheckedListBox list;
+  for (const char* value : {"  Beta ", "alpha", "BETA", "", "   ", "Ärger", "ärger ", "gamma"}) {
+    outlook::fncAddToListBox(reporter, list, value);
+  }
+  EXPECT_EQ(Entries(list),
+            (std::vector<std::string>{"alpha [x]", "Ärger [x]", "Beta [x]", "gamma [x]"}));
+}
+
+}  // namespace
+}  // namespace lorva::testing
