@@ -338,7 +338,7 @@ std::vector<std::uint8_t> CfbReader::ReadStream(std::uint32_t id) const {
 // ---- Writer ----
 
 CfbWriter::CfbWriter() {
-  nodes_.push_back(Node{u"Root Entry", true, {}, {}});
+  nodes_.push_back(Node{u"Root Entry", true, {}, {}, {}});
 }
 
 std::uint32_t CfbWriter::Add(std::uint32_t parent, std::string_view name, bool storage) {
@@ -350,14 +350,14 @@ std::uint32_t CfbWriter::Add(std::uint32_t parent, std::string_view name, bool s
     throw Error(errnum::kInvalidProcedureCall,
                 "Compound file: bad name length for \"" + std::string(name) + "\"");
   }
-  for (std::uint32_t child : nodes_[parent].children) {
-    if (CompareNames(nodes_[child].name, wide) == 0) {
-      throw Error(errnum::kInvalidProcedureCall,
-                  "Compound file: duplicate name \"" + std::string(name) + "\"");
-    }
+  std::u16string key = wide;
+  for (auto& c : key) c = Upper(c);
+  if (!nodes_[parent].childKeys.insert(std::move(key)).second) {
+    throw Error(errnum::kInvalidProcedureCall,
+                "Compound file: duplicate name \"" + std::string(name) + "\"");
   }
   const auto id = static_cast<std::uint32_t>(nodes_.size());
-  nodes_.push_back(Node{std::move(wide), storage, {}, {}});
+  nodes_.push_back(Node{std::move(wide), storage, {}, {}, {}});
   nodes_[parent].children.push_back(id);
   return id;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -99,6 +100,7 @@ class CfbWriter {
     bool storage = true;
     std::vector<std::uint8_t> data;
     std::vector<std::uint32_t> children;
+    std::set<std::u16string> childKeys;  // the children's upper-cased names
   };
   std::uint32_t Add(std::uint32_t parent, std::string_view name, bool storage);
 

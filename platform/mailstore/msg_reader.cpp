@@ -1,6 +1,7 @@
 // Reading .msg files: the property layer over a compound file.
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -97,6 +98,9 @@ class PropertyBag {
                      [](const auto& a, const auto& b) { return a.first < b.first; });
   }
 
+  PropertyBag(const PropertyBag&) = delete;  // properties_ may point into propertyScratch_
+  PropertyBag& operator=(const PropertyBag&) = delete;
+
   // The 8-byte value slot of a fixed-size property, or null.
   const std::uint8_t* Fixed(std::uint32_t tag) const {
     const auto it = std::lower_bound(index_.begin(), index_.end(), tag,
@@ -189,7 +193,8 @@ void CopyStorage(const CfbReader& cfb, std::uint32_t source, CfbWriter& writer,
 
 // A stand-alone .msg file holding the message embedded in storage `storage`: its streams and
 // storages, a top-level property header, and the enclosing file's name-to-id map.
-std::vector<std::uint8_t> RebuildEmbeddedMessage(const CfbReader& cfb, std::uint32_t storage) {
+std::vector<std::uint8_t> RebuildEmbeddedMessage(const CfbReader& cfb, std::uint32_t storage,
+                                                 std::optional<std::uint32_t> nameMap) {
   CfbWriter writer;
   bool hasNameMap = false;
   for (std::uint32_t child : cfb.entry(storage).children) {
@@ -215,15 +220,15 @@ std::vector<std::uint8_t> RebuildEmbeddedMessage(const CfbReader& cfb, std::uint
     }
   }
   if (!hasNameMap) {
-    if (auto map = cfb.Find(CfbReader::kRootEntry, msg::kNameIdStorage);
-        map && cfb.IsStorage(*map)) {
-      CopyStorage(cfb, *map, writer, writer.AddStorage(CfbWriter::kRoot, msg::kNameIdStorage));
+    if (nameMap && cfb.IsStorage(*nameMap)) {
+      CopyStorage(cfb, *nameMap, writer, writer.AddStorage(CfbWriter::kRoot, msg::kNameIdStorage));
     }
   }
   return writer.Finish();
 }
 
-MsgAttachment ReadAttachment(const CfbReader& cfb, std::uint32_t storage, std::uint32_t codePage) {
+MsgAttachment ReadAttachment(const CfbReader& cfb, std::uint32_t storage, std::uint32_t codePage,
+                             std::optional<std::uint32_t> nameMap) {
   const PropertyBag props(cfb, storage, msg::kAttachmentHeader);
   MsgAttachment a;
   a.displayName = props.Text(msg::kDisplayName, codePage).value_or("");
@@ -237,7 +242,7 @@ MsgAttachment ReadAttachment(const CfbReader& cfb, std::uint32_t storage, std::u
     a.data = std::move(*data);
   } else if (auto sub = props.StreamEntry(Tag(msg::kAttachData, msg::kTypeObject));
              sub && cfb.IsStorage(*sub) && a.method == msg::kAttachEmbeddedMessage) {
-    a.data = RebuildEmbeddedMessage(cfb, *sub);
+    a.data = RebuildEmbeddedMessage(cfb, *sub, nameMap);
   }
   return a;
 }
@@ -379,8 +384,9 @@ MsgContent ReadMsg(std::span<const std::uint8_t> bytes) {
   }
   std::sort(attachments.begin(), attachments.end());
   content.attachments.reserve(attachments.size());
+  const auto nameMap = cfb.Find(CfbReader::kRootEntry, msg::kNameIdStorage);
   for (const auto& [number, entry] : attachments) {
-    content.attachments.push_back(ReadAttachment(cfb, entry, textCodePage));
+    content.attachments.push_back(ReadAttachment(cfb, entry, textCodePage, nameMap));
   }
   return content;
 }
