@@ -1,4 +1,5 @@
-# Run as a script: writes OUTPUT from the files in INPUTS.
+# Run as a script: writes OUTPUT from the files in INPUTS (joined with "|").
+string(REPLACE "|" ";" INPUTS "${INPUTS}")
 set(body "// Generated from resources/; do not edit.\n#include \"resources/embedded.h\"\n\n#include <cstdint>\n\nnamespace lorva::resources {\nnamespace {\n")
 set(table "")
 set(index 0)

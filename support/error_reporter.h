@@ -52,6 +52,9 @@ class ErrorReporter {
   // The detail text of the last report (also the e-mail body).
   const std::string& ReportText() const { return reportText_; }
   bool ReportShown() const { return reportShown_; }
+  // The dialogs the reporter shows its messages with (also used for the other messages of the
+  // support services).
+  platform::Dialogs& dialogs() const { return dialogs_; }
 
  private:
   void subSendErrorReport(const std::shared_ptr<outlook::Application>& app);
@@ -62,5 +65,9 @@ class ErrorReporter {
   std::string reportText_;
   bool reportShown_ = false;
 };
+
+// The running system's name for reports: the kernel's name and its major.minor release
+// ("Linux 6.1"), or "" when the system does not say.
+std::string LinuxOsName();
 
 }  // namespace lorva

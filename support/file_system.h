@@ -42,6 +42,9 @@ class FileSystemObject {
                                                    int format);
   // Deletes the file. Without `force` a read-only file is not deleted (Error 70).
   virtual void DeleteFile(const std::string& path, bool force);
+  // Renames the file `from` to `to` in one step, replacing a file at `to` (read-only or not).
+  // Both paths must lie on the same file system (the same folder, as the page writer uses it).
+  virtual void RenameFile(const std::string& from, const std::string& to);
 };
 
 // Converts UTF-8 text to the 8-bit form written to text files: ASCII stays, every other
