@@ -132,7 +132,7 @@ std::string FileUrl(const std::string& path) {
 // One document opened by the converter, named by the converter's document number.
 class LibreOfficeDocument : public WordDocument {
  public:
-  LibreOfficeDocument(std::weak_ptr<LibreOfficeWord> app, int id, int generation)
+  LibreOfficeDocument(std::weak_ptr<LibreOfficeWord*> app, int id, int generation)
       : app_(std::move(app)), id_(id), generation_(generation) {}
 
   void SaveAs(const std::string& path, int format) override {
@@ -151,7 +151,8 @@ class LibreOfficeDocument : public WordDocument {
   }
 
   void Close(int) override {
-    auto app = app_.lock();
+    auto token = app_.lock();
+    LibreOfficeWord* app = token ? *token : nullptr;
     if (!app || app->pid_ == 0 || app->starts_ != generation_) return;  // gone with its converter
     try {
       app->Command("close " + std::to_string(id_));
@@ -162,14 +163,15 @@ class LibreOfficeDocument : public WordDocument {
 
  private:
   LibreOfficeWord& Current() {
-    auto app = app_.lock();
+    auto token = app_.lock();
+    LibreOfficeWord* app = token ? *token : nullptr;
     if (!app || app->pid_ == 0 || app->starts_ != generation_) {
       throw Error(errnum::kObjectNotSet, "The document's converter has ended", kSource);
     }
     return *app;
   }
 
-  std::weak_ptr<LibreOfficeWord> app_;
+  std::weak_ptr<LibreOfficeWord*> app_;
   int id_;
   int generation_;
 };
@@ -392,7 +394,7 @@ std::shared_ptr<WordDocument> LibreOfficeWord::Open(const std::string& path) {
   } catch (const std::exception&) {
     throw Error(errnum::kPathFileAccessError, "Unexpected answer: " + id, kSource);
   }
-  return std::make_shared<LibreOfficeDocument>(weak_from_this(), number, starts_);
+  return std::make_shared<LibreOfficeDocument>(self_, number, starts_);
 }
 
 void LibreOfficeWord::Quit() {

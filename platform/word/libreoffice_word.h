@@ -44,8 +44,7 @@ std::string DefaultConverterScript();
 // Resolves `program` (a path, or a name searched in PATH) to an executable file; "" when none.
 std::string FindProgram(const std::string& program);
 
-class LibreOfficeWord : public WordApplication,
-                        public std::enable_shared_from_this<LibreOfficeWord> {
+class LibreOfficeWord : public WordApplication {
  public:
   // Starts the converter and LibreOffice. Throws Error 429 when either is missing or LibreOffice
   // does not come up within the start timeout.
@@ -90,6 +89,9 @@ class LibreOfficeWord : public WordApplication,
   bool visible_ = false;
   bool quit_ = false;
   int starts_ = 0;
+  // Documents hold a weak reference to this token: a document outliving its application is
+  // simply gone.
+  std::shared_ptr<LibreOfficeWord*> self_ = std::make_shared<LibreOfficeWord*>(this);
 };
 
 // Creates LibreOfficeWord applications; every Create starts a new converter.
