@@ -1,0 +1,143 @@
+#include "page/page_writer.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <exception>
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "support/error.h"
+#include "support/html_text.h"
+
+namespace lorva {
+namespace {
+
+const char kStyleSheetLink[] = "<LINK REL=\"STYLESHEET\" HREF=\"style.css\" TYPE=\"text/css\" />";
+const char kUnusableReference[] = "&#65535;";
+// The character U+FFFF in UTF-8: written out, it would become the reference above.
+const char kUnusableCharacter[] = "\xEF\xBF\xBF";
+
+// `text` with every occurrence of `from` replaced by `to`, searching from the start.
+std::string ReplaceAll(const std::string& text, const std::string& from, const std::string& to) {
+  std::string out;
+  std::size_t start = 0;
+  for (std::size_t found = text.find(from); found != std::string::npos;
+       found = text.find(from, start)) {
+    out.append(text, start, found - start);
+    out += to;
+    start = found + from.size();
+  }
+  if (start == 0) return text;
+  out.append(text, start, std::string::npos);
+  return out;
+}
+
+std::string RemoveUnusable(const std::string& text) {
+  return ReplaceAll(ReplaceAll(text, kUnusableReference, ""), kUnusableCharacter, "");
+}
+
+// An article text put into markup: shown as written.
+std::string MarkupText(const std::string& text) {
+  return HtmlEscape(RemoveUnusable(text));
+}
+
+// A name for the temporary page beside `path`, unique within this process, short enough for any
+// folder that can hold the page itself.
+std::string TemporaryPathBeside(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  const std::size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  return folder + ".lorva-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+}
+
+}  // namespace
+
+std::string ComposePage(cArticle& article) {
+  const std::string subject = MarkupText(article.Subject);
+  const std::string header = "<h1>" + subject + "</h1>" + article.TOClink +
+                             "<hr><b>Problem Type     : </b>" + MarkupText(article.ProblemType) +
+                             "<br>" + "<b>Problem Category : </b>" +
+                             MarkupText(article.ProblemCategory) + "<br><hr><br>";
+
+  std::string body = ReplaceAll(article.Body, "<TITLE></TITLE>", "<TITLE>" + subject + "</TITLE>");
+
+  if (body.find("</title>") != std::string::npos) {
+    body = ReplaceAll(body, "</title>", std::string("</title>") + kStyleSheetLink);
+  } else if (body.find("</TITLE>") != std::string::npos) {
+    body = ReplaceAll(body, "</TITLE>", std::string("</TITLE>") + kStyleSheetLink);
+  } else {
+    body = kStyleSheetLink + body;
+  }
+
+  if (body.find("<body>") != std::string::npos) {
+    body = ReplaceAll(body, "<body>", "<body>" + header);
+  } else if (body.find("<BODY>") != std::string::npos) {
+    body = ReplaceAll(body, "<BODY>", "<BODY>" + header);
+  } else {
+    body = header + body;
+  }
+  article.Body = body;
+
+  return RemoveUnusable(body + article.Attachments + "<hr>" + article.TOClink);
+}
+
+void subWriteHTML(Services& services, const std::string& strPath, cArticle& article,
+                  unsigned char overwrite) {
+  std::string temporary;
+  bool complete = true;
+  // Error 5 is passed over: the statement that raised it is skipped and the next one runs. A
+  // page that missed a statement this way is not put in place.
+  const auto step = [&complete](auto&& statement) {
+    try {
+      statement();
+    } catch (const Error& e) {
+      if (e.number() != errnum::kInvalidProcedureCall) throw;
+      complete = false;
+    }
+  };
+  const auto removeTemporary = [&] {
+    if (temporary.empty()) return;
+    const std::string path = std::exchange(temporary, std::string());
+    try {
+      services.Fs().DeleteFile(path, true);
+    } catch (const std::exception&) {
+    }
+  };
+  try {
+    std::string page;
+    step([&] { page = ComposePage(article); });
+    FileSystemObject& fs = services.Fs();
+    if (fs.FileExists(strPath) && overwrite != 1) return;
+    // The page goes to a temporary file beside its final place and is renamed into place
+    // once complete, replacing an earlier page (read-only or not) in one step.
+    temporary = TemporaryPathBeside(strPath);
+    std::unique_ptr<TextStream> stream;
+    step([&] { stream = fs.CreateTextFile(temporary, true, false); });
+    if (!stream) {
+      temporary.clear();
+      return;
+    }
+    step([&] { stream->Write(page); });
+    step([&] { stream->Close(); });
+    stream.reset();
+    if (!complete) {
+      removeTemporary();
+      return;
+    }
+    fs.RenameFile(temporary, strPath);
+    temporary.clear();
+  } catch (const Error& e) {
+    removeTemporary();
+    services.reporter.Report(e, "subWriteHTML");
+  } catch (const std::bad_alloc&) {
+    removeTemporary();
+    services.reporter.Report(Error(errnum::kOutOfMemory, "Out of memory"), "subWriteHTML");
+  } catch (const std::exception& e) {
+    removeTemporary();
+    services.reporter.Report(Error(51, std::string("Internal error: ") + e.what()), "subWriteHTML");
+  }
+}
+
+}  // namespace lorva

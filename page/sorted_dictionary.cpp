@@ -1,0 +1,171 @@
+#include "page/sorted_dictionary.h"
+
+#include <unicode/coll.h>
+#include <unicode/locid.h>
+#include <unicode/unistr.h>
+
+#include <algorithm>
+#include <exception>
+#include <new>
+#include <numeric>
+#include <unordered_map>
+
+#include "support/error.h"
+
+namespace lorva {
+namespace {
+
+// The key with letter case folded (full Unicode case folding), for matching keys.
+std::string FoldCase(const std::string& key) {
+  // ASCII folds to lower case; anything else goes through Unicode's full case folding.
+  bool ascii = true;
+  for (const char c : key) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  if (ascii) {
+    std::string lower = key;
+    for (char& c : lower) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+  }
+  std::string folded;
+  icu::UnicodeString::fromUTF8(key).foldCase().toUTF8String(folded);
+  return folded;
+}
+
+// The text collation: the root collation at secondary strength, so that letter case is ignored
+// and accents still count. One instance per thread (a collator is not shared between threads).
+icu::Collator& TextCollator() {
+  thread_local std::unique_ptr<icu::Collator> collator = [] {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::Collator> made(
+        icu::Collator::createInstance(icu::Locale::getRoot(), status));
+    if (U_FAILURE(status) || !made) {
+      throw Error(errnum::kCannotCreateObject, "The text collation is not available");
+    }
+    made->setStrength(icu::Collator::SECONDARY);
+    return made;
+  }();
+  return *collator;
+}
+
+// The collation key of `text`: comparing two keys bytewise compares the texts.
+std::string CollationKey(const std::string& text) {
+  icu::Collator& collator = TextCollator();
+  const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(text);
+  std::string key(64, '\0');
+  for (;;) {
+    const int32_t length = collator.getSortKey(unicode, reinterpret_cast<uint8_t*>(key.data()),
+                                               static_cast<int32_t>(key.size()));
+    if (length <= 0) throw Error(errnum::kInvalidProcedureCall, "Cannot collate text");
+    if (static_cast<std::size_t>(length) <= key.size()) {
+      key.resize(static_cast<std::size_t>(length));
+      return key;
+    }
+    key.assign(static_cast<std::size_t>(length), '\0');
+  }
+}
+
+}  // namespace
+
+struct ArticleDictionary::Index {
+  std::unordered_map<std::string, std::size_t> positions;
+};
+
+void ArticleDictionary::Add(const std::string& key, std::shared_ptr<cArticle> item) {
+  if (!index_) index_ = std::make_shared<Index>();
+  std::string folded = CompareMode == 1 ? FoldCase(key) : key;
+  if (index_->positions.count(folded) != 0) {
+    throw Error(457, "This key is already associated with an element of this collection");
+  }
+  index_->positions.emplace(folded, entries_.size());
+  entries_.push_back(Entry{key, std::move(folded), std::move(item)});
+}
+
+bool ArticleDictionary::Exists(const std::string& key) const {
+  if (!index_) return false;
+  return index_->positions.count(CompareMode == 1 ? FoldCase(key) : key) != 0;
+}
+
+int ArticleDictionary::Count() const {
+  return static_cast<int>(entries_.size());
+}
+
+std::vector<std::string> ArticleDictionary::Keys() const {
+  std::vector<std::string> keys;
+  keys.reserve(entries_.size());
+  for (const Entry& entry : entries_) keys.push_back(entry.key);
+  return keys;
+}
+
+std::vector<std::shared_ptr<cArticle>> ArticleDictionary::Items() const {
+  std::vector<std::shared_ptr<cArticle>> items;
+  items.reserve(entries_.size());
+  for (const Entry& entry : entries_) items.push_back(entry.item);
+  return items;
+}
+
+std::shared_ptr<cArticle> ArticleDictionary::Item(const std::string& key) const {
+  if (!index_) return nullptr;
+  const auto found = index_->positions.find(CompareMode == 1 ? FoldCase(key) : key);
+  if (found == index_->positions.end()) return nullptr;
+  return entries_[found->second].item;
+}
+
+void ArticleDictionary::RemoveAll() {
+  entries_.clear();
+  index_.reset();
+}
+
+std::unique_ptr<ArticleDictionary> fncCreateDic(Services& services) {
+  services.reporter.subLogStep(
+      "Attempting to create a new Scripting.Dictionary object. This component is usually "
+      "installed with Internet Explorer 4.0 or later");
+  auto dictionary = std::make_unique<ArticleDictionary>();
+  dictionary->CompareMode = 1;
+  return dictionary;
+}
+
+std::unique_ptr<ArticleDictionary> fncSortDictionary(Services& services, ArticleDictionary& objDict,
+                                                     int intSort, bool descending) {
+  try {
+    std::unique_ptr<ArticleDictionary> sorted = fncCreateDic(services);
+    sorted->CompareMode = objDict.CompareMode;
+    const std::vector<std::string> keys = objDict.Keys();
+    const std::vector<std::shared_ptr<cArticle>> items = objDict.Items();
+    // Column 2 (the item) sorts by the record's subject, its text.
+    std::vector<std::string> collationKeys;
+    collationKeys.reserve(keys.size());
+    for (std::size_t row = 0; row < keys.size(); ++row) {
+      const std::string& text =
+          intSort == 2 ? (items[row] ? items[row]->Subject : std::string()) : keys[row];
+      collationKeys.push_back(CollationKey(text));
+    }
+    std::vector<std::size_t> order(keys.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+      return descending ? collationKeys[b] < collationKeys[a] : collationKeys[a] < collationKeys[b];
+    });
+    objDict.RemoveAll();
+    for (const std::size_t row : order) sorted->Add(keys[row], items[row]);
+    return sorted;
+  } catch (const Error& e) {
+    services.reporter.Report(e, "fncSortDictionary");
+  } catch (const std::bad_alloc&) {
+    services.reporter.Report(Error(errnum::kOutOfMemory, "Out of memory"), "fncSortDictionary");
+  } catch (const std::exception& e) {
+    services.reporter.Report(Error(51, std::string("Internal error: ") + e.what()),
+                             "fncSortDictionary");
+  }
+  return nullptr;
+}
+
+int CompareTextIgnoringCase(const std::string& a, const std::string& b) {
+  UErrorCode status = U_ZERO_ERROR;
+  const UCollationResult result = TextCollator().compareUTF8(
+      icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
+      icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
+  if (U_FAILURE(status)) throw Error(errnum::kInvalidProcedureCall, "Cannot collate text");
+  return result == UCOL_LESS ? -1 : result == UCOL_GREATER ? 1 : 0;
+}
+
+}  // namespace lorva

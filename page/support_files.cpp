@@ -1,0 +1,60 @@
+#include "page/support_files.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <exception>
+#include <new>
+#include <system_error>
+
+#include "resources/embedded.h"
+#include "support/error.h"
+
+namespace lorva {
+namespace {
+
+constexpr std::int32_t kResourceNotFound = 326;
+
+// Writes the embedded file `resource` to `path` as raw bytes, replacing what was there.
+void WriteResource(Services& services, const std::string& resource, const std::string& path) {
+  const auto bytes = resources::Find(resource);
+  if (!bytes) {
+    throw Error(kResourceNotFound, "Resource with identifier '" + resource + "' not found");
+  }
+  services.reporter.subLogStep("Writing file to " + path);
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  const auto fail = [&path](int error) {
+    return ErrorFromSystem(std::error_code(error, std::generic_category()), path);
+  };
+  if (file == nullptr) throw fail(errno);
+  const bool written =
+      bytes->empty() || std::fwrite(bytes->data(), 1, bytes->size(), file) == bytes->size();
+  const int writeError = errno;
+  if (std::fclose(file) != 0 && written) throw fail(errno);
+  if (!written) throw fail(writeError);
+}
+
+}  // namespace
+
+void subExtractFilesFromResource(Services& services, const std::string& strOutputPath,
+                                 unsigned char iCollapse) {
+  try {
+    WriteResource(services, "STYLE.CSS", strOutputPath + "/style.css");
+    if (iCollapse == 1) WriteResource(services, "OUTLINE.JS", strOutputPath + "/outline.js");
+    const std::string images = strOutputPath + "/Images";
+    if (!services.Fs().FolderExists(images)) {
+      services.reporter.subLogStep("Creating the folder " + images);
+      services.Fs().CreateFolder(images);
+    }
+    WriteResource(services, "BULLETREDSMALL.GIF", images + "/bulletredsmall.gif");
+  } catch (const Error& e) {
+    services.reporter.Report(e, "subExtractFilesFromResource");
+  } catch (const std::bad_alloc&) {
+    services.reporter.Report(Error(errnum::kOutOfMemory, "Out of memory"),
+                             "subExtractFilesFromResource");
+  } catch (const std::exception& e) {
+    services.reporter.Report(Error(51, std::string("Internal error: ") + e.what()),
+                             "subExtractFilesFromResource");
+  }
+}
+
+}  // namespace lorva

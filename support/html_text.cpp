@@ -1,0 +1,55 @@
+#include "support/html_text.h"
+
+#include <cstring>
+
+namespace lorva {
+
+std::string HtmlEscape(const std::string& text) {
+  if (text.find_first_of("&<>\"'") == std::string::npos) return text;
+  std::string out;
+  out.reserve(text.size() + 16);
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+std::string UrlEncodeFileName(const std::string& name) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(name.size());
+  for (const char c : name) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    const bool keep = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+                      (byte >= '0' && byte <= '9') ||
+                      (byte != 0 && std::strchr("-_.~!$()*+,;=@", byte) != nullptr);
+    if (keep) {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0x0F];
+    }
+  }
+  return out;
+}
+
+}  // namespace lorva

@@ -1,0 +1,18 @@
+// Making texts safe to put into markup: article texts inserted into HTML, and file names used
+// as link targets.
+#pragma once
+
+#include <string>
+
+namespace lorva {
+
+// `text` with "&", "<", ">", '"' and "'" written as character references, so that it shows as
+// written inside an element or a quoted attribute. Other characters stay.
+std::string HtmlEscape(const std::string& text);
+
+// The file name `name` (UTF-8) as a relative URL that opens that very file: letters, digits and
+// "-", "_", ".", "~", "!", "$", "(", ")", "*", "+", ",", ";", "=", "@" stay; every other byte
+// (blanks, "'", "#", "%", "&", "?", ":", "/", "\", non-ASCII UTF-8 bytes, ...) becomes "%XX".
+std::string UrlEncodeFileName(const std::string& name);
+
+}  // namespace lorva

@@ -1,0 +1,217 @@
+#include "page/page_writer.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support_code/temp_folder.h"
+#include "support_code/test_services.h"
+
+namespace lorva {
+namespace {
+
+const std::string kLink = "<LINK REL=\"STYLESHEET\" HREF=\"style.css\" TYPE=\"text/css\" />";
+const std::string kToc = "<a href='index.htm'><b>Table of Contents (index)</b></a>";
+const std::string kAttachments = "<ul><li>notes.txt</li></ul>";
+// The article header for the record below.
+const std::string kHeader =
+    "<h1>Printer jams</h1><a href='index.htm'><b>Table of Contents (index)</b></a>"
+    "<hr><b>Problem Type     : </b>Hardware<br><b>Problem Category : </b>Printers<br><hr><br>";
+
+cArticle MakeArticle(const std::string& body) {
+  cArticle article;
+  article.Subject = "Printer jams";
+  article.ProblemType = "Hardware";
+  article.ProblemCategory = "Printers";
+  article.Body = body;
+  article.Attachments = kAttachments;
+  article.TOClink = kToc;
+  return article;
+}
+
+TEST(ComposePageTest, PatchesTitleLinkAndHeaderIntoTheBody) {
+  struct Case {
+    const char* what;
+    std::string body;
+    std::string expected;
+  };
+  const std::string tail = kAttachments + "<hr>" + kToc;
+  const Case cases[] = {
+      {"typical body",
+       "<html><head><title>Jams</title></head><body><p>Open the tray.</p></body></html>",
+       "<html><head><title>Jams</title>" + kLink + "</head><body>" + kHeader +
+           "<p>Open the tray.</p></body></html>" + tail},
+      {"empty upper-case title", "<HTML><HEAD><TITLE></TITLE></HEAD><BODY>x</BODY></HTML>",
+       "<HTML><HEAD><TITLE>Printer jams</TITLE>" + kLink + "</HEAD><BODY>" + kHeader +
+           "x</BODY></HTML>" + tail},
+      {"no title end tag", "<body>x</body>", kLink + "<body>" + kHeader + "x</body>" + tail},
+      {"body tag with attributes and no title", "<html><body lang=EN-US>x</body></html>",
+       kHeader + kLink + "<html><body lang=EN-US>x</body></html>" + tail},
+      {"mixed-case body tag", "<title>t</title><Body>x",
+       kHeader + "<title>t</title>" + kLink + "<Body>x" + tail},
+      {"empty body", "", kHeader + kLink + tail},
+      {"two body tags", "<title></title><body>a<body>b",
+       "<title></title>" + kLink + "<body>" + kHeader + "a<body>" + kHeader + "b" + tail},
+      {"lower-case title wins over upper-case", "<TITLE></TITLE><title>x</title><BODY>",
+       "<TITLE>Printer jams</TITLE><title>x</title>" + kLink + "<BODY>" + kHeader + tail},
+      {"lone &#65535; removed, other references stay", "<body>a&#65535;b&#233;&#65535;</body>",
+       kLink + "<body>" + kHeader + "ab&#233;</body>" + tail},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.what) + ": " + c.body);
+    cArticle article = MakeArticle(c.body);
+    EXPECT_EQ(ComposePage(article), c.expected);
+  }
+}
+
+TEST(ComposePageTest, RewritesTheBodyWithoutTheAppendedParts) {
+  cArticle article = MakeArticle("<title>t</title><body>x");
+  ComposePage(article);
+  EXPECT_EQ(article.Body, "<title>t</title>" + kLink + "<body>" + kHeader + "x");
+}
+
+TEST(ComposePageTest, EmptyBackLinkLeavesNothingBetweenHeadingAndRule) {
+  cArticle article = MakeArticle("<body>x");
+  article.TOClink = "";
+  article.Attachments = "";
+  EXPECT_EQ(ComposePage(article),
+            "<LINK REL=\"STYLESHEET\" HREF=\"style.css\" TYPE=\"text/css\" /><body>"
+            "<h1>Printer jams</h1><hr><b>Problem Type     : </b>Hardware<br>"
+            "<b>Problem Category : </b>Printers<br><hr><br>x<hr>");
+}
+
+TEST(ComposePageTest, ArticleTextsInMarkupAreEscapedButTheBodyIsNot) {
+  cArticle article;
+  article.Subject = "Use <b> & \"quotes\" 'here'";
+  article.ProblemType = "A<B";
+  article.ProblemCategory = "R&D";
+  article.Body = "<TITLE></TITLE><BODY><p>a &amp; <i>b</i></p>";
+  EXPECT_EQ(ComposePage(article),
+            "<TITLE>Use &lt;b&gt; &amp; &quot;quotes&quot; &#39;here&#39;</TITLE>" + kLink +
+                "<BODY><h1>Use &lt;b&gt; &amp; &quot;quotes&quot; &#39;here&#39;</h1>"
+                "<hr><b>Problem Type     : </b>A&lt;B<br><b>Problem Category : </b>R&amp;D"
+                "<br><hr><br><p>a &amp; <i>b</i></p><hr>");
+}
+
+TEST(ComposePageTest, UnusableCharacterReferenceIsRemovedEverywhere) {
+  cArticle article;
+  article.Subject = "A&#65535;B";
+  article.Body = "<body>x&#65535;";
+  article.Attachments = "<li>&#65535;f</li>";
+  const std::string page = ComposePage(article);
+  EXPECT_EQ(page.find("65535"), std::string::npos) << page;
+  EXPECT_NE(page.find("<h1>AB</h1>"), std::string::npos) << page;
+  EXPECT_NE(page.find("<li>f</li>"), std::string::npos) << page;
+}
+
+class SubWriteHtmlTest : public ::testing::Test {
+ protected:
+  testing::TempFolder folder;
+  testing::TestServices test;
+};
+
+TEST_F(SubWriteHtmlTest, WritesThePageAsAsciiWithCharacterReferences) {
+  cArticle article;
+  article.Subject = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xBD\xD1\x82\xD0\xB5\xD1\x80";  // Принтер
+  article.ProblemType = "\xCE\xA5\xCE\xBB\xCE\xB9\xCE\xBA\xCF\x8C";              // Υλικό
+  article.ProblemCategory = "\xE5\x8D\xB0\xE5\x88\xB7";                          // 印刷
+  article.Body =
+      "<html><head><meta charset=\"utf-8\"><TITLE></TITLE></head><body>"
+      "caf\xC3\xA9 \xF0\x9F\x96\xA8</body></html>";
+  const std::string path = folder / "page.htm";
+  subWriteHTML(test.services, path, article, 0);
+  EXPECT_EQ(testing::TempFolder::Read(path),
+            "<html><head><meta charset=\"utf-8\"><TITLE>&#1055;&#1088;&#1080;&#1085;&#1090;"
+            "&#1077;&#1088;</TITLE>" +
+                kLink +
+                "</head><body><h1>&#1055;&#1088;&#1080;&#1085;&#1090;&#1077;&#1088;</h1>"
+                "<hr><b>Problem Type     : </b>&#933;&#955;&#953;&#954;&#972;<br>"
+                "<b>Problem Category : </b>&#21360;&#21047;<br><hr><br>"
+                "caf&#233; &#128424;</body></html><hr>");
+  // Nothing but the page is left in the folder.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST_F(SubWriteHtmlTest, ExistingPageIsReplacedOnlyWithOverwrite) {
+  const std::string path = folder.Write("page.htm", "earlier page");
+  cArticle article = MakeArticle("<body>new");
+  subWriteHTML(test.services, path, article, 0);
+  EXPECT_EQ(testing::TempFolder::Read(path), "earlier page");
+  subWriteHTML(test.services, path, article, 2);  // only 1 allows replacing
+  EXPECT_EQ(testing::TempFolder::Read(path), "earlier page");
+
+  ::chmod(path.c_str(), 0444);  // a read-only page is replaced too
+  cArticle again = MakeArticle("<body>new");
+  subWriteHTML(test.services, path, again, 1);
+  EXPECT_EQ(testing::TempFolder::Read(path),
+            kLink + "<body>" + kHeader + "new" + kAttachments + "<hr>" + kToc);
+  EXPECT_TRUE(test.dialogs.shown().empty());
+}
+
+// A file service whose streams fail after writing part of the text.
+class FailingWriteFileSystem : public FileSystemObject {
+ public:
+  explicit FailingWriteFileSystem(int number) : number_(number) {}
+  std::unique_ptr<TextStream> CreateTextFile(const std::string& path, bool overwrite,
+                                             bool unicode) override {
+    auto inner = FileSystemObject::CreateTextFile(path, overwrite, unicode);
+    return std::make_unique<Stream>(std::move(inner), number_);
+  }
+
+ private:
+  class Stream : public TextStream {
+   public:
+    Stream(std::unique_ptr<TextStream> inner, int number)
+        : inner_(std::move(inner)), number_(number) {}
+    void Write(const std::string& text) override {
+      inner_->Write(text.substr(0, text.size() / 2));
+      throw Error(number_, "Disk full");
+    }
+    bool AtEndOfStream() override { return inner_->AtEndOfStream(); }
+    std::string ReadAll() override { return inner_->ReadAll(); }
+    void Close() override { inner_->Close(); }
+
+   private:
+    std::unique_ptr<TextStream> inner_;
+    int number_;
+  };
+  int number_;
+};
+
+TEST_F(SubWriteHtmlTest, FailedWriteKeepsTheEarlierPageAndIsReported) {
+  const std::string path = folder.Write("page.htm", "earlier good page");
+  test.services.fs = std::make_shared<FailingWriteFileSystem>(61);
+  test.MakeReportsReturn();
+  cArticle article = MakeArticle("<body>new");
+  subWriteHTML(test.services, path, article, 1);
+  EXPECT_EQ(testing::TempFolder::Read(path), "earlier good page");
+  EXPECT_NE(test.LastErrorDialog().find("Disk full\r\n#61\r\n\r\nSub routine : subWriteHTML \r\n"),
+            std::string::npos)
+      << test.LastErrorDialog();
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST_F(SubWriteHtmlTest, ErrorFiveIsPassedOverWithoutReport) {
+  const std::string path = folder.Write("page.htm", "earlier good page");
+  test.services.fs = std::make_shared<FailingWriteFileSystem>(5);
+  cArticle article = MakeArticle("<body>new");
+  subWriteHTML(test.services, path, article, 1);
+  EXPECT_TRUE(test.dialogs.shown().empty());
+  EXPECT_EQ(testing::TempFolder::Read(path), "earlier good page");
+}
+
+TEST_F(SubWriteHtmlTest, UnwritableFolderEndsTheProgramThroughTheReporter) {
+  cArticle article = MakeArticle("<body>x");
+  EXPECT_THROW(subWriteHTML(test.services, folder / "missing/page.htm", article, 1), ProgramEnded);
+  EXPECT_NE(test.LastErrorDialog().find("Sub routine : subWriteHTML \r\n"), std::string::npos);
+  EXPECT_EQ(test.endCalls, 1);
+}
+
+}  // namespace
+}  // namespace lorva

@@ -1,0 +1,49 @@
+#include "support/html_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace lorva {
+namespace {
+
+TEST(HtmlEscapeTest, EscapesMarkupCharactersOnly) {
+  struct Case {
+    std::string text, expected;
+  };
+  const Case cases[] = {
+      {"", ""},
+      {"Printer jams", "Printer jams"},
+      {"a < b && c > d", "a &lt; b &amp;&amp; c &gt; d"},
+      {"</a><script>", "&lt;/a&gt;&lt;script&gt;"},
+      {"say \"hi\" 'there'", "say &quot;hi&quot; &#39;there&#39;"},
+      {"&#233; stays text", "&amp;#233; stays text"},
+      {"caf\xC3\xA9", "caf\xC3\xA9"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("text: " + c.text);
+    EXPECT_EQ(HtmlEscape(c.text), c.expected);
+  }
+}
+
+TEST(UrlEncodeFileNameTest, EncodesWhatAUrlCannotCarryRaw) {
+  struct Case {
+    std::string name, expected;
+  };
+  const Case cases[] = {
+      {"1000.htm", "1000.htm"},
+      {"Printer jams.htm", "Printer%20jams.htm"},
+      {"It's #1 at 100%.htm", "It%27s%20%231%20at%20100%25.htm"},
+      {"R&D; (new)+more,=@~!$*.htm", "R%26D;%20(new)+more,=@~!$*.htm"},
+      {"caf\xC3\xA9.htm", "caf%C3%A9.htm"},
+      {"a?b:c\\d/e.htm", "a%3Fb%3Ac%5Cd%2Fe.htm"},
+      {"NULL_0.7055475.htm.htm", "NULL_0.7055475.htm.htm"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("name: " + c.name);
+    EXPECT_EQ(UrlEncodeFileName(c.name), c.expected);
+  }
+}
+
+}  // namespace
+}  // namespace lorva
