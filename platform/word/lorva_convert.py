@@ -151,7 +151,9 @@ def serve(context):
                 break
             if command == "open" and len(args) == 1:
                 document = desktop.loadComponentFromURL(
-                    args[0], "_blank", 0, (prop("Hidden", True), prop("ReadOnly", True)))
+                    args[0], "_blank", 0,
+                    (prop("Hidden", True), prop("ReadOnly", True),
+                     prop("MacroExecutionMode", 0), prop("UpdateDocMode", 0)))
                 if document is None:
                     raise RuntimeError("the document could not be opened")
                 documents[next_id] = document
