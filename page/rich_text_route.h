@@ -18,6 +18,10 @@ class RichTextRoute {
   // fncConvertRTF2HTML: true when the conversion steps ran; the rich-text file is deleted in
   // every case.
   virtual bool ConvertRTF2HTML(const std::string& rtfPath, const std::string& targetPath) = 0;
+  // fncFilteredWordHTML: the converted page's text, as read from the conversion target, made
+  // into the page body. The default leaves it unchanged (a route without a word processor never
+  // reports a conversion).
+  virtual std::string FilteredWordHTML(const std::string& html) { return html; }
   // fncSaveAttachements: the attachment list markup, "" when none was exported.
   virtual std::string SaveAttachments(outlook::OutlookItem& item, const std::string& folder,
                                       std::int16_t count) = 0;

@@ -1,0 +1,174 @@
+// How fast the mail store enumerates a knowledge base, compared with reading the same files.
+//
+//   mailstore_bench [--items N] [--rounds R]
+//
+// Builds a store of N articles (default 10,000: about 10 KB of HTML each, two user properties,
+// one attachment) in a temporary directory, then enumerates the folder R times (default 3) as
+// an archive run does: Subject, both user properties and HTMLBody of every item. Prints the
+// best round in items per second, the ratio to reading the files' bytes alone (warm page cache),
+// and how much the resident memory grew while enumerating.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "outlook/object_model.h"
+#include "platform/mailstore/msg_content.h"
+#include "platform/mailstore/store.h"
+
+namespace fs = std::filesystem;
+using lorva::mailstore::MsgAttachment;
+using lorva::mailstore::MsgContent;
+using lorva::outlook::Value;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// A field of /proc/self/status in kB ("VmRSS", "VmHWM").
+long StatusKb(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  const std::string prefix = std::string(field) + ":";
+  while (std::getline(status, line)) {
+    if (line.starts_with(prefix)) return std::atol(line.c_str() + prefix.size());
+  }
+  return -1;
+}
+
+// Starts a new peak resident set size measurement (Linux 4.0 and later).
+void ResetPeakRss() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+std::string ArticleHtml(int n) {
+  std::string html =
+      "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"
+      "</head><body>\r\n<h1>Article " +
+      std::to_string(n) + "</h1>\r\n";
+  while (html.size() < 10 * 1024) {
+    html += "<p>When the printer on floor " + std::to_string(n % 7) +
+            " shows <b>Offline</b>, open the print queue, clear <i>Use Printer Offline</i> and "
+            "print a test page. If that does not help, restart the spooler service.</p>\r\n";
+  }
+  return html + "</body></html>\r\n";
+}
+
+MsgContent Article(int n) {
+  MsgContent content;
+  content.messageClass = "IPM.Post";
+  content.subject = "Article " + std::to_string(n) + ": printer shows offline";
+  content.htmlBody = ArticleHtml(n);
+  content.userProperties = {{"Problem Category", Value::Text("Category " + std::to_string(n % 4))},
+                            {"Problem Type", Value::Text("Type " + std::to_string(n % 5))}};
+  MsgAttachment attachment;
+  attachment.longFileName = "steps-" + std::to_string(n) + ".txt";
+  attachment.displayName = attachment.longFileName;
+  attachment.mimeType = "text/plain";
+  const std::string text(2048, 'x');
+  attachment.data.assign(text.begin(), text.end());
+  content.attachments = {attachment};
+  return content;
+}
+
+double Seconds(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::size_t ReadAllBytes(const std::vector<fs::path>& files) {
+  std::size_t total = 0;
+  std::vector<char> buffer;
+  for (const fs::path& file : files) {
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    if (f == nullptr) std::abort();
+    buffer.resize(static_cast<std::size_t>(fs::file_size(file)));
+    total += std::fread(buffer.data(), 1, buffer.size(), f);
+    std::fclose(f);
+  }
+  return total;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int items = 10000;
+  int rounds = 3;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--items") == 0) items = std::atoi(argv[i + 1]);
+    if (std::strcmp(argv[i], "--rounds") == 0) rounds = std::atoi(argv[i + 1]);
+  }
+  std::string pattern = (fs::temp_directory_path() / "lorva-bench-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) return 1;
+  const fs::path root = pattern;
+  const fs::path folder = root / "Knowledge Base";
+  fs::create_directories(folder);
+
+  Clock::time_point start = Clock::now();
+  std::vector<fs::path> files;
+  std::uintmax_t storeBytes = 0;
+  for (int n = 1; n <= items; ++n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "KB%06d.msg", n);
+    const std::vector<std::uint8_t> bytes = lorva::mailstore::WriteMsg(Article(n));
+    std::ofstream(folder / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    files.push_back(folder / name);
+    storeBytes += bytes.size();
+  }
+  std::printf("built %d items (%.1f MB, %.0f bytes each) in %.2f s\n", items, storeBytes / 1e6,
+              static_cast<double>(storeBytes) / items, Seconds(start));
+
+  ReadAllBytes(files);  // warm the page cache
+  double rawBest = 1e9;
+  for (int round = 0; round < rounds; ++round) {
+    start = Clock::now();
+    if (ReadAllBytes(files) != storeBytes) std::abort();
+    rawBest = std::min(rawBest, Seconds(start));
+  }
+
+  std::shared_ptr<lorva::mailstore::MailStore> store = lorva::mailstore::MailStore::Open(root);
+  const long rssBefore = StatusKb("VmRSS");
+  ResetPeakRss();
+  long rssAfterTenth = 0;
+  double enumBest = 1e9;
+  std::size_t checksum = 0;
+  for (int round = 0; round < rounds; ++round) {
+    start = Clock::now();
+    std::shared_ptr<lorva::outlook::ItemCollection> collection =
+        store->GetFolder("Knowledge Base")->Items();
+    const int count = collection->Count();
+    for (int i = 1; i <= count; ++i) {
+      std::shared_ptr<lorva::outlook::OutlookItem> item = collection->Item(i);
+      checksum += item->Subject().size();
+      std::shared_ptr<lorva::outlook::UserPropertyCollection> properties = item->UserProperties();
+      checksum += properties->Find("Problem Category")->GetValue().AsText().size();
+      checksum += properties->Find("Problem Type")->GetValue().AsText().size();
+      checksum += item->HTMLBody().size();
+      if (round == 0 && i == count / 10) rssAfterTenth = StatusKb("VmRSS");
+    }
+    enumBest = std::min(enumBest, Seconds(start));
+  }
+  const long peak = StatusKb("VmHWM");
+  const long rssAfter = StatusKb("VmRSS");
+
+  std::printf("raw read:    %.3f s  (%.0f files/s, %.0f MB/s)\n", rawBest, items / rawBest,
+              storeBytes / 1e6 / rawBest);
+  std::printf("enumeration: %.3f s  (%.0f items/s; target >= 20000)\n", enumBest, items / enumBest);
+  std::printf("ratio enumeration / raw read: %.2f (target <= 3)\n", enumBest / rawBest);
+  std::printf(
+      "resident memory: %ld kB before, %ld kB after a tenth, %ld kB after, peak %ld kB "
+      "(growth %ld kB)\n",
+      rssBefore, rssAfterTenth, rssAfter, peak, peak - rssBefore);
+  std::printf("checksum %zu\n", checksum);
+
+  std::error_code ignored;
+  fs::remove_all(root, ignored);
+  return 0;
+}

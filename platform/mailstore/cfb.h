@@ -1,0 +1,103 @@
+// Compound File Binary containers (the OLE structured storage that .msg files are made of): a
+// reader over the bytes of a file and a writer that builds one.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lorva::mailstore {
+
+// Reads a compound file held in memory. The bytes must outlive the reader: streams are handed out
+// as views into them where possible. Every input is untrusted: the constructor and the stream
+// reads throw lorva::Error (errnum::kBadFileFormat) on a malformed file (bad header, truncation,
+// loops in sector or directory chains, sector numbers out of range, sizes beyond the file). The
+// memory a reader and its stream reads take stays within a small multiple of the file's size.
+class CfbReader {
+ public:
+  enum class EntryType : std::uint8_t { kEmpty = 0, kStorage = 1, kStream = 2, kRoot = 5 };
+
+  struct Entry {
+    std::string name;  // UTF-8
+    EntryType type = EntryType::kEmpty;
+    std::uint32_t startSector = 0;
+    std::uint64_t size = 0;
+    std::vector<std::uint32_t> children;  // storages: the child entries, in name order
+  };
+
+  static constexpr std::uint32_t kRootEntry = 0;
+
+  explicit CfbReader(std::span<const std::uint8_t> file);
+
+  const Entry& entry(std::uint32_t id) const { return entries_[id]; }
+  bool IsStorage(std::uint32_t id) const {
+    return entries_[id].type == EntryType::kStorage || entries_[id].type == EntryType::kRoot;
+  }
+  bool IsStream(std::uint32_t id) const { return entries_[id].type == EntryType::kStream; }
+
+  // The child of storage `storage` named `name`, letters compared without regard to case.
+  std::optional<std::uint32_t> Find(std::uint32_t storage, std::string_view name) const;
+
+  // The bytes of stream `id`: a view into the file when its sectors are consecutive, otherwise
+  // gathered into `scratch` (which the view then points into).
+  std::span<const std::uint8_t> Stream(std::uint32_t id, std::vector<std::uint8_t>& scratch) const;
+  // The bytes of stream `id`, copied.
+  std::vector<std::uint8_t> ReadStream(std::uint32_t id) const;
+
+ private:
+  std::span<const std::uint8_t> ReadChain(std::uint32_t start, std::uint64_t size, bool mini,
+                                          std::vector<std::uint8_t>& scratch) const;
+  void ChargeBudget(std::uint64_t bytes) const;
+  std::uint32_t FatNext(std::uint32_t sector) const;
+  void LoadFat();
+  void LoadMiniFat(std::uint32_t first);
+  void LoadDirectory(std::uint32_t first);
+
+  std::span<const std::uint8_t> file_;
+  std::uint32_t sectorShift_ = 9;
+  std::uint32_t sectorSize_ = 512;
+  std::uint64_t sectorCount_ = 0;  // sectors that start inside the file
+  bool version4_ = false;
+  std::vector<std::uint32_t> fat_;
+  std::vector<std::uint32_t> miniFat_;
+  std::vector<std::uint8_t> miniScratch_;
+  std::span<const std::uint8_t> miniStream_;
+  std::vector<Entry> entries_;
+  mutable std::uint64_t budget_ = 0;  // bytes that stream reads may still gather
+};
+
+// Builds a compound file (version 3, 512-byte sectors). Streams under 4096 bytes go into the
+// mini stream, as the format requires; each storage's children form a red-black tree ordered by
+// name length, then by upper-cased name.
+class CfbWriter {
+ public:
+  static constexpr std::uint32_t kRoot = 0;
+
+  CfbWriter();
+
+  // Adds a storage named `name` (at most 31 UTF-16 units, unique within `parent` without regard
+  // to case) below storage `parent`; returns its id. Throws lorva::Error (invalid procedure call)
+  // on a bad name or parent.
+  std::uint32_t AddStorage(std::uint32_t parent, std::string_view name);
+  // Adds a stream below storage `parent`; the same rules for the name.
+  void AddStream(std::uint32_t parent, std::string_view name, std::vector<std::uint8_t> data);
+
+  // The file's bytes.
+  std::vector<std::uint8_t> Finish() const;
+
+ private:
+  struct Node {
+    std::u16string name;
+    bool storage = true;
+    std::vector<std::uint8_t> data;
+    std::vector<std::uint32_t> children;
+  };
+  std::uint32_t Add(std::uint32_t parent, std::string_view name, bool storage);
+
+  std::vector<Node> nodes_;
+};
+
+}  // namespace lorva::mailstore

@@ -1,0 +1,301 @@
+#include "platform/mailstore/code_page.h"
+
+#include <errno.h>
+#include <iconv.h>
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <string>
+
+namespace lorva::mailstore {
+namespace {
+
+// The iconv name of a Windows code page, or empty when we know of none.
+std::string IconvName(std::uint32_t codePage) {
+  switch (codePage) {
+    case 65001:
+      return "UTF-8";
+    case 1200:
+      return "UTF-16LE";
+    case 1201:
+      return "UTF-16BE";
+    case 12000:
+      return "UTF-32LE";
+    case 12001:
+      return "UTF-32BE";
+    case 65000:
+      return "UTF-7";
+    case 20127:
+      return "ASCII";
+    case 20866:
+      return "KOI8-R";
+    case 21866:
+      return "KOI8-U";
+    case 50220:
+    case 50221:
+    case 50222:
+      return "ISO-2022-JP";
+    case 50225:
+      return "ISO-2022-KR";
+    case 51932:
+      return "EUC-JP";
+    case 51936:
+      return "GB2312";
+    case 51949:
+      return "EUC-KR";
+    case 52936:
+      return "HZ";
+    case 54936:
+      return "GB18030";
+    case 936:
+      return "GBK";
+    case 950:
+      return "BIG5-HKSCS";
+    case 10000:
+      return "MACINTOSH";
+    case 10007:
+      return "MAC-CYRILLIC";
+    default:
+      break;
+  }
+  if (codePage >= 28591 && codePage <= 28606) {
+    return "ISO-8859-" + std::to_string(codePage - 28590);
+  }
+  if ((codePage >= 1250 && codePage <= 1258) || codePage == 874 || codePage == 932 ||
+      codePage == 949 || codePage == 437 || (codePage >= 850 && codePage <= 869) ||
+      codePage == 737 || codePage == 775) {
+    return "CP" + std::to_string(codePage);
+  }
+  return "";
+}
+
+// Whether ASCII bytes read as themselves in the code page.
+bool AsciiCompatible(std::uint32_t codePage) {
+  switch (codePage) {
+    case 1200:
+    case 1201:
+    case 12000:
+    case 12001:
+    case 65000:
+    case 50220:
+    case 50221:
+    case 50222:
+    case 50225:
+    case 52936:
+      return false;
+    default:
+      return true;
+  }
+}
+
+// One converter per code page, opened once and shared (guarded: iconv_t is not thread-safe).
+class ConverterCache {
+ public:
+  ~ConverterCache() {
+    for (auto& [page, cd] : converters_) {
+      if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+    }
+  }
+
+  // Converts with the code page's converter; false when no converter exists for it.
+  bool Convert(std::uint32_t codePage, std::span<const std::uint8_t> bytes, std::string& out) {
+    std::lock_guard lock(mutex_);
+    auto it = converters_.find(codePage);
+    if (it == converters_.end()) {
+      const std::string name = IconvName(codePage);
+      iconv_t cd = name.empty() ? reinterpret_cast<iconv_t>(-1) : iconv_open("UTF-8", name.c_str());
+      it = converters_.emplace(codePage, cd).first;
+    }
+    iconv_t cd = it->second;
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* in = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
+    size_t inLeft = bytes.size();
+    char buffer[4096];
+    while (true) {
+      char* outPtr = buffer;
+      size_t outLeft = sizeof buffer;
+      const size_t result = iconv(cd, inLeft ? &in : nullptr, &inLeft, &outPtr, &outLeft);
+      out.append(buffer, outPtr);
+      if (result != static_cast<size_t>(-1)) {
+        if (inLeft == 0) break;
+        continue;
+      }
+      if (errno == E2BIG) continue;
+      // EILSEQ or EINVAL (cut short): one byte that does not convert.
+      if (inLeft == 0) break;
+      out += "\xEF\xBF\xBD";
+      ++in;
+      --inLeft;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    // Flush any shift state.
+    char* outPtr = buffer;
+    size_t outLeft = sizeof buffer;
+    iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
+    out.append(buffer, outPtr);
+    return true;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<std::uint32_t, iconv_t> converters_;
+};
+
+ConverterCache& Converters() {
+  static ConverterCache cache;
+  return cache;
+}
+
+}  // namespace
+
+void AppendUtf8(std::uint32_t cp, std::string& out) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+std::string DecodeCodePage(std::span<const std::uint8_t> bytes, std::uint32_t codePage) {
+  std::string out;
+  if (AsciiCompatible(codePage)) {
+    bool ascii = true;
+    for (std::uint8_t b : bytes) {
+      if (b >= 0x80) {
+        ascii = false;
+        break;
+      }
+    }
+    if (ascii) return std::string(bytes.begin(), bytes.end());
+  }
+  if (codePage == 1200) return Utf16LeToUtf8(bytes);
+  out.reserve(bytes.size() + bytes.size() / 2);
+  if (Converters().Convert(codePage, bytes, out)) return out;
+  out.clear();
+  Converters().Convert(kCodePageWindows1252, bytes, out);
+  return out;
+}
+
+std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes) {
+  std::string out;
+  const size_t units = bytes.size() / 2;
+  out.reserve(units + units / 4);
+  for (size_t i = 0; i < units; ++i) {
+    std::uint32_t u = bytes[2 * i] | (bytes[2 * i + 1] << 8);
+    if (u < 0x80) {
+      out += static_cast<char>(u);
+      continue;
+    }
+    if (u >= 0xD800 && u <= 0xDBFF) {
+      if (i + 1 < units) {
+        const std::uint32_t low = bytes[2 * i + 2] | (bytes[2 * i + 3] << 8);
+        if (low >= 0xDC00 && low <= 0xDFFF) {
+          AppendUtf8(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00), out);
+          ++i;
+          continue;
+        }
+      }
+      u = 0xFFFD;
+    } else if (u >= 0xDC00 && u <= 0xDFFF) {
+      u = 0xFFFD;
+    }
+    AppendUtf8(u, out);
+  }
+  return out;
+}
+
+namespace {
+
+// Calls `emit` with each code point of `utf8`; invalid sequences give U+FFFD.
+template <typename Emit>
+void ForEachCodePoint(std::string_view utf8, Emit&& emit) {
+  const auto* p = reinterpret_cast<const std::uint8_t*>(utf8.data());
+  const size_t n = utf8.size();
+  size_t i = 0;
+  while (i < n) {
+    const std::uint8_t b = p[i];
+    if (b < 0x80) {
+      emit(b);
+      ++i;
+      continue;
+    }
+    int extra = 0;
+    std::uint32_t cp = 0;
+    std::uint32_t min = 0;
+    if ((b & 0xE0) == 0xC0) {
+      extra = 1, cp = b & 0x1F, min = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+      extra = 2, cp = b & 0x0F, min = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+      extra = 3, cp = b & 0x07, min = 0x10000;
+    } else {
+      emit(0xFFFD);
+      ++i;
+      continue;
+    }
+    bool ok = true;
+    size_t k = 1;
+    for (; k <= static_cast<size_t>(extra); ++k) {
+      if (i + k >= n || (p[i + k] & 0xC0) != 0x80) {
+        ok = false;
+        break;
+      }
+      cp = (cp << 6) | (p[i + k] & 0x3F);
+    }
+    if (!ok || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      emit(0xFFFD);
+      i += ok ? static_cast<size_t>(extra) + 1 : k;
+      continue;
+    }
+    emit(cp);
+    i += extra + 1;
+  }
+}
+
+}  // namespace
+
+void AppendUtf16Le(std::string_view utf8, std::vector<std::uint8_t>& out) {
+  out.reserve(out.size() + utf8.size() * 2);
+  auto unit = [&out](std::uint32_t u) {
+    out.push_back(static_cast<std::uint8_t>(u & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(u >> 8));
+  };
+  ForEachCodePoint(utf8, [&](std::uint32_t cp) {
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      unit(0xD800 + (cp >> 10));
+      unit(0xDC00 + (cp & 0x3FF));
+    } else {
+      unit(cp);
+    }
+  });
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  std::u16string out;
+  out.reserve(utf8.size());
+  ForEachCodePoint(utf8, [&](std::uint32_t cp) {
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (cp >> 10));
+      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(cp);
+    }
+  });
+  return out;
+}
+
+}  // namespace lorva::mailstore

@@ -1,0 +1,42 @@
+#include "platform/mailstore/msg_properties.h"
+
+#include <array>
+#include <cmath>
+
+namespace lorva::mailstore::msg {
+namespace {
+
+constexpr double kTicksPerDay = 864000000000.0;
+constexpr double kDaysFrom1601To1899 = 109205.0;
+
+constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
+  std::array<std::uint32_t, 256> table{};
+  for (std::uint32_t i = 0; i < 256; ++i) {
+    std::uint32_t c = i;
+    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    table[i] = c;
+  }
+  return table;
+}
+constexpr auto kCrcTable = MakeCrcTable();
+
+}  // namespace
+
+std::uint32_t NameCrc32(std::span<const std::uint8_t> bytes) {
+  std::uint32_t crc = 0;
+  for (std::uint8_t b : bytes) crc = kCrcTable[(crc ^ b) & 0xFF] ^ (crc >> 8);
+  return crc;
+}
+
+double FileTimeToOleDays(std::uint64_t fileTime) {
+  return static_cast<double>(fileTime) / kTicksPerDay - kDaysFrom1601To1899;
+}
+
+std::uint64_t OleDaysToFileTime(double days) {
+  const double ticks = std::round((days + kDaysFrom1601To1899) * kTicksPerDay);
+  if (!(ticks > 0)) return 0;
+  if (ticks >= 18446744073709549568.0) return UINT64_MAX;
+  return static_cast<std::uint64_t>(ticks);
+}
+
+}  // namespace lorva::mailstore::msg

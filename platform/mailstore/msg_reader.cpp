@@ -1,0 +1,373 @@
+// Reading .msg files: the property layer over a compound file.
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <utility>
+
+#include "platform/mailstore/cfb.h"
+#include "platform/mailstore/code_page.h"
+#include "platform/mailstore/msg_content.h"
+#include "platform/mailstore/msg_properties.h"
+#include "support/error.h"
+
+namespace lorva::mailstore {
+
+const std::string& MsgAttachment::ShownName() const {
+  if (!displayName.empty()) return displayName;
+  if (!longFileName.empty()) return longFileName;
+  return shortFileName;
+}
+
+namespace {
+
+using msg::Tag;
+
+[[noreturn]] void Bad(const std::string& what) {
+  throw Error(errnum::kBadFileFormat, "Malformed Outlook item: " + what);
+}
+
+std::uint32_t U32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+std::uint64_t U64(const std::uint8_t* p) {
+  return U32(p) | (static_cast<std::uint64_t>(U32(p + 4)) << 32);
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    char a = text[i], b = prefix[i];
+    if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 32);
+    if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 32);
+    if (a != b) return false;
+  }
+  return true;
+}
+
+// Eight hex digits, exactly.
+bool ParseHex8(std::string_view text, std::uint32_t& out) {
+  if (text.size() != 8) return false;
+  std::uint32_t v = 0;
+  for (char c : text) {
+    v <<= 4;
+    if (c >= '0' && c <= '9') {
+      v |= static_cast<std::uint32_t>(c - '0');
+    } else if (c >= 'A' && c <= 'F') {
+      v |= static_cast<std::uint32_t>(c - 'A' + 10);
+    } else if (c >= 'a' && c <= 'f') {
+      v |= static_cast<std::uint32_t>(c - 'a' + 10);
+    } else {
+      return false;
+    }
+  }
+  out = v;
+  return true;
+}
+
+// The properties of one object (message, attachment): the fixed-size values from its property
+// stream and the streams holding its variable-size values.
+class PropertyBag {
+ public:
+  PropertyBag(const CfbReader& cfb, std::uint32_t storage, std::uint32_t headerSize) : cfb_(cfb) {
+    for (std::uint32_t child : cfb.entry(storage).children) {
+      const auto& e = cfb.entry(child);
+      std::uint32_t tag = 0;
+      if (StartsWithNoCase(e.name, msg::kSubstgPrefix) &&
+          ParseHex8(std::string_view(e.name).substr(sizeof msg::kSubstgPrefix - 1), tag)) {
+        streams_.emplace_back(tag, child);
+      } else if (cfb.IsStream(child) && StartsWithNoCase(e.name, msg::kPropertiesStream) &&
+                 e.name.size() == sizeof msg::kPropertiesStream - 1) {
+        properties_ = cfb.Stream(child, propertyScratch_);
+        if (properties_.size() < headerSize || (properties_.size() - headerSize) % 16 != 0) {
+          Bad("property stream of wrong length (" + std::to_string(properties_.size()) + " bytes)");
+        }
+        properties_ = properties_.subspan(headerSize);
+      }
+    }
+  }
+
+  // The 8-byte value slot of a fixed-size property, or null.
+  const std::uint8_t* Fixed(std::uint32_t tag) const {
+    for (size_t i = 0; i + 16 <= properties_.size(); i += 16) {
+      if (U32(properties_.data() + i) == tag) return properties_.data() + i + 8;
+    }
+    return nullptr;
+  }
+  // The type the property stream gives property `id`, or 0.
+  std::uint16_t TypeOf(std::uint16_t id) const {
+    for (size_t i = 0; i + 16 <= properties_.size(); i += 16) {
+      const std::uint32_t tag = U32(properties_.data() + i);
+      if ((tag >> 16) == id) return static_cast<std::uint16_t>(tag & 0xFFFF);
+    }
+    return 0;
+  }
+
+  std::optional<std::uint32_t> StreamEntry(std::uint32_t tag) const {
+    for (const auto& [t, id] : streams_) {
+      if (t == tag) return id;
+    }
+    return std::nullopt;
+  }
+
+  // The bytes of the stream holding `tag`'s value, when there is one.
+  std::optional<std::span<const std::uint8_t>> Bytes(std::uint32_t tag,
+                                                     std::vector<std::uint8_t>& scratch) const {
+    const auto id = StreamEntry(tag);
+    if (!id || !cfb_.IsStream(*id)) return std::nullopt;
+    return cfb_.Stream(*id, scratch);
+  }
+
+  std::optional<std::int32_t> Int32(std::uint16_t id) const {
+    const std::uint8_t* v = Fixed(Tag(id, msg::kTypeInt32));
+    if (!v) return std::nullopt;
+    return static_cast<std::int32_t>(U32(v));
+  }
+  std::optional<bool> Boolean(std::uint16_t id) const {
+    const std::uint8_t* v = Fixed(Tag(id, msg::kTypeBoolean));
+    if (!v) return std::nullopt;
+    return v[0] != 0 || v[1] != 0;
+  }
+
+  // A text property stored as UTF-16 (001F) or 8-bit text (001E) in `codePage`.
+  std::optional<std::string> Text(std::uint16_t id, std::uint32_t codePage) const {
+    std::vector<std::uint8_t> scratch;
+    if (auto bytes = Bytes(Tag(id, msg::kTypeUnicode), scratch)) {
+      size_t n = bytes->size() & ~size_t{1};
+      while (n >= 2 && (*bytes)[n - 1] == 0 && (*bytes)[n - 2] == 0) n -= 2;
+      return Utf16LeToUtf8(bytes->first(n));
+    }
+    if (auto bytes = Bytes(Tag(id, msg::kTypeString8), scratch)) {
+      size_t n = bytes->size();
+      while (n >= 1 && (*bytes)[n - 1] == 0) --n;
+      return DecodeCodePage(bytes->first(n), codePage);
+    }
+    return std::nullopt;
+  }
+
+  std::optional<std::vector<std::uint8_t>> Binary(std::uint16_t id) const {
+    const auto entry = StreamEntry(Tag(id, msg::kTypeBinary));
+    if (!entry || !cfb_.IsStream(*entry)) return std::nullopt;
+    return cfb_.ReadStream(*entry);
+  }
+
+ private:
+  const CfbReader& cfb_;
+  std::vector<std::uint8_t> propertyScratch_;
+  std::span<const std::uint8_t> properties_;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> streams_;  // tag, entry
+};
+
+// Copies storage `source` of `cfb` with everything below it into `writer` at `target`.
+void CopyStorage(const CfbReader& cfb, std::uint32_t source, CfbWriter& writer,
+                 std::uint32_t target) {
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> work{{source, target}};
+  while (!work.empty()) {
+    const auto [from, to] = work.back();
+    work.pop_back();
+    for (std::uint32_t child : cfb.entry(from).children) {
+      const auto& e = cfb.entry(child);
+      if (cfb.IsStorage(child)) {
+        work.emplace_back(child, writer.AddStorage(to, e.name));
+      } else if (cfb.IsStream(child)) {
+        writer.AddStream(to, e.name, cfb.ReadStream(child));
+      }
+    }
+  }
+}
+
+// A stand-alone .msg file holding the message embedded in storage `storage`: its streams and
+// storages, a top-level property header, and the enclosing file's name-to-id map.
+std::vector<std::uint8_t> RebuildEmbeddedMessage(const CfbReader& cfb, std::uint32_t storage) {
+  CfbWriter writer;
+  bool hasNameMap = false;
+  for (std::uint32_t child : cfb.entry(storage).children) {
+    const auto& e = cfb.entry(child);
+    if (cfb.IsStorage(child)) {
+      if (StartsWithNoCase(e.name, msg::kNameIdStorage) &&
+          e.name.size() == sizeof msg::kNameIdStorage - 1) {
+        hasNameMap = true;
+      }
+      CopyStorage(cfb, child, writer, writer.AddStorage(CfbWriter::kRoot, e.name));
+    } else if (cfb.IsStream(child)) {
+      std::vector<std::uint8_t> data = cfb.ReadStream(child);
+      if (StartsWithNoCase(e.name, msg::kPropertiesStream) &&
+          e.name.size() == sizeof msg::kPropertiesStream - 1) {
+        if (data.size() < msg::kEmbeddedHeader) Bad("property stream of wrong length");
+        data.insert(data.begin() + msg::kEmbeddedHeader, msg::kTopHeader - msg::kEmbeddedHeader, 0);
+      }
+      writer.AddStream(CfbWriter::kRoot, e.name, std::move(data));
+    }
+  }
+  if (!hasNameMap) {
+    if (auto map = cfb.Find(CfbReader::kRootEntry, msg::kNameIdStorage);
+        map && cfb.IsStorage(*map)) {
+      CopyStorage(cfb, *map, writer, writer.AddStorage(CfbWriter::kRoot, msg::kNameIdStorage));
+    }
+  }
+  return writer.Finish();
+}
+
+MsgAttachment ReadAttachment(const CfbReader& cfb, std::uint32_t storage, std::uint32_t codePage) {
+  const PropertyBag props(cfb, storage, msg::kAttachmentHeader);
+  MsgAttachment a;
+  a.displayName = props.Text(msg::kDisplayName, codePage).value_or("");
+  a.longFileName = props.Text(msg::kAttachLongFileName, codePage).value_or("");
+  a.shortFileName = props.Text(msg::kAttachShortFileName, codePage).value_or("");
+  a.mimeType = props.Text(msg::kAttachMimeTag, codePage).value_or("");
+  a.contentId = props.Text(msg::kAttachContentId, codePage).value_or("");
+  a.hidden = props.Boolean(msg::kAttachmentHidden).value_or(false);
+  a.method = props.Int32(msg::kAttachMethod).value_or(msg::kAttachByValue);
+  if (auto data = props.Binary(msg::kAttachData)) {
+    a.data = std::move(*data);
+  } else if (auto sub = props.StreamEntry(Tag(msg::kAttachData, msg::kTypeObject));
+             sub && cfb.IsStorage(*sub) && a.method == msg::kAttachEmbeddedMessage) {
+    a.data = RebuildEmbeddedMessage(cfb, *sub);
+  }
+  return a;
+}
+
+// The user properties: string-named properties in PS_PUBLIC_STRINGS.
+void ReadUserProperties(const CfbReader& cfb, const PropertyBag& props, std::uint32_t codePage,
+                        std::vector<MsgUserProperty>& out) {
+  const auto map = cfb.Find(CfbReader::kRootEntry, msg::kNameIdStorage);
+  if (!map || !cfb.IsStorage(*map)) return;
+  auto stream = [&](const char* name, std::vector<std::uint8_t>& scratch) {
+    const auto id = cfb.Find(*map, name);
+    if (!id || !cfb.IsStream(*id)) return std::span<const std::uint8_t>{};
+    return cfb.Stream(*id, scratch);
+  };
+  std::vector<std::uint8_t> guidScratch, entryScratch, stringScratch;
+  const auto guids = stream(msg::kGuidStream, guidScratch);
+  const auto entries = stream(msg::kEntryStream, entryScratch);
+  const auto strings = stream(msg::kStringStream, stringScratch);
+  if (entries.size() % 8 != 0) Bad("name-to-id entry stream of wrong length");
+
+  for (size_t i = 0; i < entries.size(); i += 8) {
+    const std::uint32_t nameOrId = U32(entries.data() + i);
+    const std::uint32_t info = U32(entries.data() + i + 4);
+    const bool stringNamed = info & 1;
+    const std::uint32_t guidIndex = (info >> 1) & 0x7FFF;
+    const std::uint32_t propertyIndex = info >> 16;
+    bool publicStrings = guidIndex == msg::kPublicStringsIndex;
+    if (guidIndex >= 3) {
+      const std::uint64_t offset = static_cast<std::uint64_t>(guidIndex - 3) * 16;
+      if (offset + 16 > guids.size()) Bad("name-to-id map refers to a missing GUID");
+      publicStrings = std::memcmp(guids.data() + offset, msg::kPublicStringsGuid, 16) == 0;
+    }
+    if (!stringNamed) continue;
+    if (nameOrId > strings.size() || strings.size() - nameOrId < 4) {
+      Bad("name-to-id map points outside its string stream");
+    }
+    const std::uint32_t length = U32(strings.data() + nameOrId);
+    if (length > strings.size() - nameOrId - 4) {
+      Bad("name-to-id map name runs outside its string stream");
+    }
+    if (!publicStrings || propertyIndex > 0x7FFE) continue;
+    const auto id = static_cast<std::uint16_t>(msg::kFirstNamedId + propertyIndex);
+
+    outlook::Value value;
+    const std::uint16_t type = props.TypeOf(id);
+    const std::uint8_t* fixed = type ? props.Fixed(Tag(id, type)) : nullptr;
+    switch (type) {
+      case msg::kTypeInt16:
+        value = outlook::Value::Integer(static_cast<std::int16_t>(fixed[0] | (fixed[1] << 8)));
+        break;
+      case msg::kTypeInt32:
+        value = outlook::Value::Integer(static_cast<std::int32_t>(U32(fixed)));
+        break;
+      case msg::kTypeInt64:
+        value = outlook::Value::Integer(static_cast<std::int64_t>(U64(fixed)));
+        break;
+      case msg::kTypeFloat: {
+        float f;
+        std::memcpy(&f, fixed, 4);
+        value = outlook::Value::Double(f);
+        break;
+      }
+      case msg::kTypeDouble: {
+        double d;
+        std::memcpy(&d, fixed, 8);
+        value = outlook::Value::Double(d);
+        break;
+      }
+      case msg::kTypeCurrency:
+        value = outlook::Value::Double(static_cast<double>(static_cast<std::int64_t>(U64(fixed))) /
+                                       10000.0);
+        break;
+      case msg::kTypeAppTime: {
+        double d;
+        std::memcpy(&d, fixed, 8);
+        value = outlook::Value::Date(outlook::OleDate{d});
+        break;
+      }
+      case msg::kTypeFileTime:
+        value = outlook::Value::Date(outlook::OleDate{msg::FileTimeToOleDays(U64(fixed))});
+        break;
+      case msg::kTypeBoolean:
+        value = outlook::Value::Boolean(fixed[0] != 0 || fixed[1] != 0);
+        break;
+      default:
+        if (auto text = props.Text(id, codePage)) value = outlook::Value::Text(std::move(*text));
+        break;
+    }
+    if (value.IsEmpty()) continue;
+    MsgUserProperty property;
+    property.name = Utf16LeToUtf8(strings.subspan(nameOrId + 4, length));
+    property.value = std::move(value);
+    out.push_back(std::move(property));
+  }
+}
+
+}  // namespace
+
+MsgContent ReadMsg(std::span<const std::uint8_t> bytes) {
+  const CfbReader cfb(bytes);
+  const auto propertyStream = cfb.Find(CfbReader::kRootEntry, msg::kPropertiesStream);
+  if (!propertyStream || !cfb.IsStream(*propertyStream)) {
+    Bad("no property stream (not an Outlook item)");
+  }
+  const PropertyBag props(cfb, CfbReader::kRootEntry, msg::kTopHeader);
+
+  const auto messageCodePage = props.Int32(msg::kMessageCodePage);
+  const auto internetCodePage = props.Int32(msg::kInternetCodePage);
+  const std::uint32_t textCodePage = static_cast<std::uint32_t>(
+      messageCodePage.value_or(internetCodePage.value_or(kCodePageWindows1252)));
+  const std::uint32_t htmlCodePage = static_cast<std::uint32_t>(
+      internetCodePage.value_or(messageCodePage.value_or(kCodePageWindows1252)));
+
+  MsgContent content;
+  content.messageClass = props.Text(msg::kMessageClass, textCodePage).value_or("");
+  content.subject = props.Text(msg::kSubject, textCodePage).value_or("");
+  content.plainBody = props.Text(msg::kBody, textCodePage);
+  {
+    std::vector<std::uint8_t> scratch;
+    if (auto html = props.Bytes(Tag(msg::kHtml, msg::kTypeBinary), scratch)) {
+      size_t n = html->size();
+      while (n > 0 && (*html)[n - 1] == 0) --n;
+      content.htmlBody = DecodeCodePage(html->first(n), htmlCodePage);
+    } else {
+      content.htmlBody = props.Text(msg::kHtml, htmlCodePage);
+    }
+  }
+  content.compressedRtf = props.Binary(msg::kRtfCompressed);
+  ReadUserProperties(cfb, props, textCodePage, content.userProperties);
+
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> attachments;  // number, entry
+  for (std::uint32_t child : cfb.entry(CfbReader::kRootEntry).children) {
+    const auto& name = cfb.entry(child).name;
+    std::uint32_t number = 0;
+    if (cfb.IsStorage(child) && StartsWithNoCase(name, msg::kAttachPrefix) &&
+        ParseHex8(std::string_view(name).substr(sizeof msg::kAttachPrefix - 1), number)) {
+      attachments.emplace_back(number, child);
+    }
+  }
+  std::sort(attachments.begin(), attachments.end());
+  content.attachments.reserve(attachments.size());
+  for (const auto& [number, entry] : attachments) {
+    content.attachments.push_back(ReadAttachment(cfb, entry, textCodePage));
+  }
+  return content;
+}
+
+}  // namespace lorva::mailstore

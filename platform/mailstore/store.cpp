@@ -1,0 +1,655 @@
+#include "platform/mailstore/store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <unicode/unistr.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <system_error>
+#include <utility>
+
+#include "platform/mailstore/compressed_rtf.h"
+#include "platform/mailstore/eml.h"
+#include "platform/mailstore/folder_ini.h"
+#include "platform/mailstore/rtf_html.h"
+#include "platform/shell/shell.h"
+#include "platform/ui/dialogs.h"
+#include "support/error.h"
+
+namespace lorva::mailstore {
+namespace fs = std::filesystem;
+using outlook::ItemClass;
+
+namespace {
+
+constexpr char kFolderIni[] = "folder.ini";
+constexpr char kDrafts[] = "Drafts";
+
+std::error_code LastError() {
+  return std::error_code(errno, std::generic_category());
+}
+
+// The whole file, read with one stat and as few reads as the size allows.
+std::vector<std::uint8_t> ReadFileBytes(const fs::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw ErrorFromSystem(LastError(), path.string());
+  std::vector<std::uint8_t> bytes;
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && info.st_size > 0)
+    bytes.reserve(static_cast<std::size_t>(info.st_size));
+  std::uint8_t buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      const std::error_code code = LastError();
+      ::close(fd);
+      throw ErrorFromSystem(code, path.string());
+    }
+    if (got == 0) break;
+    bytes.insert(bytes.end(), buffer, buffer + got);
+  }
+  ::close(fd);
+  return bytes;
+}
+
+std::string ReadTextFile(const fs::path& path) {
+  const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+void WriteFileBytes(const fs::path& path, const void* data, std::size_t size) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) throw ErrorFromSystem(LastError(), path.string());
+  const bool written = size == 0 || std::fwrite(data, 1, size, file) == size;
+  const std::error_code code = LastError();
+  if (std::fclose(file) != 0 || !written) {
+    throw ErrorFromSystem(written ? LastError() : code, path.string());
+  }
+}
+
+std::string AsciiLower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// Unicode case folding, so that "Problem Category" finds "PROBLEM CATEGORY" and "ÄRGER" "ärger".
+std::string FoldCase(const std::string& text) {
+  std::string folded;
+  icu::UnicodeString::fromUTF8(text).foldCase().toUTF8String(folded);
+  return folded;
+}
+
+bool IsFolderDirectory(const fs::directory_entry& entry) {
+  std::error_code ignored;
+  // Symbolic links are not followed, so a link loop cannot make the folder walk endless.
+  return entry.symlink_status(ignored).type() == fs::file_type::directory;
+}
+
+bool IsItemFile(const fs::directory_entry& entry) {
+  const std::string name = entry.path().filename().string();
+  if (name.size() < 4 || AsciiLower(name.substr(name.size() - 4)) != ".msg") return false;
+  std::error_code ignored;
+  return entry.is_regular_file(ignored);
+}
+
+// The names of the sub-directories (or item files) of `directory`, in byte order.
+std::vector<std::string> ListNames(const fs::path& directory, bool folders) {
+  std::vector<std::string> names;
+  std::error_code code;
+  fs::directory_iterator it(directory, code);
+  if (code) throw ErrorFromSystem(code, directory.string());
+  for (const fs::directory_entry& entry : it) {
+    if (folders ? IsFolderDirectory(entry) : IsItemFile(entry)) {
+      names.push_back(entry.path().filename().string());
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Items
+
+class StoreUserProperty : public outlook::UserProperty {
+ public:
+  explicit StoreUserProperty(outlook::Value value) : value_(std::move(value)) {}
+  outlook::Value GetValue() override { return value_; }
+
+ private:
+  outlook::Value value_;
+};
+
+class StoreUserProperties : public outlook::UserPropertyCollection {
+ public:
+  explicit StoreUserProperties(std::shared_ptr<const MsgContent> content)
+      : content_(std::move(content)) {}
+  std::shared_ptr<outlook::UserProperty> Find(const std::string& name) override {
+    const std::string wanted = FoldCase(name);
+    for (const MsgUserProperty& property : content_->userProperties) {
+      if (property.name == name || FoldCase(property.name) == wanted) {
+        return std::make_shared<StoreUserProperty>(property.value);
+      }
+    }
+    return nullptr;
+  }
+
+ private:
+  std::shared_ptr<const MsgContent> content_;
+};
+
+class StoreAttachment : public outlook::Attachment {
+ public:
+  StoreAttachment(std::shared_ptr<const MsgContent> content, std::size_t index)
+      : content_(std::move(content)), attachment_(content_->attachments[index]) {}
+  std::string DisplayName() override { return attachment_.ShownName(); }
+  void SaveAsFile(const std::string& path) override {
+    WriteFileBytes(path, attachment_.data.data(), attachment_.data.size());
+  }
+  std::string ContentId() override { return attachment_.contentId; }
+  bool Hidden() override { return attachment_.hidden; }
+
+ private:
+  std::shared_ptr<const MsgContent> content_;  // keeps attachment_ alive
+  const MsgAttachment& attachment_;
+};
+
+class StoreAttachments : public outlook::AttachmentCollection {
+ public:
+  explicit StoreAttachments(std::shared_ptr<const MsgContent> content)
+      : content_(std::move(content)) {}
+  int Count() override { return static_cast<int>(content_->attachments.size()); }
+  std::shared_ptr<outlook::Attachment> Item(int index) override {
+    if (index < 1 || index > Count()) {
+      throw Error(errnum::kSubscriptOutOfRange, "Array index out of bounds");
+    }
+    return std::make_shared<StoreAttachment>(content_, static_cast<std::size_t>(index - 1));
+  }
+
+ private:
+  std::shared_ptr<const MsgContent> content_;
+};
+
+class StoreItem : public outlook::OutlookItem {
+ public:
+  StoreItem(MsgContent content, std::string fileName)
+      : content_(std::make_shared<const MsgContent>(std::move(content))),
+        fileName_(std::move(fileName)) {}
+
+  ItemClass Class() override { return ClassOfMessage(content_->messageClass); }
+  std::string MessageClass() override { return content_->messageClass; }
+  std::string Subject() override { return content_->subject; }
+
+  // The HTML body; else the HTML that the rich text encapsulates; else the plain-text body as
+  // HTML; else the text of the rich text as HTML.
+  std::string HTMLBody() override {
+    if (content_->htmlBody) return *content_->htmlBody;
+    if (content_->compressedRtf) {
+      std::string rtf;
+      try {
+        rtf = DecompressRtf(*content_->compressedRtf);
+      } catch (const Error& error) {
+        // A damaged rich-text body does not hide an intact plain-text one.
+        if (content_->plainBody) return PlainTextToHtml(*content_->plainBody);
+        throw Error(error.number(), Describe(error.description()));
+      }
+      if (std::optional<std::string> html = ExtractHtmlFromRtf(rtf)) return *std::move(html);
+      if (content_->plainBody) return PlainTextToHtml(*content_->plainBody);
+      return PlainTextToHtml(ExtractTextFromRtf(rtf));
+    }
+    if (content_->plainBody) return PlainTextToHtml(*content_->plainBody);
+    return "";
+  }
+
+  void SaveAs(const std::string& path, int format) override {
+    if (format != 1) {
+      throw Error(errnum::kInvalidProcedureCall,
+                  "Invalid procedure call or argument: the item can only be saved as rich text "
+                  "(format 1), not in format " +
+                      std::to_string(format));
+    }
+    std::string rtf;
+    if (content_->compressedRtf) {
+      try {
+        rtf = DecompressRtf(*content_->compressedRtf);
+      } catch (const Error& error) {
+        throw Error(error.number(), Describe(error.description()));
+      }
+    } else {
+      rtf = EncapsulateHtmlInRtf(HTMLBody());
+    }
+    WriteFileBytes(path, rtf.data(), rtf.size());
+  }
+
+  std::shared_ptr<outlook::UserPropertyCollection> UserProperties() override {
+    return std::make_shared<StoreUserProperties>(content_);
+  }
+  std::shared_ptr<outlook::AttachmentCollection> Attachments() override {
+    return std::make_shared<StoreAttachments>(content_);
+  }
+
+ private:
+  std::string Describe(const std::string& reason) const {
+    return "The rich text of the item \"" + fileName_ + "\" cannot be read: " + reason;
+  }
+
+  std::shared_ptr<const MsgContent> content_;
+  std::string fileName_;
+};
+
+class StoreItems : public outlook::ItemCollection {
+ public:
+  StoreItems(fs::path directory, std::vector<std::string> names)
+      : directory_(std::move(directory)), names_(std::move(names)) {}
+  int Count() override { return static_cast<int>(names_.size()); }
+  std::shared_ptr<outlook::OutlookItem> Item(int index) override {
+    if (index < 1 || index > Count()) {
+      throw Error(errnum::kSubscriptOutOfRange, "Array index out of bounds");
+    }
+    const std::string& name = names_[static_cast<std::size_t>(index - 1)];
+    try {
+      const std::vector<std::uint8_t> bytes = ReadFileBytes(directory_ / name);
+      return MakeItem(ReadMsg(bytes), name);
+    } catch (const Error& error) {
+      throw Error(error.number(),
+                  "The item \"" + name + "\" cannot be read: " + error.description());
+    } catch (const std::exception& error) {
+      throw Error(errnum::kBadFileFormat,
+                  "The item \"" + name + "\" cannot be read: " + std::string(error.what()));
+    }
+  }
+
+ private:
+  fs::path directory_;
+  std::vector<std::string> names_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Folders
+
+class StoreFolder : public outlook::Folder {
+ public:
+  StoreFolder(fs::path directory, std::string path)
+      : directory_(std::move(directory)), path_(std::move(path)) {}
+  std::string Name() override {
+    const std::size_t slash = path_.rfind('/');
+    return slash == std::string::npos ? path_ : path_.substr(slash + 1);
+  }
+  std::string FolderPath() override { return path_; }
+  std::string WebViewURL() override {
+    const fs::path ini = directory_ / kFolderIni;
+    std::error_code code;
+    if (!fs::is_regular_file(ini, code)) return "";
+    return FolderWebViewUrl(ReadTextFile(ini));
+  }
+  std::shared_ptr<outlook::ItemCollection> Items() override {
+    return std::make_shared<StoreItems>(directory_, ListNames(directory_, false));
+  }
+
+ private:
+  fs::path directory_;
+  std::string path_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The application
+
+class StoreExplorer : public outlook::Explorer {
+ public:
+  StoreExplorer(std::shared_ptr<MailStore> store, int index)
+      : store_(std::move(store)), index_(index) {}
+  std::shared_ptr<outlook::Folder> CurrentFolder() override {
+    if (index_ >= store_->ExplorerCount()) return nullptr;
+    return store_->GetFolder(store_->ExplorerFolder(index_));
+  }
+  void Display() override { Activate(); }
+  void Activate() override {
+    if (index_ >= store_->ExplorerCount()) {
+      throw Error(errnum::kObjectNotSet, "The explorer window has been closed");
+    }
+    store_->ActivateExplorer(index_);
+  }
+
+ private:
+  std::shared_ptr<MailStore> store_;
+  int index_;
+};
+
+class StoreExplorers : public outlook::ExplorerCollection {
+ public:
+  explicit StoreExplorers(std::shared_ptr<MailStore> store) : store_(std::move(store)) {}
+  int Count() override { return store_->ExplorerCount(); }
+  std::shared_ptr<outlook::Explorer> Item(int index) override {
+    if (index < 1 || index > Count()) {
+      throw Error(errnum::kSubscriptOutOfRange, "Array index out of bounds");
+    }
+    return std::make_shared<StoreExplorer>(store_, index - 1);
+  }
+  std::shared_ptr<outlook::Explorer> Add(const std::shared_ptr<outlook::Folder>& folder,
+                                         int /*displayMode*/) override {
+    if (!folder) throw Error(errnum::kObjectNotSet, "Object variable not set: no folder to show");
+    return std::make_shared<StoreExplorer>(store_, store_->AddExplorer(folder->FolderPath()));
+  }
+
+ private:
+  std::shared_ptr<MailStore> store_;
+};
+
+class StoreNameSpace : public outlook::NameSpace {
+ public:
+  explicit StoreNameSpace(std::shared_ptr<MailStore> store) : store_(std::move(store)) {}
+  std::shared_ptr<outlook::Folder> GetDefaultFolder(int kind) override {
+    switch (kind) {
+      case 6:
+        return store_->GetOrCreateRootFolder("Inbox");
+      case 9:
+        return store_->GetOrCreateRootFolder("Calendar");
+      default:
+        throw Error(errnum::kInvalidProcedureCall,
+                    "Invalid procedure call or argument: the mail store has no default folder " +
+                        std::to_string(kind));
+    }
+  }
+  std::shared_ptr<outlook::Folder> PickFolder() override {
+    if (!store_->dialogs()) {
+      throw Error(errnum::kObjectNotSet, "Object variable not set: no folder picker");
+    }
+    const std::string chosen =
+        store_->dialogs()->PickMailFolder(store_->FolderPaths(), store_->CurrentFolderPath());
+    if (chosen.empty()) return nullptr;
+    std::shared_ptr<outlook::Folder> folder = store_->GetFolder(chosen);
+    if (folder) store_->SetCurrentFolderPath(chosen);
+    return folder;
+  }
+
+ private:
+  std::shared_ptr<MailStore> store_;
+};
+
+class StoreMailItem : public outlook::MailItem {
+ public:
+  explicit StoreMailItem(std::shared_ptr<MailStore> store) : store_(std::move(store)) {}
+  void SetTo(const std::string& to) override { mail_.to = to; }
+  void SetSubject(const std::string& subject) override { mail_.subject = subject; }
+  void SetBody(const std::string& body) override { mail_.body = body; }
+
+  void Save() override {
+    const std::string message = FormatUnsentMail(mail_);
+    if (path_.empty()) path_ = CreateDraftFile();
+    WriteFileBytes(path_, message.data(), message.size());
+  }
+
+  void Display() override {
+    if (!store_->shell()) throw Error(errnum::kObjectNotSet, "Object variable not set: no shell");
+    Save();
+    store_->shell()->Open(path_.string());
+  }
+
+ private:
+  // A new, empty file in the Drafts folder, named after the time of saving.
+  fs::path CreateDraftFile() {
+    store_->GetOrCreateRootFolder(kDrafts);
+    const fs::path drafts = store_->root() / kDrafts;
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &utc);
+    for (int n = 1;; ++n) {
+      const std::string name = std::string("draft-") + stamp +
+                               (n == 1 ? std::string() : "-" + std::to_string(n)) + ".eml";
+      const fs::path candidate = drafts / name;
+      const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+      if (fd >= 0) {
+        ::close(fd);
+        return candidate;
+      }
+      if (errno != EEXIST || n > 1000) throw ErrorFromSystem(LastError(), candidate.string());
+    }
+  }
+
+  std::shared_ptr<MailStore> store_;
+  UnsentMail mail_;
+  fs::path path_;
+};
+
+class StoreApplication : public outlook::Application {
+ public:
+  explicit StoreApplication(std::shared_ptr<MailStore> store) : store_(std::move(store)) {}
+  std::string Version() override { return "16.0.0.0"; }
+  std::shared_ptr<outlook::NameSpace> GetNamespace(const std::string& type) override {
+    if (AsciiLower(type) != "mapi") {
+      throw Error(errnum::kInvalidProcedureCall,
+                  "Invalid procedure call or argument: no namespace \"" + type + "\"");
+    }
+    return std::make_shared<StoreNameSpace>(store_);
+  }
+  std::shared_ptr<outlook::Explorer> ActiveExplorer() override {
+    if (store_->ExplorerCount() == 0) return nullptr;
+    return std::make_shared<StoreExplorer>(store_, store_->FrontExplorer());
+  }
+  std::shared_ptr<outlook::ExplorerCollection> Explorers() override {
+    return std::make_shared<StoreExplorers>(store_);
+  }
+  std::string ActiveWindowCaption() override {
+    if (store_->ExplorerCount() == 0) {
+      throw Error(errnum::kObjectNotSet, "Object variable not set: no window is open");
+    }
+    std::string folder = store_->CurrentFolderPath();
+    folder = folder.substr(folder.rfind('/') == std::string::npos ? 0 : folder.rfind('/') + 1);
+    return (folder.empty() ? std::string() : folder + " - ") + "Mail Store";
+  }
+  std::shared_ptr<outlook::Assistant> Assistant() override {
+    throw Error(errnum::kNotSupported,
+                "Object doesn't support this property or method: the mail store has no Office "
+                "Assistant");
+  }
+  std::shared_ptr<outlook::MailItem> CreateItem(int kind) override {
+    if (kind != 0) {
+      throw Error(errnum::kInvalidProcedureCall,
+                  "Invalid procedure call or argument: the mail store creates mail items (0) "
+                  "only, not items of kind " +
+                      std::to_string(kind));
+    }
+    return std::make_shared<StoreMailItem>(store_);
+  }
+
+ private:
+  std::shared_ptr<MailStore> store_;
+};
+
+class StoreLauncher : public outlook::ApplicationLauncher {
+ public:
+  explicit StoreLauncher(std::shared_ptr<MailStore> store) : store_(std::move(store)) {}
+  std::shared_ptr<outlook::Application> GetRunning(const std::string& progId) override {
+    return IsOutlook(progId) ? store_->Application() : nullptr;
+  }
+  std::shared_ptr<outlook::Application> Create(const std::string& progId) override {
+    return progId.empty() || IsOutlook(progId) ? store_->Application() : nullptr;
+  }
+
+ private:
+  static bool IsOutlook(const std::string& progId) {
+    const std::string lower = AsciiLower(progId);
+    return lower == "outlook.application" || lower.starts_with("outlook.application.");
+  }
+  std::shared_ptr<MailStore> store_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+fs::path ResolveStoreRoot(const std::optional<std::string>& storeOption,
+                          const char* environmentValue) {
+  if (storeOption) return fs::path(*storeOption);
+  if (environmentValue != nullptr && *environmentValue != '\0') return fs::path(environmentValue);
+  return fs::path(LORVA_SAMPLE_STORE);
+}
+
+fs::path ResolveStoreRoot(const std::optional<std::string>& storeOption) {
+  return ResolveStoreRoot(storeOption, std::getenv("LORVA_STORE"));
+}
+
+ItemClass ClassOfMessage(const std::string& messageClass) {
+  const std::string lower = AsciiLower(messageClass);
+  const auto isClassOrSubclass = [&](std::string_view base) {
+    return lower == base ||
+           (lower.size() > base.size() && lower.starts_with(base) && lower[base.size()] == '.');
+  };
+  if (isClassOrSubclass("ipm.post")) return ItemClass::kPost;
+  if (isClassOrSubclass("ipm.note")) return ItemClass::kMail;
+  return ItemClass::kOther;
+}
+
+std::shared_ptr<outlook::OutlookItem> MakeItem(MsgContent content, std::string fileName) {
+  return std::make_shared<StoreItem>(std::move(content), std::move(fileName));
+}
+
+MailStore::MailStore(fs::path root, std::shared_ptr<platform::Dialogs> dialogs,
+                     std::shared_ptr<platform::Shell> shell)
+    : root_(std::move(root)), dialogs_(std::move(dialogs)), shell_(std::move(shell)) {}
+
+std::shared_ptr<MailStore> MailStore::Open(const fs::path& root,
+                                           std::shared_ptr<platform::Dialogs> dialogs,
+                                           std::shared_ptr<platform::Shell> shell) {
+  std::error_code code;
+  if (!fs::is_directory(root, code)) {
+    throw Error(errnum::kPathNotFound, "Path not found: no mail store at " + root.string());
+  }
+  std::shared_ptr<MailStore> store(new MailStore(root, std::move(dialogs), std::move(shell)));
+  store->LoadState();
+  return store;
+}
+
+std::vector<std::string> MailStore::FolderPaths() const {
+  std::vector<std::string> paths;
+  // Depth first; `pending` holds folders still to visit, the next one last.
+  std::vector<std::string> pending;
+  const auto push = [&](const std::string& parent) {
+    std::vector<std::string> names = ListNames(parent.empty() ? root_ : root_ / parent, true);
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+      pending.push_back(parent.empty() ? *it : parent + "/" + *it);
+    }
+  };
+  push("");
+  while (!pending.empty()) {
+    std::string path = std::move(pending.back());
+    pending.pop_back();
+    paths.push_back(path);
+    push(path);
+  }
+  return paths;
+}
+
+std::shared_ptr<outlook::Folder> MailStore::GetFolder(const std::string& path) const {
+  if (path.empty()) return nullptr;
+  fs::path directory = root_;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t slash = path.find('/', start);
+    const std::string name = path.substr(start, slash == std::string::npos ? slash : slash - start);
+    if (name.empty() || name == "." || name == "..") return nullptr;
+    directory /= name;
+    std::error_code code;
+    if (fs::symlink_status(directory, code).type() != fs::file_type::directory) return nullptr;
+    if (slash == std::string::npos) break;
+    start = slash + 1;
+  }
+  return std::make_shared<StoreFolder>(directory, path);
+}
+
+std::shared_ptr<outlook::Folder> MailStore::GetOrCreateRootFolder(const std::string& name) {
+  if (std::shared_ptr<outlook::Folder> folder = GetFolder(name)) return folder;
+  std::error_code code;
+  fs::create_directory(root_ / name, code);
+  if (code) throw ErrorFromSystem(code, (root_ / name).string());
+  std::shared_ptr<outlook::Folder> folder = GetFolder(name);
+  if (!folder) throw Error(errnum::kPathNotFound, "Path not found: " + (root_ / name).string());
+  return folder;
+}
+
+void MailStore::SetCurrentFolderPath(const std::string& path) {
+  currentFolder_ = path;
+  // The window in front now shows that folder.
+  if (!explorerFolders_.empty()) explorerFolders_[static_cast<std::size_t>(front_)] = path;
+  SaveState();
+}
+
+std::shared_ptr<outlook::Application> MailStore::Application() {
+  return std::make_shared<StoreApplication>(shared_from_this());
+}
+
+int MailStore::AddExplorer(const std::string& folderPath) {
+  explorerFolders_.push_back(folderPath);
+  // A window opened when none was open is the one in front; otherwise it waits for Display.
+  if (explorerFolders_.size() == 1) {
+    front_ = 0;
+    currentFolder_ = folderPath;
+  }
+  SaveState();
+  return static_cast<int>(explorerFolders_.size()) - 1;
+}
+
+void MailStore::ActivateExplorer(int index) {
+  currentFolder_ = explorerFolders_.at(static_cast<std::size_t>(index));
+  front_ = index;
+  SaveState();
+}
+
+void MailStore::LoadState() {
+  const fs::path file = root_ / kStateFileName;
+  std::error_code code;
+  if (!fs::is_regular_file(file, code)) return;
+  const std::string text = ReadTextFile(file);
+  int explorers = 0;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::size_t equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    const std::string key = line.substr(0, equals);
+    const std::string value = line.substr(equals + 1);
+    if (key == "CurrentFolder") {
+      currentFolder_ = value;
+    } else if (key == "Explorers") {
+      explorers = std::clamp(std::atoi(value.c_str()), 0, 64);
+    }
+  }
+  explorerFolders_.assign(static_cast<std::size_t>(explorers), currentFolder_);
+  front_ = explorers - 1;
+}
+
+// The state is kept best effort: a store on read-only media still works, it just does not
+// remember its state for the next start.
+void MailStore::SaveState() const {
+  const std::string text = "CurrentFolder=" + currentFolder_ + "\n" +
+                           "Explorers=" + std::to_string(explorerFolders_.size()) + "\n";
+  const fs::path file = root_ / kStateFileName;
+  const fs::path temporary = root_ / (std::string(kStateFileName) + ".tmp");
+  try {
+    WriteFileBytes(temporary, text.data(), text.size());
+  } catch (const Error&) {
+    return;
+  }
+  std::error_code code;
+  fs::rename(temporary, file, code);
+  if (code) fs::remove(temporary, code);
+}
+
+std::shared_ptr<outlook::ApplicationLauncher> MakeStoreLauncher(std::shared_ptr<MailStore> store) {
+  return std::make_shared<StoreLauncher>(std::move(store));
+}
+
+}  // namespace lorva::mailstore

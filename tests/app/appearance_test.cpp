@@ -1,0 +1,38 @@
+#include "app/appearance.h"
+
+#include <gtest/gtest.h>
+
+namespace lorva {
+namespace {
+
+TEST(AppearanceTest, SamplesTheCentreOfTheControlInPixels) {
+  // 2400 twips wide at Left 120 on a 15-twips-per-pixel screen: 80 + 8 = 88.
+  EXPECT_EQ(SamplePoint({120, 0, 2400, 30}, 15, 15).x, 88);
+  EXPECT_EQ(SamplePoint({120, 0, 2400, 30}, 15, 15).y, 1);
+}
+
+TEST(AppearanceTest, SamplePointRoundsHalfToEven) {
+  // 15 / 15 / 2 = 0.5 -> 0; 45 / 15 / 2 = 1.5 -> 2.
+  EXPECT_EQ(SamplePoint({0, 0, 15, 45}, 15, 15).x, 0);
+  EXPECT_EQ(SamplePoint({0, 0, 15, 45}, 15, 15).y, 2);
+}
+
+TEST(AppearanceTest, FailedSampleKeepsTheColour) {
+  const PixelReader outside = [](PixelPoint) { return std::optional<std::uint32_t>(); };
+  EXPECT_EQ(SampledBackColor({0, 0, 100, 100}, 15, 15, outside, 0x123456u), 0x123456u);
+  const PixelReader grey = [](PixelPoint) { return std::optional<std::uint32_t>(0x00C0C0C0u); };
+  EXPECT_EQ(SampledBackColor({0, 0, 100, 100}, 15, 15, grey, 0x123456u), 0x00C0C0C0u);
+}
+
+TEST(AppearanceTest, EveryControlLiesInsideTheClientArea) {
+  for (const ControlLayout& control : MainWindowLayout()) {
+    if (!control.container.empty()) continue;
+    SCOPED_TRACE(control.name);
+    EXPECT_GE(control.rect.left, 0);
+    EXPECT_LE(control.rect.left + control.rect.width, kClientWidthTwips);
+    EXPECT_LE(control.rect.top + control.rect.height, kClientHeightTwips);
+  }
+}
+
+}  // namespace
+}  // namespace lorva

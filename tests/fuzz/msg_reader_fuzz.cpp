@@ -1,0 +1,23 @@
+// Feeds arbitrary bytes to the .msg reader: it must throw lorva::Error or succeed, never crash.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "platform/mailstore/msg_content.h"
+#include "support/error.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  try {
+    const auto content = lorva::mailstore::ReadMsg(std::span<const std::uint8_t>(data, size));
+    for (const auto& a : content.attachments) {
+      if (a.method == 5 && !a.data.empty()) {
+        try {
+          lorva::mailstore::ReadMsg(a.data);
+        } catch (const lorva::Error&) {
+        }
+      }
+    }
+  } catch (const lorva::Error&) {
+  }
+  return 0;
+}

@@ -1,0 +1,296 @@
+// Writing .msg files and reading them back.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/mailstore/cfb.h"
+#include "platform/mailstore/code_page.h"
+#include "platform/mailstore/msg_content.h"
+#include "platform/mailstore/msg_properties.h"
+#include "support/error.h"
+
+namespace lorva::mailstore {
+namespace {
+
+using outlook::OleDate;
+using outlook::Value;
+
+std::vector<std::uint8_t> Bytes(std::size_t size, std::uint8_t seed) {
+  std::vector<std::uint8_t> data(size);
+  std::uint32_t x = seed * 2654435761u + 1;
+  for (auto& b : data) {
+    x = x * 1103515245u + 12345u;
+    b = static_cast<std::uint8_t>(x >> 16);
+  }
+  return data;
+}
+
+MsgContent FullPost() {
+  MsgContent c;
+  c.messageClass = "IPM.Post";
+  c.subject = "Printer jams on tray 2";
+  c.plainBody = "Open tray 2.\r\nRemove the paper.";
+  c.htmlBody = "<html><body><p>Open tray 2.</p><img src=\"cid:part1\"></body></html>";
+  c.compressedRtf = std::vector<std::uint8_t>{0x2d, 0x00, 0x00, 0x00, 0x2b, 0x00, 0x00, 0x00,
+                                              'L',  'Z',  'F',  'u',  0xf1, 0xc5, 0xc7, 0xa7};
+  c.userProperties = {
+      {"Problem Category", Value::Text("Printers")},
+      {"Problem Type", Value::Text("Hardware")},
+      {"Count", Value::Integer(-42)},
+      {"Big", Value::Integer(5000000000LL)},
+      {"Ratio", Value::Double(2.5)},
+      {"Reviewed", Value::Date(OleDate{45658.5})},
+      {"Approved", Value::Boolean(true)},
+      {"Rejected", Value::Boolean(false)},
+  };
+  MsgAttachment image;
+  image.displayName = "diagram.png";
+  image.longFileName = "diagram.png";
+  image.shortFileName = "DIAGRAM.PNG";
+  image.mimeType = "image/png";
+  image.contentId = "part1";
+  image.hidden = true;
+  image.data = Bytes(300, 1);
+  MsgAttachment doc;
+  doc.displayName = "Manual";
+  doc.longFileName = "manual.pdf";
+  doc.data = Bytes(10000, 2);
+  c.attachments = {image, doc};
+  return c;
+}
+
+void ExpectSame(const MsgContent& expected, const MsgContent& actual) {
+  EXPECT_EQ(actual.messageClass, expected.messageClass);
+  EXPECT_EQ(actual.subject, expected.subject);
+  EXPECT_EQ(actual.plainBody, expected.plainBody);
+  EXPECT_EQ(actual.htmlBody, expected.htmlBody);
+  EXPECT_EQ(actual.compressedRtf, expected.compressedRtf);
+  ASSERT_EQ(actual.userProperties.size(), expected.userProperties.size());
+  for (size_t i = 0; i < expected.userProperties.size(); ++i) {
+    SCOPED_TRACE(expected.userProperties[i].name);
+    EXPECT_EQ(actual.userProperties[i].name, expected.userProperties[i].name);
+    EXPECT_EQ(actual.userProperties[i].value, expected.userProperties[i].value);
+  }
+  ASSERT_EQ(actual.attachments.size(), expected.attachments.size());
+  for (size_t i = 0; i < expected.attachments.size(); ++i) {
+    const auto& e = expected.attachments[i];
+    const auto& a = actual.attachments[i];
+    SCOPED_TRACE(e.displayName);
+    EXPECT_EQ(a.displayName, e.displayName);
+    EXPECT_EQ(a.longFileName, e.longFileName);
+    EXPECT_EQ(a.shortFileName, e.shortFileName);
+    EXPECT_EQ(a.mimeType, e.mimeType);
+    EXPECT_EQ(a.contentId, e.contentId);
+    EXPECT_EQ(a.hidden, e.hidden);
+    EXPECT_EQ(a.method, e.method);
+    EXPECT_EQ(a.data, e.data);
+  }
+}
+
+TEST(MsgRoundTripTest, EveryFieldSurvives) {
+  const MsgContent post = FullPost();
+  ExpectSame(post, ReadMsg(WriteMsg(post)));
+}
+
+TEST(MsgRoundTripTest, MinimalItemHasNoBodiesOrAttachments) {
+  MsgContent c;
+  c.messageClass = "IPM.Post";
+  const MsgContent back = ReadMsg(WriteMsg(c));
+  EXPECT_EQ(back.messageClass, "IPM.Post");
+  EXPECT_EQ(back.subject, "");
+  EXPECT_FALSE(back.plainBody.has_value());
+  EXPECT_FALSE(back.htmlBody.has_value());
+  EXPECT_FALSE(back.compressedRtf.has_value());
+  EXPECT_TRUE(back.userProperties.empty());
+  EXPECT_TRUE(back.attachments.empty());
+}
+
+TEST(MsgRoundTripTest, NonAsciiTextSurvives) {
+  MsgContent c;
+  c.messageClass = "IPM.Post";
+  c.subject = "Принтер не печатает — Εκτυπωτής 打印机故障 😀";
+  c.plainBody = "Кириллица, Ελληνικά, 中文, emoji 😀";
+  c.htmlBody = "<p>Ελληνικά 中文</p>";
+  c.userProperties = {{"Категория", Value::Text("Принтеры")},
+                      {"種類", Value::Text("ハードウェア")}};
+  MsgAttachment a;
+  a.displayName = "схема.png";
+  a.longFileName = "圖表.png";
+  a.data = {1, 2, 3};
+  c.attachments = {a};
+  ExpectSame(c, ReadMsg(WriteMsg(c)));
+}
+
+TEST(MsgRoundTripTest, LargeStreamsLeaveTheMiniStream) {
+  MsgContent c = FullPost();
+  std::string body;
+  while (body.size() < 50000) body += "Line of text in a long article body. ";
+  c.plainBody = body;
+  c.htmlBody = "<p>" + body + "</p>";
+  c.attachments[0].data = Bytes(4096, 3);  // exactly the cutoff: a regular stream
+  c.attachments[1].data = Bytes(4095, 4);  // just below: the mini stream
+  MsgAttachment big;
+  big.displayName = "big.bin";
+  big.data = Bytes(3 * 1024 * 1024 + 17, 5);
+  c.attachments.push_back(big);
+  ExpectSame(c, ReadMsg(WriteMsg(c)));
+}
+
+TEST(MsgRoundTripTest, ManyAttachmentsKeepTheirOrder) {
+  MsgContent c;
+  c.messageClass = "IPM.Post";
+  for (int i = 0; i < 300; ++i) {
+    MsgAttachment a;
+    a.displayName = "file" + std::to_string(i) + ".txt";
+    a.data = Bytes(static_cast<std::size_t>(i * 37 % 5000), static_cast<std::uint8_t>(i));
+    c.attachments.push_back(a);
+  }
+  ExpectSame(c, ReadMsg(WriteMsg(c)));
+}
+
+TEST(MsgRoundTripTest, EmptyUserValuesAreLeftOut) {
+  MsgContent c;
+  c.messageClass = "IPM.Post";
+  c.userProperties = {
+      {"Problem Category", Value()}, {"Problem Type", Value::Text("")}, {"Kept", Value::Text("x")}};
+  const MsgContent back = ReadMsg(WriteMsg(c));
+  ASSERT_EQ(back.userProperties.size(), 1u);
+  EXPECT_EQ(back.userProperties[0].name, "Kept");
+}
+
+TEST(MsgWriterTest, WritesTheLayoutOutlookExpects) {
+  const auto bytes = WriteMsg(FullPost());
+  const CfbReader cfb(bytes);
+  const auto root = CfbReader::kRootEntry;
+  for (const char* name : {"__properties_version1.0", "__substg1.0_001A001F",
+                           "__substg1.0_0037001F", "__substg1.0_1000001F", "__substg1.0_10130102",
+                           "__substg1.0_10090102", "__substg1.0_8000001F", "__nameid_version1.0",
+                           "__attach_version1.0_#00000000", "__attach_version1.0_#00000001"}) {
+    EXPECT_TRUE(cfb.Find(root, name).has_value()) << name;
+  }
+  // Subject as UTF-16LE without a terminating NUL.
+  const auto subject = cfb.ReadStream(*cfb.Find(root, "__substg1.0_0037001F"));
+  EXPECT_EQ(Utf16LeToUtf8(subject), "Printer jams on tray 2");
+  EXPECT_EQ(subject.size(), 2 * std::string("Printer jams on tray 2").size());
+
+  // The top-level property header: 32 bytes, two attachments, then 16-byte entries that
+  // include PR_STORE_SUPPORT_MASK with STORE_UNICODE_OK.
+  const auto props = cfb.ReadStream(*cfb.Find(root, "__properties_version1.0"));
+  ASSERT_EQ((props.size() - 32) % 16, 0u);
+  EXPECT_EQ(props[12], 2);  // next attachment id
+  EXPECT_EQ(props[20], 2);  // attachment count
+  bool unicodeOk = false;
+  for (size_t i = 32; i + 16 <= props.size(); i += 16) {
+    const std::uint32_t tag =
+        props[i] | props[i + 1] << 8 | props[i + 2] << 16 | props[i + 3] << 24;
+    const std::uint32_t value =
+        props[i + 8] | props[i + 9] << 8 | props[i + 10] << 16 | props[i + 11] << 24;
+    if (tag == 0x340D0003) unicodeOk = (value & 0x00040000) != 0;
+  }
+  EXPECT_TRUE(unicodeOk);
+}
+
+TEST(MsgWriterTest, NameMapHoldsPublicStringNamesAndHashStreams) {
+  MsgContent c;
+  c.messageClass = "IPM.Post";
+  c.userProperties = {{"Problem Category", Value::Text("Printers")}};
+  const auto bytes = WriteMsg(c);
+  const CfbReader cfb(bytes);
+  const auto map = cfb.Find(CfbReader::kRootEntry, "__nameid_version1.0");
+  ASSERT_TRUE(map.has_value());
+  const auto entries = cfb.ReadStream(*cfb.Find(*map, "__substg1.0_00030102"));
+  // Offset 0 in the string stream; string-named (1), PS_PUBLIC_STRINGS (2 << 1), index 0.
+  EXPECT_EQ(entries, (std::vector<std::uint8_t>{0, 0, 0, 0, 5, 0, 0, 0}));
+  const auto strings = cfb.ReadStream(*cfb.Find(*map, "__substg1.0_00040102"));
+  ASSERT_GE(strings.size(), 4u + 32u);
+  EXPECT_EQ(strings[0], 32);  // "Problem Category" is 16 UTF-16 units
+  EXPECT_EQ(strings.size() % 4, 0u);
+
+  std::vector<std::uint8_t> name;
+  AppendUtf16Le("Problem Category", name);
+  const std::uint32_t crc = msg::NameCrc32(name);
+  char streamName[32];
+  std::snprintf(streamName, sizeof streamName, "__substg1.0_%04X0102",
+                0x1000 + ((crc ^ 5u) % 0x1F));
+  const auto hashEntry = cfb.Find(*map, streamName);
+  ASSERT_TRUE(hashEntry.has_value()) << streamName;
+  const auto hash = cfb.ReadStream(*hashEntry);
+  ASSERT_EQ(hash.size(), 8u);
+  EXPECT_EQ(static_cast<std::uint32_t>(hash[0] | hash[1] << 8 | hash[2] << 16 | hash[3] << 24),
+            crc);
+}
+
+TEST(MsgPropertiesTest, NameCrcMatchesTheKnownValue) {
+  // CRC-32 of "x-mailer" in UTF-16LE, as the format's maintainers give it.
+  std::vector<std::uint8_t> name;
+  AppendUtf16Le("x-mailer", name);
+  EXPECT_EQ(msg::NameCrc32(name), 0xFF504E89u);
+  EXPECT_EQ(0x1000 + ((msg::NameCrc32(name) ^ 7u) % 0x1F), 0x100Fu);
+}
+
+TEST(MsgPropertiesTest, FileTimesBecomeOleDates) {
+  // 2025-01-01 12:00 UTC is OLE day 45658.5 and Unix time 1735732800.
+  const std::uint64_t ft = msg::OleDaysToFileTime(45658.5);
+  EXPECT_EQ(ft, (1735732800ull + 11644473600ull) * 10000000ull);
+  EXPECT_EQ(msg::FileTimeToOleDays(ft), 45658.5);
+}
+
+TEST(MsgAttachmentTest, ShownNameFallsBackToFileNames) {
+  MsgAttachment a;
+  a.shortFileName = "SHORT.TXT";
+  EXPECT_EQ(a.ShownName(), "SHORT.TXT");
+  a.longFileName = "long name.txt";
+  EXPECT_EQ(a.ShownName(), "long name.txt");
+  a.displayName = "Shown";
+  EXPECT_EQ(a.ShownName(), "Shown");
+}
+
+TEST(MsgReaderTest, EmbeddedMessageBecomesAStandAloneFile) {
+  // Build an outer message by hand whose attachment holds an embedded message storage.
+  MsgContent inner;
+  inner.messageClass = "IPM.Note";
+  inner.subject = "Inner message";
+  inner.userProperties = {{"Problem Type", Value::Text("Inner type")}};
+  const auto innerBytes = WriteMsg(inner);
+  const CfbReader innerCfb(innerBytes);
+
+  CfbWriter w;
+  std::vector<std::uint8_t> top(32, 0);
+  top[12] = 1;
+  top[20] = 1;
+  w.AddStream(CfbWriter::kRoot, "__properties_version1.0", top);
+  std::vector<std::uint8_t> cls;
+  AppendUtf16Le("IPM.Note", cls);
+  w.AddStream(CfbWriter::kRoot, "__substg1.0_001A001F", cls);
+  // The outer file's name map is the inner one's (the inner item's named properties use it).
+  const auto map = w.AddStorage(CfbWriter::kRoot, "__nameid_version1.0");
+  const auto innerMap = *innerCfb.Find(CfbReader::kRootEntry, "__nameid_version1.0");
+  for (auto child : innerCfb.entry(innerMap).children) {
+    w.AddStream(map, innerCfb.entry(child).name, innerCfb.ReadStream(child));
+  }
+  const auto attach = w.AddStorage(CfbWriter::kRoot, "__attach_version1.0_#00000000");
+  std::vector<std::uint8_t> attachProps(8, 0);
+  const std::uint8_t method[16] = {0x03, 0x00, 0x05, 0x37, 6, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0};
+  attachProps.insert(attachProps.end(), method, method + 16);
+  w.AddStream(attach, "__properties_version1.0", attachProps);
+  const auto sub = w.AddStorage(attach, "__substg1.0_3701000D");
+  for (auto child : innerCfb.entry(CfbReader::kRootEntry).children) {
+    const auto& e = innerCfb.entry(child);
+    if (innerCfb.IsStorage(child)) continue;  // leave the name map out, as Outlook does
+    auto data = innerCfb.ReadStream(child);
+    if (e.name == "__properties_version1.0") data.erase(data.begin() + 24, data.begin() + 32);
+    w.AddStream(sub, e.name, data);
+  }
+  const MsgContent outer = ReadMsg(w.Finish());
+  ASSERT_EQ(outer.attachments.size(), 1u);
+  EXPECT_EQ(outer.attachments[0].method, 5);
+  const MsgContent embedded = ReadMsg(outer.attachments[0].data);
+  EXPECT_EQ(embedded.subject, "Inner message");
+  ASSERT_EQ(embedded.userProperties.size(), 1u);
+  EXPECT_EQ(embedded.userProperties[0].name, "Problem Type");
+  EXPECT_EQ(embedded.userProperties[0].value, Value::Text("Inner type"));
+}
+
+}  // namespace
+}  // namespace lorva::mailstore

@@ -1,0 +1,137 @@
+// An in-memory mail application for tests: folders holding items with subject, HTML body, user
+// properties and attachments; explorers; a namespace whose folder picker answers from a queue;
+// no assistant; a launcher that hands the application out under chosen identifiers; and an event
+// pump that runs scripted actions on chosen yields.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "outlook/object_model.h"
+#include "platform/ui/dialogs.h"
+
+namespace lorva::testing {
+
+class FakeItem : public outlook::OutlookItem {
+ public:
+  outlook::ItemClass itemClass = outlook::ItemClass::kPost;
+  std::string messageClass = "IPM.Post";
+  std::string subject;
+  std::string htmlBody;
+  std::map<std::string, outlook::Value> properties;  // user properties by name
+  bool failProperties = false;                       // UserProperties throws
+  int saveAsCalls = 0;
+
+  static std::shared_ptr<FakeItem> Post(const std::string& subject, const std::string& category,
+                                        const std::string& type, const std::string& body = "");
+
+  outlook::ItemClass Class() override { return itemClass; }
+  std::string MessageClass() override { return messageClass; }
+  std::string Subject() override { return subject; }
+  std::string HTMLBody() override { return htmlBody; }
+  // Writes a small rich-text file holding the subject.
+  void SaveAs(const std::string& path, int format) override;
+  std::shared_ptr<outlook::UserPropertyCollection> UserProperties() override;
+  std::shared_ptr<outlook::AttachmentCollection> Attachments() override;
+};
+
+class FakeFolder : public outlook::Folder {
+ public:
+  FakeFolder(std::string name, std::string url) : name_(std::move(name)), url_(std::move(url)) {}
+
+  // Items in folder order; a null entry is an item that is nothing; an entry listed in
+  // `unreadable` throws when fetched.
+  std::vector<std::shared_ptr<outlook::OutlookItem>> items;
+  std::vector<int> unreadable;  // positions from 1
+  int fetches = 0;              // Item() calls
+  bool failWebViewURL = false;
+
+  std::string Name() override { return name_; }
+  std::string FolderPath() override { return name_; }
+  std::string WebViewURL() override;
+  std::shared_ptr<outlook::ItemCollection> Items() override;
+
+ private:
+  std::string name_;
+  std::string url_;
+};
+
+class FakeApplication;
+
+class FakeExplorer : public outlook::Explorer {
+ public:
+  FakeExplorer(FakeApplication& app, std::shared_ptr<outlook::Folder> folder)
+      : app_(app), folder_(std::move(folder)) {}
+  std::shared_ptr<outlook::Folder> CurrentFolder() override { return folder_; }
+  void Display() override;
+  void Activate() override;
+  int displays = 0;
+  int activations = 0;
+
+ private:
+  FakeApplication& app_;
+  std::shared_ptr<outlook::Folder> folder_;
+};
+
+class FakeApplication : public outlook::Application,
+                        public std::enable_shared_from_this<FakeApplication> {
+ public:
+  std::string version = "11.0.8312";
+  // Default folders by kind (6 Inbox, 9 Calendar).
+  std::map<int, std::shared_ptr<outlook::Folder>> defaultFolders;
+  // Answers of the folder picker in order; nothing = closed without a choice. Empty queue:
+  // nothing.
+  std::deque<std::shared_ptr<outlook::Folder>> picks;
+  int pickerShown = 0;
+  int versionReads = 0;
+  std::vector<std::shared_ptr<FakeExplorer>> explorers;
+  std::shared_ptr<FakeExplorer> active;
+
+  // Opens an explorer window on `folder` and brings it to the front.
+  std::shared_ptr<FakeExplorer> OpenExplorer(std::shared_ptr<outlook::Folder> folder);
+
+  std::string Version() override {
+    ++versionReads;
+    return version;
+  }
+  std::shared_ptr<outlook::NameSpace> GetNamespace(const std::string& type) override;
+  std::shared_ptr<outlook::Explorer> ActiveExplorer() override { return active; }
+  std::shared_ptr<outlook::ExplorerCollection> Explorers() override;
+  std::string ActiveWindowCaption() override { return "Outlook"; }
+  std::shared_ptr<outlook::Assistant> Assistant() override;  // throws: there is none
+  std::shared_ptr<outlook::MailItem> CreateItem(int kind) override;
+};
+
+// Hands the application out under the identifiers in `running` (GetRunning) and `creatable`
+// (Create; "" is the class identifier), recording every attempt.
+class FakeLauncher : public outlook::ApplicationLauncher {
+ public:
+  std::shared_ptr<FakeApplication> app;
+  std::vector<std::string> running{"Outlook.Application"};
+  std::vector<std::string> creatable;
+  std::vector<std::string> attempts;  // "running:ID" or "create:ID"
+
+  std::shared_ptr<outlook::Application> GetRunning(const std::string& progId) override;
+  std::shared_ptr<outlook::Application> Create(const std::string& progId) override;
+};
+
+// The event pump of a test: counts the yields and runs the action queued for a yield number.
+class ScriptedPump : public platform::EventPump {
+ public:
+  int yields = 0;
+  std::map<int, std::function<void()>> actions;  // by yield number, from 1
+  void DoEvents() override {
+    ++yields;
+    auto it = actions.find(yields);
+    if (it != actions.end()) it->second();
+  }
+};
+
+// A knowledge-base folder's home page address.
+inline constexpr const char* kKbHomePage = "http://intranet/kb/OLorva.htm";
+
+}  // namespace lorva::testing
