@@ -132,6 +132,10 @@ bool OfficeRoute::ConvertRTF2HTML(const std::string& rtfPath, const std::string&
   return converted;
 }
 
+std::string OfficeRoute::FilteredWordHTML(const std::string& html) {
+  return fncFilteredWordHTML(services_, html);
+}
+
 std::string OfficeRoute::SaveAttachments(outlook::OutlookItem& item, const std::string& folder,
                                          std::int16_t count) {
   const std::string page = folder + "/" + std::to_string(count) + ".htm";

@@ -28,6 +28,7 @@ class OfficeRoute : public RichTextRoute {
   OfficeRoute& operator=(const OfficeRoute&) = delete;
 
   bool ConvertRTF2HTML(const std::string& rtfPath, const std::string& targetPath) override;
+  std::string FilteredWordHTML(const std::string& html) override;
   std::string SaveAttachments(outlook::OutlookItem& item, const std::string& folder,
                               std::int16_t count) override;
   // Each attachment that a "cid:" reference of `body` names by its content id (letter case

@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "page/body_conversion.h"
 #include "platform/imaging/qt/qt_image_converter.h"
 #include "platform/word/libreoffice_word.h"
 #include "support/error.h"
@@ -145,7 +144,7 @@ struct ArticleResult {
   std::string attachments;
 };
 
-ArticleResult RunArticle(RichTextRoute& route, Services& services, outlook::OutlookItem& item,
+ArticleResult RunArticle(RichTextRoute& route, outlook::OutlookItem& item,
                          const std::string& destination, std::int16_t counter,
                          bool groupedRun = false) {
   ArticleResult result;
@@ -157,7 +156,7 @@ ArticleResult RunArticle(RichTextRoute& route, Services& services, outlook::Outl
   item.SaveAs(rtf, 1);
   result.converted = route.ConvertRTF2HTML(rtf, target);
   if (result.converted && fs::exists(target)) {
-    result.body = fncFilteredWordHTML(services, TempFolder::Read(target));
+    result.body = route.FilteredWordHTML(TempFolder::Read(target));
     if (groupedRun) fs::remove(target);
   }
   result.attachments = route.SaveAttachments(item, destination, counter);
@@ -177,7 +176,7 @@ TEST_F(OfficeRouteTest, OneWordProcessorServesTheRunAndIsQuitAtItsEnd) {
   OfficeRoute route(test_.services, factory_, images_);
   for (std::int16_t counter = 1001; counter <= 1003; ++counter) {
     FakeItem item("{\\rtf1 article " + std::to_string(counter) + "}");
-    const ArticleResult result = RunArticle(route, test_.services, item, dir_.str(), counter);
+    const ArticleResult result = RunArticle(route, item, dir_.str(), counter);
     EXPECT_TRUE(result.converted);
     EXPECT_EQ(result.body, "converted from {\\rtf1 article " + std::to_string(counter) + "}");
     EXPECT_FALSE(fs::exists(dir_ / (std::to_string(counter) + ".htm")))
@@ -212,8 +211,7 @@ TEST_F(OfficeRouteTest, EarlierPageAtTheConversionPagesNameSurvives) {
     item.htmlBody = "<p>html body</p>";
     item.Add("a.txt", "text");
 
-    const ArticleResult result =
-        RunArticle(route, test_.services, item, dir.str(), 1001, c.groupedRun);
+    const ArticleResult result = RunArticle(route, item, dir.str(), 1001, c.groupedRun);
 
     EXPECT_EQ(result.converted, !c.wordMissing);
     EXPECT_EQ(result.body, c.wordMissing ? "<p>html body</p>" : "converted from {\\rtf1 new text}")
@@ -326,7 +324,7 @@ TEST(OfficeRouteWithLibreOffice, RunStartsLibreOfficeOnceAndEndsIt) {
                   "\\par{\\pict\\pngblip\\picw16\\pich16 " + png.toHex().toStdString() + "}}");
     item.Add("shot.bmp", bmp.toStdString());
     item.Add("notes.txt", "notes");
-    const ArticleResult result = RunArticle(route, test.services, item, dir.str(), counter);
+    const ArticleResult result = RunArticle(route, item, dir.str(), counter);
     ASSERT_TRUE(result.converted);
     EXPECT_NE(result.body.find("Article text " + std::to_string(counter)), std::string::npos)
         << result.body;
