@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -275,7 +276,10 @@ void LibreOfficeWord::Start() {
 
   std::string answer;
   try {
-    answer = ReadLine(Clock::now() + options_.startTimeout + std::chrono::seconds(5));
+    // The converter gives up on LibreOffice by itself and says why; the margin leaves it time.
+    const auto margin =
+        std::min<std::chrono::milliseconds>(std::chrono::seconds(5), options_.startTimeout / 2);
+    answer = ReadLine(Clock::now() + options_.startTimeout + margin);
   } catch (const GivenUp& givenUp) {
     answer = "error " + givenUp.why;
   }
