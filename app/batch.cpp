@@ -70,8 +70,8 @@ class BatchPump : public platform::EventPump {
     const auto now = std::chrono::steady_clock::now();
     if (dialogs_.progressShown && now - last_ < std::chrono::milliseconds(100)) return;
     last_ = now;
-    err_ << "\r" << kProgram << ": archiving " << window_->pb.Value() << " of "
-         << window_->pb.Max() << "\x1b[K";
+    err_ << "\r" << kProgram << ": archiving " << window_->pb.Value() << " of " << window_->pb.Max()
+         << "\x1b[K";
     err_.flush();
     dialogs_.progressShown = true;
   }
@@ -98,10 +98,11 @@ class NoShell : public platform::Shell {
   void Start(const std::string&, const std::vector<std::string>&) override {}
 };
 
-const char* const kOptionNames[] = {"DestinationFolder", "iNamingScheme",  "iNumbering",
-                                    "GenerateTOC",       "OverwriteFiles", "RunTOC",
-                                    "optGroup",          "chkAttachments", "chkCollapse",
-                                    "chkCollapseInitially"};
+const char* const kOptionNames[] = {"DestinationFolder", "iNamingScheme",
+                                    "iNumbering",        "GenerateTOC",
+                                    "OverwriteFiles",    "RunTOC",
+                                    "optGroup",          "chkAttachments",
+                                    "chkCollapse",       "chkCollapseInitially"};
 
 std::optional<int> WholeNumber(const std::string& text) {
   if (text.empty()) return std::nullopt;
@@ -146,8 +147,7 @@ void ApplySetting(frmMain& form, const std::string& name, const std::string& val
 
 std::string Seconds(std::chrono::steady_clock::duration elapsed) {
   char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.2f s",
-                std::chrono::duration<double>(elapsed).count());
+  std::snprintf(buffer, sizeof buffer, "%.2f s", std::chrono::duration<double>(elapsed).count());
   return buffer;
 }
 
@@ -170,7 +170,8 @@ std::string CheckSetting(const std::string& name, const std::string& value) {
   for (const char* option : kOptionNames) known = known || name == option;
   if (!known) {
     std::string names;
-    for (const char* option : kOptionNames) names += std::string(names.empty() ? "" : ", ") + option;
+    for (const char* option : kOptionNames)
+      names += std::string(names.empty() ? "" : ", ") + option;
     return "unknown option name \"" + name + "\" (one of " + names + ")";
   }
   if (name == "DestinationFolder") return "";
@@ -242,13 +243,14 @@ int RunBatch(const BatchOptions& options, outlook::ApplicationLauncher& launcher
   BatchPump pump(err, terminal, dialogs);
   NoShell shell;
   std::unique_ptr<outlook::Connection> connection;
-  ErrorReporter reporter(
-      dialogs, ErrorReporter::Hooks{
-                   [&]() -> std::shared_ptr<outlook::Application> {
-                     if (!connection->objOutlook) connection->subStartOutlook(6);
-                     return connection->objOutlook;
-                   },
-                   [&] { connection->subEndProgram(); }, {}});
+  ErrorReporter reporter(dialogs,
+                         ErrorReporter::Hooks{[&]() -> std::shared_ptr<outlook::Application> {
+                                                if (!connection->objOutlook)
+                                                  connection->subStartOutlook(6);
+                                                return connection->objOutlook;
+                                              },
+                                              [&] { connection->subEndProgram(); },
+                                              {}});
   Services services{reporter, nullptr};
   FileHandling files(services, shell, nullptr, [] {});
   connection = std::make_unique<outlook::Connection>(services, launcher, dialogs);

@@ -20,9 +20,9 @@ std::string WindowCaptionText() {
 frmMain::frmMain(FormServices services, FormHooks hooks)
     : s_(services),
       hooks_(std::move(hooks)),
-      runner_(*this, RunServices{services.services, services.files, services.connection,
-                                 services.dialogs, services.pump, services.route, services.shell,
-                                 this}) {
+      runner_(*this,
+              RunServices{services.services, services.files, services.connection, services.dialogs,
+                          services.pump, services.route, services.shell, this}) {
   if (!hooks_.startImaging) hooks_.startImaging = [] { return true; };
   if (!hooks_.stopImaging) hooks_.stopImaging = [] {};
   if (!hooks_.restoreOptions) hooks_.restoreOptions = ApplyDefaultOptions;
@@ -90,7 +90,9 @@ void frmMain::cmdExit_Click() {
   s_.connection.subEndProgram();
 }
 
-void frmMain::lblWebLink_Click() { s_.files.subExecute(LORVA_WEB_SITE, "", ""); }
+void frmMain::lblWebLink_Click() {
+  s_.files.subExecute(LORVA_WEB_SITE, "", "");
+}
 
 void frmMain::chkExtractIndexPage_Click() {
   const bool enable = chkExtractIndexPage.Value() != 0;
@@ -108,7 +110,9 @@ void frmMain::optGroup_Click(int index) {
   }
 }
 
-void frmMain::chkCollapse_Click() { chkCollapseInitially.SetEnabled(chkCollapse.Value() == 1); }
+void frmMain::chkCollapse_Click() {
+  chkCollapseInitially.SetEnabled(chkCollapse.Value() == 1);
+}
 
 void frmMain::txtNumbering_KeyPress(int& keyAscii) {
   int extra = -1;

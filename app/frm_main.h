@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "app/folder_browse.h"
 #include "archive/archive_run.h"
 #include "archive/run_window.h"
 #include "outlook/connection.h"
@@ -57,6 +58,8 @@ class frmMain : public RunWindow, public outlook::LoadedWindow {
   // Sets the cancel flag, saves the options and ends the program (throws ProgramEnded).
   void cmdExit_Click();
   void lblWebLink_Click();
+  // Picks the destination folder in the folder browser.
+  void cmdBrowseDestination_Click();
 
   // Enabling rules.
   void chkExtractIndexPage_Click();
@@ -80,6 +83,7 @@ class frmMain : public RunWindow, public outlook::LoadedWindow {
   FormHooks hooks_;
   ArchiveRunner runner_;
   bool loaded_ = false;
+  BrowseState browse_;
   bool optionsRestored_ = false;  // options are saved only once they were restored
 };
 

@@ -1,10 +1,15 @@
 // lorva-archive: turns a knowledge base kept in a mail store into static web pages.
+#include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/batch.h"
 #include "app/list_items.h"
+#ifdef LORVA_GUI
+#include "app/qt/window_app.h"
+#endif
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
@@ -14,6 +19,30 @@ int main(int argc, char** argv) {
   if (!args.empty() && args[0] == "--generate") {
     return lorva::BatchCommand(args, std::cout, std::cerr);
   }
+#ifdef LORVA_GUI
+  // The window: "lorva-archive [--store DIR] [--folder PATH]".
+  std::optional<std::string> store, folder;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if ((args[i] == "--store" || args[i] == "--folder") && i + 1 < args.size()) {
+      (args[i] == "--store" ? store : folder) = args[i + 1];
+      ++i;
+    } else if (args[i] == "--help") {
+      std::cout << lorva::BatchUsage();
+      return 0;
+    } else {
+      std::cerr << "lorva-archive: unknown argument \"" << args[i] << "\"\n" << lorva::BatchUsage();
+      return lorva::kBatchUsageError;
+    }
+  }
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
+      !std::getenv("QT_QPA_PLATFORM")) {
+    std::cerr << "lorva-archive: no display to open the window on; use --generate for the batch "
+                 "mode\n";
+    return 1;
+  }
+  return lorva::RunWindowApplication(argc, argv, store, folder);
+#else
   std::cerr << lorva::BatchUsage();
   return args.empty() ? 0 : lorva::kBatchUsageError;
+#endif
 }

@@ -21,7 +21,8 @@ std::string fncOutlineScripts();
 std::unique_ptr<TextStream> fncWriteTOC(Services& services, const std::string& path,
                                         unsigned char outline);
 
-// The text after the last path separator of `path`, or the whole of `path` when it has none.
+// The text after the last "/" of `path`, or the whole of `path` when it has none. Only "/"
+// separates: "\" is an ordinary character of a file name here.
 std::string fncGetFileName(const std::string& path);
 
 }  // namespace lorva

@@ -81,6 +81,15 @@ double Seconds(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// The processor time (user and system) the process has used so far, in seconds. On a shared
+// machine it measures the work done better than the wall clock does.
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 std::size_t ReadAllBytes(const std::vector<fs::path>& files) {
   std::size_t total = 0;
   std::vector<char> buffer;
@@ -127,10 +136,13 @@ int main(int argc, char** argv) {
 
   ReadAllBytes(files);  // warm the page cache
   double rawBest = 1e9;
+  double rawCpuBest = 1e9;
   for (int round = 0; round < rounds; ++round) {
     start = Clock::now();
+    const double cpuStart = CpuSeconds();
     if (ReadAllBytes(files) != storeBytes) std::abort();
     rawBest = std::min(rawBest, Seconds(start));
+    rawCpuBest = std::min(rawCpuBest, CpuSeconds() - cpuStart);
   }
 
   std::shared_ptr<lorva::mailstore::MailStore> store = lorva::mailstore::MailStore::Open(root);
@@ -138,9 +150,11 @@ int main(int argc, char** argv) {
   ResetPeakRss();
   long rssAfterTenth = 0;
   double enumBest = 1e9;
+  double enumCpuBest = 1e9;
   std::size_t checksum = 0;
   for (int round = 0; round < rounds; ++round) {
     start = Clock::now();
+    const double cpuStart = CpuSeconds();
     std::shared_ptr<lorva::outlook::ItemCollection> collection =
         store->GetFolder("Knowledge Base")->Items();
     const int count = collection->Count();
@@ -154,14 +168,20 @@ int main(int argc, char** argv) {
       if (round == 0 && i == count / 10) rssAfterTenth = StatusKb("VmRSS");
     }
     enumBest = std::min(enumBest, Seconds(start));
+    enumCpuBest = std::min(enumCpuBest, CpuSeconds() - cpuStart);
   }
   const long peak = StatusKb("VmHWM");
   const long rssAfter = StatusKb("VmRSS");
 
-  std::printf("raw read:    %.3f s  (%.0f files/s, %.0f MB/s)\n", rawBest, items / rawBest,
-              storeBytes / 1e6 / rawBest);
-  std::printf("enumeration: %.3f s  (%.0f items/s; target >= 20000)\n", enumBest, items / enumBest);
-  std::printf("ratio enumeration / raw read: %.2f (target <= 3)\n", enumBest / rawBest);
+  std::printf(
+      "raw read:    %.3f s wall (%.0f files/s, %.0f MB/s), %.3f s processor (%.0f files/s)\n",
+      rawBest, items / rawBest, storeBytes / 1e6 / rawBest, rawCpuBest, items / rawCpuBest);
+  std::printf(
+      "enumeration: %.3f s wall (%.0f items/s), %.3f s processor (%.0f items/s); "
+      "target >= 20000 items/s\n",
+      enumBest, items / enumBest, enumCpuBest, items / enumCpuBest);
+  std::printf("ratio enumeration / raw read: %.2f wall, %.2f processor (target <= 3)\n",
+              enumBest / rawBest, enumCpuBest / rawCpuBest);
   std::printf(
       "resident memory: %ld kB before, %ld kB after a tenth, %ld kB after, peak %ld kB "
       "(growth %ld kB)\n",

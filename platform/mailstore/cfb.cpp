@@ -94,7 +94,7 @@ CfbReader::CfbReader(std::span<const std::uint8_t> file) : file_(file) {
   sectorSize_ = 1u << sectorShift_;
   if (file.size() <= sectorSize_) Bad("the file holds no sector after its header");
   sectorCount_ = (file.size() - sectorSize_ + sectorSize_ - 1) / sectorSize_;
-  budget_ = 4 * static_cast<std::uint64_t>(file.size()) + (1u << 20);
+  budget_ = 8 * static_cast<std::uint64_t>(file.size()) + (16u << 20);
 
   LoadFat();
   LoadDirectory(U32(h + 0x30));
@@ -103,12 +103,13 @@ CfbReader::CfbReader(std::span<const std::uint8_t> file) : file_(file) {
   // The mini stream: the root entry's data, in ordinary sectors.
   const Entry& root = entries_[kRootEntry];
   if (root.size > 0) {
+    ChargeBudget(root.size);
     miniStream_ = ReadChain(root.startSector, root.size, false, miniScratch_);
   }
 }
 
 void CfbReader::ChargeBudget(std::uint64_t bytes) const {
-  if (bytes > budget_) Bad("streams overlap (more data than the file holds)");
+  if (bytes > budget_) Bad("streams read over and over (far more data than the file holds)");
   budget_ -= bytes;
 }
 
@@ -283,14 +284,21 @@ std::span<const std::uint8_t> CfbReader::ReadChain(std::uint32_t start, std::uin
   }
   if (i == count) return area.subspan(static_cast<size_t>(start) * unit, size);
 
-  // Scattered sectors: gather them.
-  ChargeBudget(size);
+  // Scattered sectors: gather them, marking each so that a loop in the chain is caught.
+  std::vector<std::uint32_t>& marks = mini ? miniMarks_ : fatMarks_;
+  if (marks.size() != table.size() || ++generation_ == 0) {
+    marks.assign(table.size(), 0);
+    generation_ = 1;
+  }
   scratch.clear();
   scratch.reserve(size);
   s = start;
   for (i = 0; i < count; ++i) {
     if (s > kMaxRegSect) Bad("stream shorter than its size");
     const auto bytes = sectorBytes(s, i);
+    if (s >= marks.size()) Bad(mini ? "mini sector beyond the mini FAT" : "sector beyond the FAT");
+    if (marks[s] == generation_) Bad("loop in a sector chain");
+    marks[s] = generation_;
     scratch.insert(scratch.end(), bytes.begin(), bytes.end());
     if (i + 1 < count) s = next(s);
   }
@@ -298,8 +306,15 @@ std::span<const std::uint8_t> CfbReader::ReadChain(std::uint32_t start, std::uin
 }
 
 std::optional<std::uint32_t> CfbReader::Find(std::uint32_t storage, std::string_view name) const {
+  const bool ascii = std::all_of(name.begin(), name.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  const std::u16string wide = ascii ? std::u16string() : Utf8ToUtf16(name);
   for (std::uint32_t child : entries_[storage].children) {
-    if (AsciiEqualNoCase(entries_[child].name, name)) return child;
+    const std::string& candidate = entries_[child].name;
+    if (ascii ? AsciiEqualNoCase(candidate, name)
+              : CompareNames(Utf8ToUtf16(candidate), wide) == 0) {
+      return child;
+    }
   }
   return std::nullopt;
 }
@@ -308,6 +323,8 @@ std::span<const std::uint8_t> CfbReader::Stream(std::uint32_t id,
                                                 std::vector<std::uint8_t>& scratch) const {
   const Entry& e = entries_[id];
   if (e.type != EntryType::kStream) Bad("\"" + e.name + "\" is not a stream");
+  if (e.size > file_.size()) Bad("stream size larger than the file");
+  ChargeBudget(e.size);
   return ReadChain(e.startSector, e.size, e.size < kMiniStreamCutoff, scratch);
 }
 
@@ -315,7 +332,6 @@ std::vector<std::uint8_t> CfbReader::ReadStream(std::uint32_t id) const {
   std::vector<std::uint8_t> scratch;
   const auto bytes = Stream(id, scratch);
   if (bytes.data() == scratch.data() && bytes.size() == scratch.size()) return scratch;
-  ChargeBudget(bytes.size());
   return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 

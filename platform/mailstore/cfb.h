@@ -15,7 +15,8 @@ namespace lorva::mailstore {
 // as views into them where possible. Every input is untrusted: the constructor and the stream
 // reads throw lorva::Error (errnum::kBadFileFormat) on a malformed file (bad header, truncation,
 // loops in sector or directory chains, sector numbers out of range, sizes beyond the file). The
-// memory a reader and its stream reads take stays within a small multiple of the file's size.
+// bytes all stream reads of one reader hand out are limited to a small multiple of the file's
+// size (streams of a hostile file may share sectors), so callers' memory stays bounded too.
 class CfbReader {
  public:
   enum class EntryType : std::uint8_t { kEmpty = 0, kStorage = 1, kStream = 2, kRoot = 5 };
@@ -38,7 +39,8 @@ class CfbReader {
   }
   bool IsStream(std::uint32_t id) const { return entries_[id].type == EntryType::kStream; }
 
-  // The child of storage `storage` named `name`, letters compared without regard to case.
+  // The child of storage `storage` named `name` (UTF-8), letters compared without regard to
+  // case as the format does (simple upper-casing of UTF-16 code units).
   std::optional<std::uint32_t> Find(std::uint32_t storage, std::string_view name) const;
 
   // The bytes of stream `id`: a view into the file when its sectors are consecutive, otherwise
@@ -66,7 +68,10 @@ class CfbReader {
   std::vector<std::uint8_t> miniScratch_;
   std::span<const std::uint8_t> miniStream_;
   std::vector<Entry> entries_;
-  mutable std::uint64_t budget_ = 0;  // bytes that stream reads may still gather
+  mutable std::vector<std::uint32_t> fatMarks_;   // chain walks: the walk that last met
+  mutable std::vector<std::uint32_t> miniMarks_;  // each sector
+  mutable std::uint32_t generation_ = 0;
+  mutable std::uint64_t budget_ = 0;  // bytes that stream reads may still hand out
 };
 
 // Builds a compound file (version 3, 512-byte sectors). Streams under 4096 bytes go into the

@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <string>
@@ -143,6 +144,19 @@ class ConverterCache {
   std::map<std::uint32_t, iconv_t> converters_;
 };
 
+bool IsAscii(std::span<const std::uint8_t> bytes) {
+  const std::uint8_t* p = bytes.data();
+  size_t n = bytes.size();
+  std::uint64_t bits = 0;
+  for (; n >= 8; p += 8, n -= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    bits |= word;
+  }
+  for (; n > 0; ++p, --n) bits |= *p;
+  return (bits & 0x8080808080808080ull) == 0;
+}
+
 ConverterCache& Converters() {
   static ConverterCache cache;
   return cache;
@@ -169,17 +183,10 @@ void AppendUtf8(std::uint32_t cp, std::string& out) {
 }
 
 std::string DecodeCodePage(std::span<const std::uint8_t> bytes, std::uint32_t codePage) {
-  std::string out;
-  if (AsciiCompatible(codePage)) {
-    bool ascii = true;
-    for (std::uint8_t b : bytes) {
-      if (b >= 0x80) {
-        ascii = false;
-        break;
-      }
-    }
-    if (ascii) return std::string(bytes.begin(), bytes.end());
+  if (AsciiCompatible(codePage) && IsAscii(bytes)) {
+    return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   }
+  std::string out;
   if (codePage == 1200) return Utf16LeToUtf8(bytes);
   out.reserve(bytes.size() + bytes.size() / 2);
   if (Converters().Convert(codePage, bytes, out)) return out;

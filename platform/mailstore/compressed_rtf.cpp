@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdio>
 #include <string>
 
 #include "support/error.h"
@@ -78,13 +79,9 @@ std::string DecompressRtf(std::span<const std::uint8_t> bytes) {
     return std::string(data.begin(), data.begin() + rawSize);
   }
   if (type != kTypeCompressed) {
-    throw BadStream("unknown compression type 0x" + [type] {
-      char hex[9];
-      static const char* digits = "0123456789ABCDEF";
-      for (int i = 0; i < 8; ++i) hex[i] = digits[(type >> (28 - 4 * i)) & 0xF];
-      hex[8] = '\0';
-      return std::string(hex);
-    }());
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(type));
+    throw BadStream(std::string("unknown compression type ") + hex);
   }
   if (StreamCrc(data) != crc) throw BadStream("the checksum does not match the data");
 
@@ -204,10 +201,9 @@ std::vector<std::uint8_t> CompressRtf(std::string_view rtf) {
         if (cur - cand > kMaxDistance) break;
         std::size_t length = 0;
         while (length < available && history[cand + length] == history[cur + length]) ++length;
-        if (length > bestLength) {
+        if (length >= bestLength && length >= kMinMatch) {  // on a tie the older match
           bestLength = length;
           bestPos = cand;
-          if (length == available) break;
         }
       }
     }

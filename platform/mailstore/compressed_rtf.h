@@ -17,7 +17,8 @@ namespace lorva::mailstore {
 std::string DecompressRtf(std::span<const std::uint8_t> bytes);
 
 // Returns an LZFu-compressed stream (header with sizes and CRC, then the data) holding `rtf`,
-// as Outlook stores it. DecompressRtf reads it back to `rtf`.
+// as Outlook stores it, using the longest match in the 4096-byte window (the older one on a
+// tie). DecompressRtf reads it back to `rtf`. Precondition: rtf.size() < 4 GiB.
 std::vector<std::uint8_t> CompressRtf(std::string_view rtf);
 
 }  // namespace lorva::mailstore

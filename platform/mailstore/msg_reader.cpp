@@ -85,29 +85,39 @@ class PropertyBag {
         properties_ = properties_.subspan(headerSize);
       }
     }
+    // Sorted for lookups in logarithmic time (a hostile file may hold very many of both); the
+    // first of equal tags wins.
+    std::stable_sort(streams_.begin(), streams_.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    index_.reserve(properties_.size() / 16);
+    for (size_t i = 0; i + 16 <= properties_.size(); i += 16) {
+      index_.emplace_back(U32(properties_.data() + i), static_cast<std::uint32_t>(i));
+    }
+    std::stable_sort(index_.begin(), index_.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
   }
 
   // The 8-byte value slot of a fixed-size property, or null.
   const std::uint8_t* Fixed(std::uint32_t tag) const {
-    for (size_t i = 0; i + 16 <= properties_.size(); i += 16) {
-      if (U32(properties_.data() + i) == tag) return properties_.data() + i + 8;
-    }
-    return nullptr;
+    const auto it = std::lower_bound(index_.begin(), index_.end(), tag,
+                                     [](const auto& e, std::uint32_t t) { return e.first < t; });
+    if (it == index_.end() || it->first != tag) return nullptr;
+    return properties_.data() + it->second + 8;
   }
   // The type the property stream gives property `id`, or 0.
   std::uint16_t TypeOf(std::uint16_t id) const {
-    for (size_t i = 0; i + 16 <= properties_.size(); i += 16) {
-      const std::uint32_t tag = U32(properties_.data() + i);
-      if ((tag >> 16) == id) return static_cast<std::uint16_t>(tag & 0xFFFF);
-    }
-    return 0;
+    const std::uint32_t low = static_cast<std::uint32_t>(id) << 16;
+    const auto it = std::lower_bound(index_.begin(), index_.end(), low,
+                                     [](const auto& e, std::uint32_t t) { return e.first < t; });
+    if (it == index_.end() || (it->first >> 16) != id) return 0;
+    return static_cast<std::uint16_t>(it->first & 0xFFFF);
   }
 
   std::optional<std::uint32_t> StreamEntry(std::uint32_t tag) const {
-    for (const auto& [t, id] : streams_) {
-      if (t == tag) return id;
-    }
-    return std::nullopt;
+    const auto it = std::lower_bound(streams_.begin(), streams_.end(), tag,
+                                     [](const auto& e, std::uint32_t t) { return e.first < t; });
+    if (it == streams_.end() || it->first != tag) return std::nullopt;
+    return it->second;
   }
 
   // The bytes of the stream holding `tag`'s value, when there is one.
@@ -156,6 +166,7 @@ class PropertyBag {
   std::vector<std::uint8_t> propertyScratch_;
   std::span<const std::uint8_t> properties_;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> streams_;  // tag, entry
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> index_;    // tag, offset in properties_
 };
 
 // Copies storage `source` of `cfb` with everything below it into `writer` at `target`.
@@ -193,8 +204,12 @@ std::vector<std::uint8_t> RebuildEmbeddedMessage(const CfbReader& cfb, std::uint
       std::vector<std::uint8_t> data = cfb.ReadStream(child);
       if (StartsWithNoCase(e.name, msg::kPropertiesStream) &&
           e.name.size() == sizeof msg::kPropertiesStream - 1) {
-        if (data.size() < msg::kEmbeddedHeader) Bad("property stream of wrong length");
-        data.insert(data.begin() + msg::kEmbeddedHeader, msg::kTopHeader - msg::kEmbeddedHeader, 0);
+        // An embedded message's header is 24 bytes, a file's 32. A stream that fits neither is
+        // copied as it is: the embedded message then fails on its own, not its parent.
+        if (data.size() >= msg::kEmbeddedHeader && (data.size() - msg::kEmbeddedHeader) % 16 == 0) {
+          data.insert(data.begin() + msg::kEmbeddedHeader, msg::kTopHeader - msg::kEmbeddedHeader,
+                      0);
+        }
       }
       writer.AddStream(CfbWriter::kRoot, e.name, std::move(data));
     }

@@ -121,8 +121,7 @@ class CodePageDecoder {
 
   void Append(std::string& out, std::string_view bytes, int codePage) {
     if (std::all_of(bytes.begin(), bytes.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }) &&
-        codePage != 1200 && codePage != 1201) {
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
       out.append(bytes);  // every code page we read agrees on ASCII bytes standing alone
       return;
     }
@@ -133,9 +132,17 @@ class CodePageDecoder {
       return;
     }
     iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    std::array<char, 1024> buffer;
+    // Some converters (1255, 1258) hold a character back until they see whether combining marks
+    // follow; this hands it out.
+    auto drain = [&] {
+      char* outPtr = buffer.data();
+      std::size_t outLeft = buffer.size();
+      iconv(converter, nullptr, nullptr, &outPtr, &outLeft);
+      out.append(buffer.data(), buffer.size() - outLeft);
+    };
     char* in = const_cast<char*>(bytes.data());
     std::size_t inLeft = bytes.size();
-    std::array<char, 1024> buffer;
     while (inLeft > 0) {
       char* outPtr = buffer.data();
       std::size_t outLeft = buffer.size();
@@ -144,12 +151,13 @@ class CodePageDecoder {
       if (result == static_cast<std::size_t>(-1)) {
         if (errno == E2BIG) continue;
         // An undecodable or incomplete sequence: one replacement character for its first byte.
+        drain();
         AppendUtf8(out, 0xFFFD);
         ++in;
         --inLeft;
-        iconv(converter, nullptr, nullptr, nullptr, nullptr);
       }
     }
+    drain();
   }
 
  private:
@@ -299,58 +307,16 @@ struct Font {
 
 // Destinations whose content is not document text.
 bool IsNonTextDestination(std::string_view word) {
-  static constexpr std::array<std::string_view, 52> kWords = {"annotation",
-                                                              "atnauthor",
-                                                              "atnid",
-                                                              "author",
-                                                              "bkmkend",
-                                                              "bkmkstart",
-                                                              "buptim",
-                                                              "colortbl",
-                                                              "comment",
-                                                              "company",
-                                                              "creatim",
-                                                              "datastore",
-                                                              "docvar",
-                                                              "doccomm",
-                                                              "falt",
-                                                              "fldinst",
-                                                              "filetbl",
-                                                              "footer",
-                                                              "footerf",
-                                                              "footerl",
-                                                              "footerr",
-                                                              "footnote",
-                                                              "generator",
-                                                              "header",
-                                                              "headerf",
-                                                              "headerl",
-                                                              "headerr",
-                                                              "info",
-                                                              "keywords",
-                                                              "latentstyles",
-                                                              "listoverridetable",
-                                                              "listtable",
-                                                              "mmathPr",
-                                                              "nonshppict",
-                                                              "object",
-                                                              "objdata",
-                                                              "operator",
-                                                              "pict",
-                                                              "pgdsctbl",
-                                                              "printim",
-                                                              "revtbl",
-                                                              "revtim",
-                                                              "rsidtbl",
-                                                              "stylesheet",
-                                                              "subject",
-                                                              "template",
-                                                              "themedata",
-                                                              "title",
-                                                              "userprops",
-                                                              "xmlnstbl",
-                                                              "colorschememapping",
-                                                              "xe"};
+  // clang-format off
+  static constexpr std::array<std::string_view, 52> kWords = {
+      "annotation", "atnauthor", "atnid", "author", "bkmkend", "bkmkstart", "buptim",
+      "colorschememapping", "colortbl", "comment", "company", "creatim", "datastore", "doccomm",
+      "docvar", "falt", "filetbl", "fldinst", "footer", "footerf", "footerl", "footerr",
+      "footnote", "generator", "header", "headerf", "headerl", "headerr", "info", "keywords",
+      "latentstyles", "listoverridetable", "listtable", "mmathPr", "nonshppict", "objdata",
+      "object", "operator", "pgdsctbl", "pict", "printim", "revtbl", "revtim", "rsidtbl",
+      "stylesheet", "subject", "template", "themedata", "title", "userprops", "xe", "xmlnstbl"};
+  // clang-format on
   return std::find(kWords.begin(), kWords.end(), word) != kWords.end();
 }
 
@@ -851,7 +817,12 @@ class HtmlEncapsulator {
             (c == '\r' && pos + 1 < html.size() && html[pos + 1] == '\n') ? 2 : 1;
         Tag(html.substr(pos, length), kTypeText);
         // A line end inside text shows as a space, as a browser shows it.
-        if (where_ == kInBody) rtf_ += "{\\htmlrtf  }";
+        if (where_ == kInBody && preformatted_ > 0) {
+          rtf_ += "\\htmlrtf \\line \\htmlrtf0 ";  // preformatted text keeps its lines
+        } else if (where_ == kInBody && textOnLine_) {
+          rtf_ += "{\\htmlrtf  }";
+        }
+        textOnLine_ = false;
         pos += length;
       } else {
         std::size_t end = pos;
@@ -883,11 +854,17 @@ class HtmlEncapsulator {
   }
 
   void Text(std::string_view text) {
+    // Text outside the head shows, as a browser shows it, even without a <body> tag.
+    if (where_ != kInBody && where_ != kInHead &&
+        text.find_first_not_of(" \t\f") != std::string_view::npos) {
+      where_ = kInBody;
+    }
     if (where_ != kInBody) {
       Tag(text, kTypeText);  // text outside the body is not shown
       return;
     }
     AppendEscaped(rtf_, text);
+    textOnLine_ = true;
   }
 
   std::size_t Reference(std::string_view html, std::size_t pos) {
@@ -914,6 +891,7 @@ class HtmlEncapsulator {
         AppendEscaped(rtf_, utf8);
       }
       rtf_ += "\\htmlrtf0 ";
+      textOnLine_ = true;
     }
     return end + 1;
   }
@@ -980,8 +958,45 @@ class HtmlEncapsulator {
         (name == "style" || name == "script" || name == "title" || name == "textarea")) {
       rawTextEnd_ = "</" + name;
     }
-    if (where_ == kInBody && BreaksLine(name, closing)) rtf_ += "\\htmlrtf \\par \\htmlrtf0 ";
+    if (where_ == kInBody) ShowTag(name, closing);
     return end;
+  }
+
+  // The rich-text rendering of a tag in the body, hidden from the HTML reader by \htmlrtf:
+  // line breaks, bold, italic, underline, headings, monospaced text, list bullets and cells.
+  void ShowTag(const std::string& name, bool closing) {
+    std::string shown;
+    if (!closing && textOnLine_ && (IsBlock(name) || name == "p" || name == "pre") && name != "hr")
+      shown += "\\par ";
+    // A block's end breaks the line only after text, so nested ends give one break.
+    if (BreaksLine(name, closing) && (textOnLine_ || !closing)) shown += "\\par ";
+    auto count = [&](int& depth, const char* on, const char* off) {
+      if (!closing && depth++ == 0) shown += on;
+      if (closing && depth > 0 && --depth == 0) shown += off;
+    };
+    if (name == "b" || name == "strong" || name == "th") count(bold_, "\\b ", "\\b0 ");
+    if (name == "i" || name == "em" || name == "cite" || name == "var") {
+      count(italic_, "\\i ", "\\i0 ");
+    }
+    if (name == "u" || name == "ins") count(underline_, "\\ul ", "\\ulnone ");
+    if (name == "pre" || name == "code" || name == "tt" || name == "kbd" || name == "samp") {
+      count(monospace_, "\\f1 ", "\\f0 ");
+    }
+    if (name == "pre") preformatted_ = closing ? std::max(0, preformatted_ - 1) : preformatted_ + 1;
+    if (name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6') {
+      static constexpr std::array<const char*, 6> kSizes = {"\\fs32 ", "\\fs28 ", "\\fs24 ",
+                                                            "\\fs22 ", "\\fs20 ", "\\fs18 "};
+      if (closing) {
+        shown += bold_ > 0 ? "\\fs20 " : "\\b0\\fs20 ";
+      } else {
+        shown += std::string("\\b") + kSizes[name[1] - '1'];
+      }
+    }
+    if (name == "li" && !closing) shown += "\\bullet\\tab ";
+    if ((name == "td" || name == "th") && closing) shown += "\\tab ";
+    if (shown.empty()) return;
+    rtf_ += "\\htmlrtf " + shown + "\\htmlrtf0 ";
+    if (shown.find("\\par ") != std::string::npos) textOnLine_ = false;
   }
 
   static bool IsBlock(const std::string& name) {
@@ -1003,6 +1018,9 @@ class HtmlEncapsulator {
   bool hasHtmlElement_ = false;
   int where_ = kInBody;
   std::string rawTextEnd_;
+  bool textOnLine_ = false;  // the shown rendering has text since its last line break
+  // How deep the body is inside tags shown as bold, italic, ... in the rich-text rendering.
+  int bold_ = 0, italic_ = 0, underline_ = 0, monospace_ = 0, preformatted_ = 0;
 };
 
 }  // namespace

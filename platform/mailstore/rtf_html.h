@@ -11,7 +11,11 @@
 namespace lorva::mailstore {
 
 // When `rtf` is rich text that encapsulates an HTML body (`{\rtf1` with `\fromhtml1` among its
-// first tokens), returns that HTML, decoded to UTF-8. Otherwise returns nothing.
+// first ten tokens), returns that HTML, decoded to UTF-8. Otherwise returns nothing.
+// Kept: the content of {\*\htmltag} groups (bytes in the document's \ansicpg code page) and the
+// text outside them except where \htmlrtf is on (bytes in the current font's \fcharset code
+// page); \par gives CR LF, \uN a character (its \ucN fallback skipped). Rewritten copies of
+// tags in {\*\mhtmltag} groups are left out, as every destination the format does not name.
 std::optional<std::string> ExtractHtmlFromRtf(std::string_view rtf);
 
 // True when `rtf` is rich text that Outlook made from a plain-text body (`{\rtf1` with
@@ -23,8 +27,10 @@ bool IsRtfFromText(std::string_view rtf);
 // Input that is not rich text gives an empty string.
 std::string ExtractTextFromRtf(std::string_view rtf);
 
-// Rich text carrying `html` (UTF-8) as Outlook encapsulates it: ExtractHtmlFromRtf gives back
-// `html` byte for byte, and a word processor opening the rich text shows the HTML's text.
+// Rich text carrying `html` as Outlook encapsulates it: ExtractHtmlFromRtf gives back `html`
+// byte for byte, and a word processor opening the rich text shows the HTML's text (markup and
+// the head hidden, block ends and <br> as paragraph breaks).
+// Precondition: `html` is UTF-8; a byte that is not part of valid UTF-8 comes back as U+FFFD.
 std::string EncapsulateHtmlInRtf(std::string_view html);
 
 // A minimal HTML document (UTF-8, no title) showing `text`: & < > " escaped, each line break

@@ -34,17 +34,21 @@ std::error_code LastError() {
   return std::error_code(errno, std::generic_category());
 }
 
-// The whole file, read with one stat and as few reads as the size allows.
+// The whole file, read straight into its buffer: one stat, and one read for a file that does not
+// change meanwhile.
 std::vector<std::uint8_t> ReadFileBytes(const fs::path& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw ErrorFromSystem(LastError(), path.string());
-  std::vector<std::uint8_t> bytes;
   struct stat info {};
+  std::size_t expected = 0;
   if (::fstat(fd, &info) == 0 && info.st_size > 0)
-    bytes.reserve(static_cast<std::size_t>(info.st_size));
-  std::uint8_t buffer[65536];
+    expected = static_cast<std::size_t>(info.st_size);
+  // One byte more than expected, so that reaching the end needs no second buffer.
+  std::vector<std::uint8_t> bytes(expected + 1);
+  std::size_t size = 0;
   for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (size == bytes.size()) bytes.resize(bytes.size() * 2);
+    const ssize_t got = ::read(fd, bytes.data() + size, bytes.size() - size);
     if (got < 0) {
       if (errno == EINTR) continue;
       const std::error_code code = LastError();
@@ -52,9 +56,10 @@ std::vector<std::uint8_t> ReadFileBytes(const fs::path& path) {
       throw ErrorFromSystem(code, path.string());
     }
     if (got == 0) break;
-    bytes.insert(bytes.end(), buffer, buffer + got);
+    size += static_cast<std::size_t>(got);
   }
   ::close(fd);
+  bytes.resize(size);
   return bytes;
 }
 
@@ -534,7 +539,13 @@ std::vector<std::string> MailStore::FolderPaths() const {
   // Depth first; `pending` holds folders still to visit, the next one last.
   std::vector<std::string> pending;
   const auto push = [&](const std::string& parent) {
-    std::vector<std::string> names = ListNames(parent.empty() ? root_ : root_ / parent, true);
+    std::vector<std::string> names;
+    try {
+      names = ListNames(parent.empty() ? root_ : root_ / parent, true);
+    } catch (const Error&) {
+      // A folder that cannot be listed is still shown; only the store root must be readable.
+      if (parent.empty()) throw;
+    }
     for (auto it = names.rbegin(); it != names.rend(); ++it) {
       pending.push_back(parent.empty() ? *it : parent + "/" + *it);
     }

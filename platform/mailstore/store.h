@@ -62,6 +62,7 @@ class MailStore : public std::enable_shared_from_this<MailStore> {
   const std::filesystem::path& root() const { return root_; }
 
   // Every folder's path, parents before their children, siblings in byte order of their names.
+  // A folder whose directory cannot be listed is given without its sub-folders.
   std::vector<std::string> FolderPaths() const;
 
   // The folder at `path` ("Knowledge Base/Archive"), or nothing when there is none. Paths with

@@ -34,6 +34,10 @@ TEST(CompressedRtfTest, DecodesThePublishedExample) {
   EXPECT_EQ(DecompressRtf(FromHex(kVectorHex)), kVectorText);
 }
 
+TEST(CompressedRtfTest, CompressesTheExampleToThePublishedBytes) {
+  EXPECT_EQ(CompressRtf(kVectorText), FromHex(kVectorHex));
+}
+
 TEST(CompressedRtfTest, ExampleTextSurvivesCompression) {
   const std::vector<std::uint8_t> compressed = CompressRtf(kVectorText);
   EXPECT_EQ(DecompressRtf(compressed), kVectorText);

@@ -1,6 +1,8 @@
 // Writing .msg files and reading them back.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -234,6 +236,256 @@ TEST(MsgPropertiesTest, FileTimesBecomeOleDates) {
   const std::uint64_t ft = msg::OleDaysToFileTime(45658.5);
   EXPECT_EQ(ft, (1735732800ull + 11644473600ull) * 10000000ull);
   EXPECT_EQ(msg::FileTimeToOleDays(ft), 45658.5);
+}
+
+// An item built by hand, as other writers lay it out: fixed-size properties in the property
+// stream and variable-size ones in their own streams.
+class HandItem {
+ public:
+  HandItem& Fixed(std::uint32_t tag, std::uint64_t value) {
+    for (int i = 0; i < 4; ++i) props_.push_back(static_cast<std::uint8_t>(tag >> (8 * i)));
+    for (int i = 0; i < 4; ++i) props_.push_back(i == 0 ? 6 : 0);
+    for (int i = 0; i < 8; ++i) props_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    return *this;
+  }
+  HandItem& Stream(std::uint32_t tag, std::vector<std::uint8_t> data) {
+    char name[32];
+    std::snprintf(name, sizeof name, "__substg1.0_%08X", tag);
+    writer_.AddStream(CfbWriter::kRoot, name, std::move(data));
+    return *this;
+  }
+  HandItem& String8(std::uint32_t tag, const std::string& bytes) {
+    return Stream(tag, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+  }
+  CfbWriter& writer() { return writer_; }
+  std::vector<std::uint8_t> Finish() {
+    writer_.AddStream(CfbWriter::kRoot, "__properties_version1.0", props_);
+    return writer_.Finish();
+  }
+
+ private:
+  CfbWriter writer_;
+  std::vector<std::uint8_t> props_ = std::vector<std::uint8_t>(32, 0);
+};
+
+TEST(MsgReaderTest, EightBitTextFollowsTheMessageCodePage) {
+  struct Case {
+    std::uint32_t codePageTag;
+    std::uint32_t codePage;
+    std::string bytes;
+    std::string text;
+  };
+  const Case cases[] = {
+      {0x3FFD0003, 1251, "\xCF\xF0\xE8\xED\xF2\xE5\xF0", "Принтер"},
+      {0x3FFD0003, 1253, "\xC5\xEA\xF4\xF5\xF0\xF9\xF4\xDE\xF2", "Εκτυπωτής"},
+      {0x3FDE0003, 932, "\x83\x76\x83\x8A\x83\x93\x83\x5E", "プリンタ"},
+      {0x3FDE0003, 936, "\xB4\xF2\xD3\xA1\xBB\xFA", "打印机"},
+      {0x3FFD0003, 65001, "caf\xC3\xA9", "café"},
+      {0, 0, "caf\xE9 \x80", "café €"},                       // no code page: windows-1252
+      {0x3FFD0003, 99999, "caf\xE9", "café"},                 // unknown code page: windows-1252
+      {0x3FFD0003, 65001, "bad \xFF end", "bad \uFFFD end"},  // invalid bytes
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("code page " + std::to_string(c.codePage) + ", expecting " + c.text);
+    HandItem item;
+    if (c.codePageTag) item.Fixed(c.codePageTag, c.codePage);
+    item.String8(0x001A001E, "IPM.Post").String8(0x0037001E, c.bytes);
+    item.String8(0x1000001E, c.bytes + std::string(1, '\0'));  // a NUL some writers add
+    const MsgContent content = ReadMsg(item.Finish());
+    EXPECT_EQ(content.messageClass, "IPM.Post");
+    EXPECT_EQ(content.subject, c.text);
+    EXPECT_EQ(content.plainBody, c.text);
+  }
+}
+
+TEST(MsgReaderTest, HtmlBodyInAnyOfItsForms) {
+  {
+    SCOPED_TRACE("binary in the internet code page");
+    HandItem item;
+    item.Fixed(0x3FDE0003, 1251).Fixed(0x3FFD0003, 1252);
+    item.String8(0x10130102, "<p>\xCF\xF0\xE8</p>");
+    EXPECT_EQ(ReadMsg(item.Finish()).htmlBody, "<p>При</p>");
+  }
+  {
+    SCOPED_TRACE("UTF-16");
+    std::vector<std::uint8_t> html;
+    AppendUtf16Le("<p>中文</p>", html);
+    HandItem item;
+    item.Stream(0x1013001F, html);
+    EXPECT_EQ(ReadMsg(item.Finish()).htmlBody, "<p>中文</p>");
+  }
+  {
+    SCOPED_TRACE("8-bit text");
+    HandItem item;
+    item.Fixed(0x3FFD0003, 1253).String8(0x1013001E, "<p>\xC5</p>");
+    EXPECT_EQ(ReadMsg(item.Finish()).htmlBody, "<p>Ε</p>");
+  }
+  {
+    SCOPED_TRACE("none");
+    HandItem item;
+    EXPECT_FALSE(ReadMsg(item.Finish()).htmlBody.has_value());
+  }
+}
+
+TEST(MsgReaderTest, Utf16SurrogatesAreDecoded) {
+  struct Case {
+    std::vector<std::uint16_t> units;
+    std::string text;
+  };
+  const Case cases[] = {
+      {{'a', 0xD83D, 0xDE00, 'b'}, "a😀b"},
+      {{'a', 0xD83D, 'b'}, "a\uFFFDb"},    // high surrogate alone
+      {{'a', 0xDE00, 'b'}, "a\uFFFDb"},    // low surrogate alone
+      {{'a', 0xD83D}, "a\uFFFD"},          // cut short
+      {{0xDE00, 0xD83D}, "\uFFFD\uFFFD"},  // reversed
+      {{'x', 0, 0}, "x"},                  // terminating NULs
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("expecting " + c.text);
+    std::vector<std::uint8_t> bytes;
+    for (std::uint16_t u : c.units) {
+      bytes.push_back(static_cast<std::uint8_t>(u));
+      bytes.push_back(static_cast<std::uint8_t>(u >> 8));
+    }
+    HandItem item;
+    item.Stream(0x0037001F, bytes);
+    EXPECT_EQ(ReadMsg(item.Finish()).subject, c.text);
+  }
+}
+
+TEST(MsgReaderTest, UserPropertiesOfEveryKind) {
+  // Named properties as Outlook writes them: entries in the name map, values by type.
+  std::vector<std::uint8_t> strings, entries;
+  std::vector<std::string> names = {"Text", "Short", "Long",  "Huge",      "Real",
+                                    "When", "Flag",  "Eight", "Other set", "Numeric"};
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    std::vector<std::uint8_t> name;
+    AppendUtf16Le(names[i], name);
+    const auto offset = static_cast<std::uint32_t>(strings.size());
+    for (int k = 0; k < 4; ++k)
+      strings.push_back(static_cast<std::uint8_t>(name.size() >> (8 * k)));
+    strings.insert(strings.end(), name.begin(), name.end());
+    while (strings.size() % 4) strings.push_back(0);
+    std::uint32_t guidIndex = names[i] == "Other set" ? 1 : 2;  // PS_MAPI is not ours
+    std::uint32_t kind = names[i] == "Numeric" ? 0 : 1;
+    const std::uint32_t first = kind ? offset : 0x8233;
+    const std::uint32_t info = (static_cast<std::uint32_t>(i) << 16) | (guidIndex << 1) | kind;
+    for (int k = 0; k < 4; ++k) entries.push_back(static_cast<std::uint8_t>(first >> (8 * k)));
+    for (int k = 0; k < 4; ++k) entries.push_back(static_cast<std::uint8_t>(info >> (8 * k)));
+  }
+  HandItem item;
+  std::vector<std::uint8_t> text;
+  AppendUtf16Le("Printers", text);
+  item.Stream(0x8000001F, text);
+  item.Fixed(0x80010002, 0xFFFE);          // -2
+  item.Fixed(0x80020003, 0xFFFFFFF6);      // -10
+  item.Fixed(0x80030014, 0x123456789ull);  // 4886718345
+  double real = 2.75;
+  std::uint64_t realBits;
+  std::memcpy(&realBits, &real, 8);
+  item.Fixed(0x80040005, realBits);
+  item.Fixed(0x80050040, (1735732800ull + 11644473600ull) * 10000000ull);  // 2025-01-01 12:00
+  item.Fixed(0x8006000B, 1);
+  item.Fixed(0x80070003, 0);
+  item.String8(0x8007001E, "ignored");  // the property stream's type wins
+  item.String8(0x8008001E, "other");
+  item.Fixed(0x80090003, 5);
+  CfbWriter& w = item.writer();
+  const auto map = w.AddStorage(CfbWriter::kRoot, "__nameid_version1.0");
+  w.AddStream(map, "__substg1.0_00020102", {});
+  w.AddStream(map, "__substg1.0_00030102", entries);
+  w.AddStream(map, "__substg1.0_00040102", strings);
+  const MsgContent c = ReadMsg(item.Finish());
+  ASSERT_EQ(c.userProperties.size(), 8u);
+  const std::vector<std::pair<std::string, Value>> expected = {
+      {"Text", Value::Text("Printers")}, {"Short", Value::Integer(-2)},
+      {"Long", Value::Integer(-10)},     {"Huge", Value::Integer(4886718345LL)},
+      {"Real", Value::Double(2.75)},     {"When", Value::Date(OleDate{45658.5})},
+      {"Flag", Value::Boolean(true)},    {"Eight", Value::Integer(0)},
+  };
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    SCOPED_TRACE(expected[i].first);
+    EXPECT_EQ(c.userProperties[i].name, expected[i].first);
+    EXPECT_EQ(c.userProperties[i].value, expected[i].second);
+  }
+}
+
+TEST(MsgRoundTripTest, EmbeddedMessagesKeepTheirNamedProperties) {
+  MsgContent deepest;
+  deepest.messageClass = "IPM.Note";
+  deepest.subject = "Deepest";
+  deepest.userProperties = {{"Problem Category", Value::Text("Deep category")}};
+  MsgContent inner;
+  inner.messageClass = "IPM.Note";
+  inner.subject = "Inner message";
+  inner.plainBody = "Inner body";
+  inner.userProperties = {{"Problem Type", Value::Text("Inner type")},
+                          {"Problem Category", Value::Integer(7)}};
+  MsgAttachment deep;
+  deep.displayName = "Deepest";
+  deep.method = 5;
+  deep.data = WriteMsg(deepest);
+  inner.attachments = {deep};
+
+  MsgContent outer;
+  outer.messageClass = "IPM.Post";
+  outer.subject = "Outer";
+  outer.userProperties = {{"Alpha", Value::Text("a")}, {"Beta", Value::Text("b")}};
+  MsgAttachment a;
+  a.displayName = "Inner message";
+  a.method = 5;
+  a.data = WriteMsg(inner);
+  MsgAttachment notMsg;
+  notMsg.displayName = "Not a message";
+  notMsg.method = 5;
+  notMsg.data = {1, 2, 3};
+  outer.attachments = {a, notMsg};
+
+  const auto bytes = WriteMsg(outer);
+  {
+    // Stored as an embedded message storage, not as bytes.
+    const CfbReader cfb(bytes);
+    const auto attach = cfb.Find(CfbReader::kRootEntry, "__attach_version1.0_#00000000");
+    ASSERT_TRUE(attach.has_value());
+    const auto storage = cfb.Find(*attach, "__substg1.0_3701000D");
+    ASSERT_TRUE(storage && cfb.IsStorage(*storage));
+    EXPECT_FALSE(cfb.Find(*storage, "__nameid_version1.0").has_value());
+    const auto props = cfb.ReadStream(*cfb.Find(*storage, "__properties_version1.0"));
+    EXPECT_EQ((props.size() - 24) % 16, 0u);
+  }
+  const MsgContent back = ReadMsg(bytes);
+  ASSERT_EQ(back.attachments.size(), 2u);
+  EXPECT_EQ(back.attachments[1].method, 5);
+  EXPECT_EQ(back.attachments[1].data, notMsg.data);
+  EXPECT_EQ(back.userProperties.size(), 2u);
+
+  const MsgContent innerBack = ReadMsg(back.attachments[0].data);
+  EXPECT_EQ(innerBack.subject, "Inner message");
+  EXPECT_EQ(innerBack.plainBody, "Inner body");
+  ASSERT_EQ(innerBack.userProperties.size(), 2u);
+  EXPECT_EQ(innerBack.userProperties[0].name, "Problem Type");
+  EXPECT_EQ(innerBack.userProperties[0].value, Value::Text("Inner type"));
+  EXPECT_EQ(innerBack.userProperties[1].name, "Problem Category");
+  EXPECT_EQ(innerBack.userProperties[1].value, Value::Integer(7));
+  ASSERT_EQ(innerBack.attachments.size(), 1u);
+
+  const MsgContent deepestBack = ReadMsg(innerBack.attachments[0].data);
+  EXPECT_EQ(deepestBack.subject, "Deepest");
+  ASSERT_EQ(deepestBack.userProperties.size(), 1u);
+  EXPECT_EQ(deepestBack.userProperties[0].value, Value::Text("Deep category"));
+
+  // Writing what was read gives the same again.
+  const MsgContent again = ReadMsg(ReadMsg(WriteMsg(back)).attachments[0].data);
+  EXPECT_EQ(again.subject, "Inner message");
+  ASSERT_EQ(again.userProperties.size(), 2u);
+  EXPECT_EQ(again.userProperties[0].value, Value::Text("Inner type"));
+}
+
+TEST(MsgWriterTest, InvalidUtf8BecomesReplacementCharacters) {
+  MsgContent c;
+  c.messageClass = "IPM.Post";
+  c.subject = "bad \xFF\xC3 end";
+  EXPECT_EQ(ReadMsg(WriteMsg(c)).subject, "bad \uFFFD\uFFFD end");
 }
 
 TEST(MsgAttachmentTest, ShownNameFallsBackToFileNames) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "outlook/object_model.h"
@@ -15,8 +16,8 @@
 #include "platform/mailstore/msg_content.h"
 #include "platform/mailstore/rtf_html.h"
 #include "platform/ui/dialogs.h"
-#include "support_code/recording_shell.h"
 #include "support/error.h"
+#include "support_code/recording_shell.h"
 
 namespace lorva::mailstore {
 namespace {
@@ -109,6 +110,19 @@ TEST_F(MailStoreTest, FolderPathsListParentsBeforeChildrenInByteOrder) {
   Folder("Z");
   WriteFile(dir_.path() / "a" / "not-a-folder.msg", "");
   EXPECT_EQ(Open()->FolderPaths(), (std::vector<std::string>{"Z", "a", "a/B", "a/z", "b"}));
+}
+
+TEST_F(MailStoreTest, FolderThatCannotBeListedIsShownWithoutSubFolders) {
+  Folder("Locked/Inner");
+  Folder("Open");
+  fs::permissions(dir_.path() / "Locked", fs::perms::none);
+  if (::access((dir_.path() / "Locked").c_str(), R_OK) == 0) {
+    fs::permissions(dir_.path() / "Locked", fs::perms::owner_all);
+    GTEST_SKIP() << "permissions are not enforced for this user";
+  }
+  const std::vector<std::string> paths = Open()->FolderPaths();
+  fs::permissions(dir_.path() / "Locked", fs::perms::owner_all);
+  EXPECT_EQ(paths, (std::vector<std::string>{"Locked", "Open"}));
 }
 
 TEST_F(MailStoreTest, FoldersAreFoundByPathOnlyInsideTheStore) {
@@ -633,6 +647,69 @@ TEST(UnsentMailTest, QuotedPrintableBody) {
   for (const auto& [text, expected] : cases) {
     SCOPED_TRACE("body: " + text);
     EXPECT_EQ(EncodeQuotedPrintable(text), expected);
+  }
+}
+
+}  // namespace
+}  // namespace lorva::mailstore
+
+namespace lorva::mailstore {
+namespace {
+
+// The bundled sample store holds what the archive runs are meant to be tried on.
+TEST(SampleStoreTest, HoldsTheKnowledgeBaseAndItsAwkwardCases) {
+  if (!std::filesystem::is_directory(LORVA_SAMPLE_STORE)) {
+    GTEST_SKIP() << "the sample store is not built";
+  }
+  std::shared_ptr<MailStore> store = MailStore::Open(LORVA_SAMPLE_STORE);
+  EXPECT_EQ(store->FolderPaths(),
+            (std::vector<std::string>{"Calendar", "Empty Knowledge Base", "Inbox", "Knowledge Base",
+                                      "Uncategorised Articles"}));
+  EXPECT_EQ(store->CurrentFolderPath(), "Knowledge Base");
+  for (const std::string path :
+       {"Knowledge Base", "Empty Knowledge Base", "Uncategorised Articles"}) {
+    SCOPED_TRACE(path);
+    EXPECT_TRUE(store->GetFolder(path)->WebViewURL().ends_with("OLorva.htm"));
+  }
+  EXPECT_EQ(store->GetFolder("Inbox")->WebViewURL(), "");
+  EXPECT_EQ(store->GetFolder("Empty Knowledge Base")->Items()->Count(), 0);
+
+  std::shared_ptr<outlook::ItemCollection> items = store->GetFolder("Knowledge Base")->Items();
+  std::set<std::string> categories;
+  std::set<std::string> types;
+  std::set<std::string> attachmentNames;
+  std::size_t longestSubject = 0;
+  int mailItems = 0;
+  for (int i = 1; i <= items->Count(); ++i) {
+    std::shared_ptr<outlook::OutlookItem> item = items->Item(i);
+    SCOPED_TRACE(item->Subject());
+    EXPECT_FALSE(item->HTMLBody().empty());
+    longestSubject = std::max(longestSubject, item->Subject().size());
+    if (item->Class() == ItemClass::kMail) ++mailItems;
+    if (auto category = item->UserProperties()->Find("Problem Category")) {
+      categories.insert(category->GetValue().AsText());
+    }
+    if (auto type = item->UserProperties()->Find("Problem Type")) {
+      types.insert(type->GetValue().AsText());
+    }
+    for (int k = 1; k <= item->Attachments()->Count(); ++k) {
+      attachmentNames.insert(item->Attachments()->Item(k)->DisplayName());
+    }
+  }
+  EXPECT_GE(items->Count(), 30);
+  EXPECT_EQ(mailItems, 1);
+  EXPECT_GT(longestSubject, 250u);
+  for (const std::string category : {"Hardware", "hardware", "Software", "SOFTWARE", "Network",
+                                     "network", " Network ", "Accounts"}) {
+    EXPECT_TRUE(categories.contains(category)) << "category \"" << category << "\"";
+  }
+  for (const std::string type : {"How-to", "Troubleshooting", "Known Issue", "Policy", "FAQ"}) {
+    EXPECT_TRUE(types.contains(type)) << "type " << type;
+  }
+  for (const std::string name :
+       {"VPN quick start.pdf", "printer-reset-steps.txt", "Display settings.bmp", "KEYBOARD.BMP",
+        "TODO", "hosts", "VPN profile.", "Intranet home.mhtml", "computer-name.bmp"}) {
+    EXPECT_TRUE(attachmentNames.contains(name)) << "attachment " << name;
   }
 }
 

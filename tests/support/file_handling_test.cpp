@@ -179,6 +179,27 @@ TEST_F(FileHandlingTest, ProgramsRunFromTheFolderOrTheProgramsOwnFolder) {
   EXPECT_EQ(shell.calls.back(), "start " + own + "/" + self);
 }
 
+class RefusingShell : public platform::Shell {
+ public:
+  void Open(const std::string& target) override {
+    throw Error(errnum::kFileNotFound, "No handler for " + target);
+  }
+  void Start(const std::string&, const std::vector<std::string>&) override {}
+};
+
+TEST_F(FileHandlingTest, ShellFailureIsReported) {
+  RefusingShell refusing;
+  FileHandling handling(services, refusing, nullptr, nullptr);
+  EXPECT_THROW(handling.subExecute("https://lorva.example/", "", ""), ProgramEnded);
+  ASSERT_EQ(dialogs.shown().size(), 1u);
+  EXPECT_NE(dialogs.shown()[0].text.find("This error has occured: :\r\n"
+                                         "Attempting to execute https://lorva.example/  \r\n"),
+            std::string::npos);
+  EXPECT_NE(dialogs.shown()[0].text.find("Sub routine : modFileHandling.subExecute \r\n"),
+            std::string::npos);
+  EXPECT_EQ(endCalls, 1);
+}
+
 TEST(FncStripTrailingSlashTest, RemovesOneSeparatorOnly) {
   struct Case {
     std::string path, expected;

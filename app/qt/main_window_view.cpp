@@ -1,0 +1,381 @@
+#include "app/qt/main_window_view.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "app/appearance.h"
+#include "support/error.h"
+
+namespace lorva {
+namespace {
+
+// Captions keep "&&" for a shown "&"; Qt marks access keys the same way, so they stand as they
+// are on buttons and boxes, and labels show them with the doubling undone.
+QString Caption(const std::string& caption) {
+  return QString::fromStdString(caption);
+}
+QString LabelText(const std::string& caption) {
+  QString text = QString::fromStdString(caption);
+  text.replace("&&", "&");
+  return text;
+}
+
+}  // namespace
+
+MainWindowView::MainWindowView(frmMain& form, double pixelsPerTwip, QImage background)
+    : form_(form), scale_(pixelsPerTwip), background_(std::move(background)) {
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint);
+  setFixedSize(Pixels({0, 0, kClientWidthTwips, kClientHeightTwips}).size());
+  Build();
+  Refresh();
+}
+
+QRect MainWindowView::Pixels(const TwipRect& rect) const {
+  return QRect(qRound(rect.left * scale_), qRound(rect.top * scale_), qRound(rect.width * scale_),
+               qRound(rect.height * scale_));
+}
+
+QWidget* MainWindowView::Control(const std::string& name) const {
+  const auto it = controls_.find(name);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+void MainWindowView::Build() {
+  for (const ControlLayout& c : MainWindowLayout()) {
+    QWidget* parent = c.container.empty() ? this : controls_.at(c.container);
+    QWidget* widget = nullptr;
+    if (c.kind == "label") {
+      auto* label = new QLabel(LabelText(c.caption), parent);
+      label->setWordWrap(true);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      label->setAttribute(Qt::WA_TranslucentBackground);
+      widget = label;
+    } else if (c.kind == "text") {
+      auto* edit = new QLineEdit(parent);
+      widget = edit;
+    } else if (c.kind == "button") {
+      widget = new QPushButton(Caption(c.caption), parent);
+    } else if (c.kind == "frame") {
+      auto* box = new QGroupBox(LabelText(c.caption), parent);
+      box->setAutoFillBackground(true);
+      widget = box;
+    } else if (c.kind == "panel") {
+      auto* panel = new QWidget(parent);
+      panel->setAutoFillBackground(c.name != "frameBottom");
+      widget = panel;
+    } else if (c.kind == "option") {
+      auto* option = new QRadioButton(Caption(c.caption), parent);
+      option->setAutoExclusive(false);  // the model decides which one is selected
+      option->setAutoFillBackground(true);
+      widget = option;
+    } else if (c.kind == "check") {
+      auto* check = new QCheckBox(Caption(c.caption), parent);
+      check->setTristate(true);
+      check->setAutoFillBackground(c.name != "chkSelectAllCategory" &&
+                                   c.name != "chkSelectAllType");
+      widget = check;
+    } else if (c.kind == "list") {
+      widget = new QListWidget(parent);
+    } else if (c.kind == "progress") {
+      auto* bar = new QProgressBar(parent);
+      bar->setTextVisible(false);
+      widget = bar;
+    } else if (c.kind == "line") {
+      auto* line = new QFrame(parent);
+      line->setFrameShape(QFrame::HLine);
+      line->setFrameShadow(QFrame::Sunken);
+      widget = line;
+    }
+    QRect rect = Pixels(c.rect);
+    if (c.kind == "line") rect.setHeight(2);
+    widget->setGeometry(rect);
+    widget->setObjectName(QString::fromStdString(c.name));
+    controls_[c.name] = widget;
+  }
+  // Labels in bold, and the web link.
+  for (const char* name : {"Label4", "Label5"}) {
+    QFont bold = controls_.at(name)->font();
+    bold.setBold(true);
+    controls_.at(name)->setFont(bold);
+  }
+  auto* link = static_cast<QLabel*>(controls_.at("lblWebLink"));
+  link->setText(QString::fromUtf8(LORVA_WEB_SITE));
+  QFont underlined = link->font();
+  underlined.setUnderline(true);
+  link->setFont(underlined);
+  QPalette linkPalette = link->palette();
+  linkPalette.setColor(QPalette::WindowText, palette().color(QPalette::Highlight));
+  link->setPalette(linkPalette);
+  link->setCursor(Qt::PointingHandCursor);
+  link->installEventFilter(this);
+  static_cast<QLineEdit*>(controls_.at("txtNumbering"))->setMaxLength(5);
+  controls_.at("txtNumbering")->installEventFilter(this);
+
+  // The user's actions, forwarded to the model.
+  auto* destination = static_cast<QLineEdit*>(controls_.at("txtDestination"));
+  connect(destination, &QLineEdit::textEdited, this,
+          [this](const QString& text) { form_.txtDestination.SetText(text.toStdString()); });
+  auto* numbering = static_cast<QLineEdit*>(controls_.at("txtNumbering"));
+  connect(numbering, &QLineEdit::textChanged, this, [this](const QString& text) {
+    if (!refreshing_) form_.txtNumbering.SetText(text.toStdString());
+  });
+  auto button = [this](const char* name, std::function<void()> handler) {
+    connect(static_cast<QPushButton*>(controls_.at(name)), &QPushButton::clicked, this,
+            [this, handler] { Call(handler); });
+  };
+  button("cmdGenerate", [this] { form_.cmdGenerate_Click(); });
+  button("cmdExit", [this] { form_.cmdExit_Click(); });
+  button("cmdBrowseDestination", [this] { form_.cmdBrowseDestination_Click(); });
+  auto option = [this](const char* name, ui::OptionGroup& group, int index) {
+    connect(static_cast<QRadioButton*>(controls_.at(name)), &QRadioButton::clicked, this,
+            [this, &group, index] {
+              if (!refreshing_) Call([&group, index] { group.Select(index); });
+            });
+  };
+  option("optNaming0", form_.optNaming, 0);
+  option("optNaming1", form_.optNaming, 1);
+  option("optGroup0", form_.optGroup, 0);
+  option("optGroup1", form_.optGroup, 1);
+  auto check = [this](const char* name, ui::CheckBox& box) {
+    auto* widget = static_cast<QCheckBox*>(controls_.at(name));
+    connect(widget, &QCheckBox::clicked, this, [this, &box, widget] {
+      if (refreshing_) return;
+      // A click toggles between ticked and unticked; greyed is only ever set by the program.
+      const int value = box.Value() == 1 ? 0 : 1;
+      widget->setCheckState(value == 1 ? Qt::Checked : Qt::Unchecked);
+      Call([&box, value] { box.SetValue(value); });
+    });
+  };
+  check("chkExtractIndexPage", form_.chkExtractIndexPage);
+  check("chkCollapse", form_.chkCollapse);
+  check("chkCollapseInitially", form_.chkCollapseInitially);
+  check("chkAttachments", form_.chkAttachments);
+  check("chkOverwrite", form_.chkOverwrite);
+  check("chkRun", form_.chkRun);
+  check("chkSelectAllCategory", form_.chkSelectAllCategory);
+  check("chkSelectAllType", form_.chkSelectAllType);
+  auto list = [this](const char* name, ui::CheckedListBox& model) {
+    auto* widget = static_cast<QListWidget*>(controls_.at(name));
+    connect(widget, &QListWidget::itemChanged, this, [this, widget, &model](QListWidgetItem* item) {
+      if (refreshing_) return;
+      const int row = widget->row(item);
+      if (row >= 0 && row < model.ListCount()) {
+        model.SetSelected(row, item->checkState() == Qt::Checked);
+      }
+    });
+  };
+  list("lstProblemCategory", form_.lstProblemCategory);
+  list("lstProblemType", form_.lstProblemType);
+
+  // Tab order.
+  const char* order[] = {"txtDestination",
+                         "cmdBrowseDestination",
+                         "optNaming0",
+                         "optNaming1",
+                         "txtNumbering",
+                         "chkExtractIndexPage",
+                         "optGroup1",
+                         "optGroup0",
+                         "cmdExit",
+                         "cmdGenerate",
+                         "chkOverwrite",
+                         "chkRun",
+                         "chkAttachments",
+                         "chkSelectAllType",
+                         "chkSelectAllCategory",
+                         "lstProblemCategory",
+                         "lstProblemType",
+                         "chkCollapse",
+                         "chkCollapseInitially"};
+  for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+    setTabOrder(controls_.at(order[i]), controls_.at(order[i + 1]));
+  }
+  controls_.at("chkExtractIndexPage")->raise();  // it covers the frame's title line
+}
+
+void MainWindowView::MatchColours() {
+  // Each listed control takes the background's colour under its centre, in this order; the
+  // others copy a sampled one.
+  const int twipsPerPixel = qMax(1, qRound(1.0 / scale_));
+  auto layoutOf = [](const std::string& name) {
+    for (const ControlLayout& c : MainWindowLayout()) {
+      if (c.name == name) return c.rect;
+    }
+    return TwipRect{};
+  };
+  const QImage picture =
+      background_.isNull()
+          ? QImage()
+          : background_.scaled(Pixels({0, 0, kClientWidthTwips, kClientHeightTwips}).size());
+  const PixelReader read = [&picture](PixelPoint p) -> std::optional<std::uint32_t> {
+    if (picture.isNull() || !picture.valid(p.x, p.y)) return std::nullopt;
+    const QRgb rgb = picture.pixel(p.x, p.y);
+    return static_cast<std::uint32_t>(qRed(rgb) | qGreen(rgb) << 8 | qBlue(rgb) << 16);
+  };
+  std::map<std::string, QColor> colours;
+  auto setColour = [this, &colours](const std::string& name, QColor colour) {
+    colours[name] = colour;
+    QWidget* widget = controls_.at(name);
+    QPalette p = widget->palette();
+    p.setColor(QPalette::Window, colour);
+    p.setColor(QPalette::Button, colour);
+    widget->setPalette(p);
+  };
+  auto sample = [&](const std::string& name) {
+    const QColor current = controls_.at(name)->palette().color(QPalette::Window);
+    const std::uint32_t bgr =
+        static_cast<std::uint32_t>(current.red() | current.green() << 8 | current.blue() << 16);
+    const std::uint32_t got =
+        SampledBackColor(layoutOf(name), twipsPerPixel, twipsPerPixel, read, bgr);
+    setColour(name, QColor(got & 0xFF, (got >> 8) & 0xFF, (got >> 16) & 0xFF));
+  };
+  auto copy = [&](const std::string& from, std::initializer_list<const char*> to) {
+    for (const char* name : to) setColour(name, colours.at(from));
+  };
+  sample("fTOC");
+  copy("fTOC", {"pTOC", "optGroup0", "optGroup1"});
+  sample("frameOtherSettings");
+  sample("frameSelect");
+  copy("frameOtherSettings", {"chkOverwrite", "chkRun", "chkAttachments"});
+  copy("pTOC", {"chkCollapse", "chkCollapseInitially"});
+  sample("frameBottom");
+  copy("fTOC", {"chkExtractIndexPage"});
+  sample("fNaming");
+  copy("fNaming", {"pNaming", "optNaming0", "optNaming1"});
+}
+
+void MainWindowView::SyncList(QListWidget* widget, ui::CheckedListBox& list) {
+  if (widget->count() != list.ListCount()) {
+    widget->clear();
+    for (int i = 0; i < list.ListCount(); ++i) {
+      auto* item = new QListWidgetItem(QString::fromStdString(list.List(i)), widget);
+      item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+    }
+  }
+  for (int i = 0; i < list.ListCount(); ++i) {
+    QListWidgetItem* item = widget->item(i);
+    const QString text = QString::fromStdString(list.List(i));
+    if (item->text() != text) item->setText(text);
+    const Qt::CheckState state = list.Selected(i) ? Qt::Checked : Qt::Unchecked;
+    if (item->checkState() != state) item->setCheckState(state);
+  }
+  widget->setEnabled(list.Enabled());
+}
+
+void MainWindowView::Refresh() {
+  refreshing_ = true;
+  setWindowTitle(QString::fromStdString(form_.Caption));
+  auto text = [this](const char* name, const ui::TextBox& box) {
+    auto* edit = static_cast<QLineEdit*>(controls_.at(name));
+    const QString value = QString::fromStdString(box.Text());
+    if (edit->text() != value) edit->setText(value);
+    edit->setEnabled(box.Enabled());
+  };
+  text("txtDestination", form_.txtDestination);
+  text("txtNumbering", form_.txtNumbering);
+  auto check = [this](const char* name, const ui::CheckBox& box) {
+    auto* widget = static_cast<QCheckBox*>(controls_.at(name));
+    widget->setCheckState(box.Value() == 1   ? Qt::Checked
+                          : box.Value() == 2 ? Qt::PartiallyChecked
+                                             : Qt::Unchecked);
+    widget->setEnabled(box.Enabled());
+  };
+  check("chkExtractIndexPage", form_.chkExtractIndexPage);
+  check("chkCollapse", form_.chkCollapse);
+  check("chkCollapseInitially", form_.chkCollapseInitially);
+  check("chkAttachments", form_.chkAttachments);
+  check("chkOverwrite", form_.chkOverwrite);
+  check("chkRun", form_.chkRun);
+  check("chkSelectAllCategory", form_.chkSelectAllCategory);
+  check("chkSelectAllType", form_.chkSelectAllType);
+  auto option = [this](const char* name, const ui::OptionGroup& group, int index) {
+    auto* widget = static_cast<QRadioButton*>(controls_.at(name));
+    widget->setChecked(group.IsSelected(index));
+    widget->setEnabled(group.Enabled(index));
+  };
+  option("optNaming0", form_.optNaming, 0);
+  option("optNaming1", form_.optNaming, 1);
+  option("optGroup0", form_.optGroup, 0);
+  option("optGroup1", form_.optGroup, 1);
+  SyncList(static_cast<QListWidget*>(controls_.at("lstProblemCategory")), form_.lstProblemCategory);
+  SyncList(static_cast<QListWidget*>(controls_.at("lstProblemType")), form_.lstProblemType);
+  auto button = [this](const char* name, const ui::Button& model) {
+    auto* widget = static_cast<QPushButton*>(controls_.at(name));
+    widget->setText(QString::fromStdString(model.Caption()));
+    widget->setEnabled(model.Enabled());
+  };
+  button("cmdGenerate", form_.cmdGenerate);
+  button("cmdExit", form_.cmdExit);
+  button("cmdBrowseDestination", form_.cmdBrowseDestination);
+  auto* bar = static_cast<QProgressBar*>(controls_.at("pb"));
+  bar->setRange(form_.pb.Min(), form_.pb.Max());
+  bar->setValue(form_.pb.Value());
+  bar->setVisible(form_.pb.Visible());
+  if (form_.MousePointer == ui::MousePointer::kHourglass) {
+    if (!QApplication::overrideCursor()) QApplication::setOverrideCursor(Qt::BusyCursor);
+  } else {
+    while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
+  }
+  refreshing_ = false;
+}
+
+void MainWindowView::Call(const std::function<void()>& handler) {
+  if (ended_) return;
+  try {
+    handler();
+  } catch (const ProgramEnded& end) {
+    ended_ = true;
+    exitCode_ = end.exitCode;
+    while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
+    hide();
+    QApplication::exit(exitCode_);
+    return;
+  }
+  Refresh();
+}
+
+void MainWindowView::paintEvent(QPaintEvent*) {
+  if (background_.isNull()) return;
+  QPainter painter(this);
+  painter.drawImage(rect(), background_);
+}
+
+void MainWindowView::closeEvent(QCloseEvent* event) {
+  if (!ended_) Call([this] { form_.Form_Unload(); });
+  event->accept();
+}
+
+bool MainWindowView::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == controls_.at("txtNumbering") && event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    int code = 0;
+    if (key->key() == Qt::Key_Backspace) {
+      code = 8;
+    } else if (!key->text().isEmpty()) {
+      code = key->text().at(0).unicode();
+    } else {
+      return false;  // arrows, Home, End, Delete: moving and deleting inside the box
+    }
+    form_.txtNumbering_KeyPress(code);
+    return code == 0;  // dropped
+  }
+  if (watched == controls_.at("lblWebLink") && event->type() == QEvent::MouseButtonRelease) {
+    Call([this] { form_.lblWebLink_Click(); });
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace lorva

@@ -1,0 +1,62 @@
+// The Qt view of the main window: every control at its place, mirroring the window model
+// (frmMain) and forwarding the user's actions to it. The behaviour stays in the model.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "app/appearance.h"
+#include "app/frm_main.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+
+namespace lorva {
+
+class MainWindowView : public QWidget {
+ public:
+  // `pixelsPerTwip` scales the layout (1/15 at 96 dpi).
+  MainWindowView(frmMain& form, double pixelsPerTwip, QImage background);
+
+  // Shows the model's state: captions, values, ticks, enabled states, lists, progress, pointer.
+  void Refresh();
+  // Runs a handler of the model; when it ends the program, quits the application.
+  void Call(const std::function<void()>& handler);
+  // Set once the program has ended; the event pump then unwinds a run still working.
+  bool Ended() const { return ended_; }
+  int ExitCode() const { return exitCode_; }
+
+  // Gives the opaque controls the background's colour under their centres.
+  void MatchColours();
+
+  // The control widget of that name (tests).
+  QWidget* Control(const std::string& name) const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QRect Pixels(const TwipRect& rect) const;
+  void Build();
+  void SyncList(QListWidget* widget, ui::CheckedListBox& list);
+
+  frmMain& form_;
+  double scale_;
+  QImage background_;
+  std::map<std::string, QWidget*> controls_;
+  bool refreshing_ = false;
+  bool ended_ = false;
+  int exitCode_ = 0;
+};
+
+}  // namespace lorva

@@ -1,0 +1,126 @@
+#include "app/qt/window_app.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFontDatabase>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <iostream>
+
+#include "app/program.h"
+#include "app/qt/main_window_view.h"
+#include "app/settings.h"
+#include "platform/mailstore/store.h"
+#include "platform/registry/hive.h"
+#include "platform/shell/desktop_shell.h"
+#include "platform/ui/qt/qt_dialogs.h"
+#include "resources/embedded.h"
+#include "support/error.h"
+
+namespace lorva {
+namespace {
+
+// "Yield to the message loop": shows the model's state and handles pending events. When the
+// program ended meanwhile (Exit or the close box during a run), unwinds the run.
+class QtEventPump : public platform::EventPump {
+ public:
+  void SetView(MainWindowView* view) { view_ = view; }
+  void DoEvents() override {
+    if (view_) view_->Refresh();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    if (view_ && view_->Ended()) throw ProgramEnded{view_->ExitCode()};
+  }
+
+ private:
+  MainWindowView* view_ = nullptr;
+};
+
+QImage EmbeddedImage(const char* name) {
+  const auto bytes = resources::Find(name);
+  QImage image;
+  if (bytes) image.loadFromData(bytes->data(), static_cast<int>(bytes->size()), "PNG");
+  return image;
+}
+
+// Tahoma 8.25 pt: the Tahoma-compatible fonts that Debian's fonts-wine ships (fontconfig does
+// not scan their folder), else DejaVu Sans.
+QFont WindowFont() {
+  QString family;
+  for (const char* file :
+       {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}) {
+    if (!QFile::exists(file)) continue;
+    const int id = QFontDatabase::addApplicationFont(file);
+    if (id >= 0 && family.isEmpty()) family = QFontDatabase::applicationFontFamilies(id).value(0);
+  }
+  QFont font(family.isEmpty() ? QString("DejaVu Sans") : family);
+  font.setPointSizeF(8.25);
+  return font;
+}
+
+}  // namespace
+
+int RunWindowApplication(int argc, char** argv, const std::optional<std::string>& store,
+                         const std::optional<std::string>& folder) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("LorvaArchive");
+  QApplication::setFont(WindowFont());
+  QIcon icon;
+  icon.addPixmap(QPixmap::fromImage(EmbeddedImage("ICON16.PNG")));
+  icon.addPixmap(QPixmap::fromImage(EmbeddedImage("ICON48.PNG")));
+  QApplication::setWindowIcon(icon);
+
+  auto dialogs = std::make_shared<platform::QtDialogs>();
+  auto shell = std::make_shared<platform::DesktopShell>();
+  std::shared_ptr<mailstore::MailStore> mailStore;
+  const auto root = mailstore::ResolveStoreRoot(store);
+  try {
+    mailStore = mailstore::MailStore::Open(root, dialogs, shell);
+    if (folder && !ShowStoreFolder(*mailStore, *folder)) {
+      std::cerr << "lorva-archive: no folder \"" << *folder << "\" in the mail store at \""
+                << root.string() << "\"\n";
+      return 64;
+    }
+  } catch (const Error& e) {
+    std::cerr << "lorva-archive: cannot open the mail store at \"" << root.string()
+              << "\": " << e.description() << "\n";
+    return 64;
+  }
+  const auto launcher = mailstore::MakeStoreLauncher(mailStore);
+  QtEventPump pump;
+  // The options live in the user's registry hive; the view matches the colours once they are
+  // restored.
+  const std::unique_ptr<platform::RegistryHive> hive = platform::OpenUserHive();
+  MainWindowView* shownView = nullptr;
+  Program program(ProgramPlatform{*dialogs, pump, *shell, *launcher}, [&](Services& services) {
+    FormHooks hooks;
+    hooks.restoreOptions = RestoreOptionsHook(*hive, services, [&shownView] {
+      if (shownView) shownView->MatchColours();
+    });
+    hooks.saveOptions = SaveOptionsHook(*hive, services);
+    return hooks;
+  });
+  frmMain& form = program.form();
+
+  // The layout is in twips: 15 twips per pixel at 96 dpi, scaled with the screen's dpi.
+  const double dpi = app.primaryScreen() ? app.primaryScreen()->logicalDotsPerInch() : 96.0;
+  MainWindowView view(form, dpi / 96.0 / 15.0, EmbeddedImage("BACKGROUND.PNG"));
+  shownView = &view;
+  dialogs->SetParent(&view);
+  if (const std::string problem = hive->Problem(); !problem.empty()) {
+    dialogs->MsgBox(problem, platform::msgbox::kExclamation, kProductName);
+  }
+  pump.SetView(&view);
+  view.Call([&form] { form.Form_Load(); });
+  if (view.Ended()) return view.ExitCode();
+  view.Refresh();
+  // Centred on the screen.
+  if (app.primaryScreen()) {
+    view.move(app.primaryScreen()->availableGeometry().center() - view.rect().center());
+  }
+  view.show();
+  return app.exec();
+}
+
+}  // namespace lorva

@@ -1,0 +1,57 @@
+// Test helpers that look at and patch the raw bytes of a version 3 compound file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lorva::mailstore::testing {
+
+inline std::uint32_t Get32(const std::vector<std::uint8_t>& b, std::size_t at) {
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+}
+inline void Set32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// The FAT as read through the header's DIFAT entries (files with up to 109 FAT sectors).
+inline std::vector<std::uint32_t> RawFat(const std::vector<std::uint8_t>& file) {
+  std::vector<std::uint32_t> fat;
+  for (std::uint32_t i = 0; i < Get32(file, 0x2C) && i < 109; ++i) {
+    const std::uint32_t s = Get32(file, 0x4C + 4 * i);
+    for (std::uint32_t k = 0; k < 128; ++k) fat.push_back(Get32(file, (s + 1) * 512 + 4 * k));
+  }
+  return fat;
+}
+
+// The file offset of the FAT entry for sector `sector`.
+inline std::size_t FatEntryOffset(const std::vector<std::uint8_t>& file, std::uint32_t sector) {
+  return (Get32(file, 0x4C + 4 * (sector / 128)) + 1) * 512 + 4 * (sector % 128);
+}
+
+// The file offsets of the directory entries.
+inline std::vector<std::size_t> DirectoryOffsets(const std::vector<std::uint8_t>& file) {
+  const auto fat = RawFat(file);
+  std::vector<std::size_t> offsets;
+  for (std::uint32_t s = Get32(file, 0x30); s < fat.size() && offsets.size() < 100000; s = fat[s]) {
+    for (int k = 0; k < 4; ++k) offsets.push_back((s + 1) * 512 + 128 * k);
+  }
+  return offsets;
+}
+
+// The offset of the directory entry named `name` (ASCII), or 0.
+inline std::size_t EntryOffset(const std::vector<std::uint8_t>& file, const std::string& name) {
+  for (std::size_t at : DirectoryOffsets(file)) {
+    const std::size_t bytes = file[at + 0x40] | file[at + 0x41] << 8;
+    if (bytes != 2 * (name.size() + 1)) continue;
+    bool same = true;
+    for (std::size_t i = 0; i < name.size() && same; ++i) {
+      same = file[at + 2 * i] == static_cast<std::uint8_t>(name[i]) && file[at + 2 * i + 1] == 0;
+    }
+    if (same) return at;
+  }
+  return 0;
+}
+
+}  // namespace lorva::mailstore::testing

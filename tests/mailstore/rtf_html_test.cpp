@@ -1,0 +1,311 @@
+#include "platform/mailstore/rtf_html.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace lorva::mailstore {
+namespace {
+
+// Rich text as Outlook writes it for an HTML body, after the example of encapsulated HTML in
+// the published description of the format, and the HTML it was made from (with CR LF line ends).
+constexpr std::string_view kOutlookStyleRtf = R"({\rtf1\ANSI\ansicpg1251\fromhtml1 \deff0
+{\fonttbl {\f0\fmodern Courier New;}{\f1\fswiss Arial;}{\f2\fswiss\fcharset0 Arial;}}
+{\colortbl\red0\green0\blue0;\red0\green0\blue255;}
+{\*\htmltag64}
+\uc1\pard\plain\deftab360 \f0\fs24
+{\*\htmltag <HTML><head>\par
+<style>\par
+<!--\par
+  /* Style Definitions */\par
+  p.MsoNormal, li.MsoNormal \{font-family:Arial;\}\par
+-->\par
+</style>\par
+\tab <!-- This is a HTML comment.\par
+There is a horizontal tab (%x09) character before the comment,\par
+and some new lines inside the comment. -->\par
+</head>\par
+<body>\par
+<p\par
+class="MsoNormal">}
+{\htmlrtf \f1 \htmlrtf0 Note the line break inside a P tag. {\*\htmltag <b>}{\htmlrtf \b \htmlrtf0 This is bold text{\*\htmltag </b>}} \htmlrtf\par\htmlrtf0}
+\htmlrtf \par \htmlrtf0
+{\*\htmltag </p>\par
+<p class="MsoNormal">\par}
+{\htmlrtf \f1 \htmlrtf0 This is a normal text with a character references: {\*\htmltag &nbsp;}\htmlrtf \'a0\htmlrtf0  {\*\htmltag &lt;}\htmlrtf <\htmlrtf0  {\*\htmltag &uml;}\htmlrtf {\f2\'a8}\htmlrtf0{\*\htmltag <br>\par}\htmlrtf\line\htmlrtf0
+characters that have special meaning in RTF: \{\}\\{\*\htmltag <br>\par}\htmlrtf\line\htmlrtf0\htmlrtf\par\htmlrtf0}
+{\*\htmltag </p>\par
+<ol>\par
+<li class="MsoNormal">}{\htmlrtf {{\*\pn\pnlvlbody\pndec\pnstart1\pnindent360{\pntxta.}}\li360\fi-360{\pntext 1.\tab}}\htmlrtf0 This is a list item}
+{\htmlrtf \par \htmlrtf0}
+{\*\htmltag \par </ol>\par
+</body>\par
+</HTML>\par}})";
+
+constexpr std::string_view kOutlookStyleHtml =
+    "<HTML><head>\r\n"
+    "<style>\r\n"
+    "<!--\r\n"
+    "  /* Style Definitions */\r\n"
+    "  p.MsoNormal, li.MsoNormal {font-family:Arial;}\r\n"
+    "-->\r\n"
+    "</style>\r\n"
+    "\t<!-- This is a HTML comment.\r\n"
+    "There is a horizontal tab (%x09) character before the comment,\r\n"
+    "and some new lines inside the comment. -->\r\n"
+    "</head>\r\n"
+    "<body>\r\n"
+    "<p\r\n"
+    "class=\"MsoNormal\">Note the line break inside a P tag. <b>This is bold text</b> </p>\r\n"
+    "<p class=\"MsoNormal\">\r\n"
+    "This is a normal text with a character references: &nbsp; &lt; &uml;<br>\r\n"
+    "characters that have special meaning in RTF: {}\\<br>\r\n"
+    "</p>\r\n"
+    "<ol>\r\n"
+    "<li class=\"MsoNormal\">This is a list item\r\n"
+    "</ol>\r\n"
+    "</body>\r\n"
+    "</HTML>\r\n";
+
+TEST(RtfHtmlTest, RecoversOutlookEncapsulatedHtml) {
+  const std::optional<std::string> html = ExtractHtmlFromRtf(kOutlookStyleRtf);
+  ASSERT_TRUE(html.has_value());
+  EXPECT_EQ(*html, kOutlookStyleHtml);
+}
+
+TEST(RtfHtmlTest, OnlyEncapsulatedHtmlIsRecovered) {
+  const std::vector<std::string> notHtml = {
+      "",
+      "<html><body>not rich text</body></html>",
+      "{\\rtf1\\ansi\\deff0 plain rich text\\par}",
+      "{\\rtf1\\ansi\\ansicpg1252\\fromtext \\deff0 text}",
+      "{\\rtf1\\ansi\\fromhtml0 {\\*\\htmltag <p>}}",
+      "{\\rtf1\\ansi\\a\\b\\c\\d\\e\\f\\g\\h\\i\\fromhtml1 {\\*\\htmltag <p>}}",  // too late
+      "{\\rtf1",
+      "{\\pict\\fromhtml1 }",
+  };
+  for (const std::string& rtf : notHtml) {
+    SCOPED_TRACE(rtf);
+    EXPECT_FALSE(ExtractHtmlFromRtf(rtf).has_value());
+  }
+}
+
+TEST(RtfHtmlTest, HtmlRtfRegionsAreLeftOut) {
+  struct Case {
+    std::string body;
+    std::string html;
+  };
+  const std::vector<Case> cases = {
+      {"{\\*\\htmltag <p>}Shown\\htmlrtf Hidden\\htmlrtf0  after{\\*\\htmltag </p>}",
+       "<p>Shown after</p>"},
+      {"a{\\htmlrtf {\\b nested hidden}{\\*\\htmltag <i>}}b", "ab"},  // tags under \htmlrtf too
+      {"{\\htmlrtf hidden}visible", "visible"},           // the state ends with its group
+      {"\\htmlrtf1 x{\\htmlrtf0 y}z\\htmlrtf0 w", "yw"},  // and is inherited by inner groups
+      {"\\htmlrtf \\par \\tab \\'e9\\u1055?\\htmlrtf0 end", "end"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.body);
+    const std::string rtf = "{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0 " + c.body + "}";
+    EXPECT_EQ(ExtractHtmlFromRtf(rtf).value_or("(none)"), c.html);
+  }
+}
+
+TEST(RtfHtmlTest, EscapesAndSpecialCharacters) {
+  struct Case {
+    std::string body;
+    std::string html;
+  };
+  const std::vector<Case> cases = {
+      {"\\{\\}\\\\", "{}\\"},
+      {"\\lquote a\\rquote \\ldblquote b\\rdblquote", "\u2018a\u2019\u201Cb\u201D"},
+      {"\\bullet \\endash \\emdash \\~\\_", "\u2022\u2013\u2014\u00A0\u00AD"},
+      {"one\\par two\\tab three\\line four", "one\r\ntwo\tthree\r\nfour"},
+      {"{\\*\\htmltag <p>\\par \\tab \\line x}", "<p>\r\n\tx"},  // \line carries nothing in tags
+      {"line\r\nends\nare ignored", "lineendsare ignored"},
+      {"{\\*\\mhtmltag84 <img src=\"cid:1\">}{\\*\\htmltag84 <img src=\"1.png\">}",
+       "<img src=\"1.png\">"},
+      {"{\\*\\unknown skipped}{\\fonttbl{\\f9 Font;}}{\\colortbl;\\red1;}kept", "kept"},
+      {"{\\*\\htmltag84 \\{\\}\\\\}", "{}\\"},
+      {"\\bin5 {}}}}x", "x"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.body);
+    const std::string rtf = "{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0 " + c.body + "}";
+    EXPECT_EQ(ExtractHtmlFromRtf(rtf).value_or("(none)"), c.html);
+  }
+}
+
+TEST(RtfHtmlTest, UnicodeEscapesSkipTheirFallback) {
+  struct Case {
+    std::string body;
+    std::string html;
+  };
+  const std::vector<Case> cases = {
+      {"\\u1055?x", "\u041Fx"},
+      {"\\uc2\\u1055\\'3f\\'3fx", "\u041Fx"},
+      {"\\uc0\\u1088 y", "\u0440y"},
+      {"\\uc3\\u1055 a\\par bc", "\u041Fc"},  // a control word counts as one character
+      {"{\\uc5\\u1055 ab}cd", "\u041Fcd"},    // skipping ends with the group
+      {"\\u-10179?\\u-8704?", "\U0001F600"},  // a surrogate pair
+      {"\\u-4064?", "\uF020"},                // negative values are 16-bit
+      {"\\u-9216?x", "\uFFFDx"},              // a lone surrogate
+      {"{\\*\\htmltag <p title=\"\\u931?\\u945?\">}", "<p title=\"\u03A3\u03B1\">"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.body);
+    const std::string rtf = "{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0\\uc1 " + c.body + "}";
+    EXPECT_EQ(ExtractHtmlFromRtf(rtf).value_or("(none)"), c.html);
+  }
+}
+
+TEST(RtfHtmlTest, HexBytesFollowTheCodePage) {
+  struct Case {
+    std::string rtf;
+    std::string html;
+  };
+  const std::vector<Case> cases = {
+      // The document's code page.
+      {"{\\rtf1\\ansi\\ansicpg1251\\fromhtml1 \\deff0{\\fonttbl{\\f0\\fswiss Arial;}}"
+       "{\\*\\htmltag <p>}\\'cf\\'f0\\'e8\\'e2\\'e5\\'f2{\\*\\htmltag </p>}}",
+       "<p>\u041F\u0440\u0438\u0432\u0435\u0442</p>"},
+      // The current font's character set wins over the document's code page.
+      {"{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}"
+       "{\\f1\\fswiss\\fcharset204 Arial Cyr;}}{\\*\\htmltag <p>}\\f1 \\'cf\\'f0\\'e8\\'e2\\'e5"
+       "\\'f2\\f0  caf\\'e9{\\*\\htmltag </p>}}",
+       "<p>\u041F\u0440\u0438\u0432\u0435\u0442 caf\u00E9</p>"},
+      // Tag content always uses the document's code page.
+      {"{\\rtf1\\ansi\\ansicpg1251\\fromhtml1 {\\fonttbl{\\f0\\fcharset0 Arial;}}\\f0 "
+       "{\\*\\htmltag <p title=\"\\'c4\">}\\'c4{\\*\\htmltag </p>}}",
+       "<p title=\"\u0414\">\u00C4</p>"},
+      // Greek, and a font table without inner groups.
+      {"{\\rtf1\\ansi\\fromhtml1 {\\fonttbl\\f0\\fcharset161 Arial Greek;}\\f0 \\'e1\\'e2}",
+       "\u03B1\u03B2"},
+      // Double-byte code pages, with the trail byte written as plain text.
+      {"{\\rtf1\\ansi\\fromhtml1 {\\fonttbl{\\f3\\fcharset128 MS Gothic;}}\\f3 \\'82\\'a0\\'83A}",
+       "\u3042\u30A2"},
+      {"{\\rtf1\\ansi\\fromhtml1 {\\fonttbl{\\f3\\fcharset134 SimSun;}}\\f3 \\'d6\\'d0\\'ce\\'c4}",
+       "\u4E2D\u6587"},
+      // A font's own code page, and bytes that do not decode.
+      {"{\\rtf1\\ansi\\fromhtml1 {\\fonttbl{\\f0\\cpg1253 X;}}\\f0 \\'e1}", "\u03B1"},
+      // Code pages whose converters hold back a character for combining marks.
+      {"{\\rtf1\\ansi\\ansicpg1255\\fromhtml1 \\'e0\\'e1}", "\u05D0\u05D1"},
+      {"{\\rtf1\\ansi\\ansicpg1258\\fromhtml1 a\\'e0\\'82b}", "a\u00E0\u201Ab"},
+      {"{\\rtf1\\ansi\\ansicpg932\\fromhtml1 \\'82}", "\uFFFD"},
+      {"{\\rtf1\\ansi\\ansicpg99999\\fromhtml1 \\'e9}", "\u00E9"},  // unknown: read as 1252
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rtf);
+    EXPECT_EQ(ExtractHtmlFromRtf(c.rtf).value_or("(none)"), c.html);
+  }
+}
+
+TEST(RtfHtmlTest, EncapsulatedHtmlComesBackByteForByte) {
+  const std::vector<std::string> pages = {
+      "",
+      "plain words",
+      "<p>Fragment without a document</p>",
+      "<html><head><meta charset=\"utf-8\"><title>Title {with} braces\\</title>\n"
+      "<style>p { margin: 0 } /* \\ */</style>\n"
+      "<script>if (a < b && c) { x = \"\\\\\"; }</script></head>\r\n"
+      "<body>\r\n<p class=\"x\" title='a > b'>\u041F\u0440\u0438\u0432\u0435\u0442, "
+      "\u039A\u03B1\u03BB\u03B7\u03BC\u03AD\u03C1\u03B1, \u4F60\u597D, "
+      "\u3053\u3093\u306B\u3061\u306F \U0001F600\U0001F44D</p>\n"
+      "<p>{braces} and \\backslashes\\ and \\par and \\'e9 and \\u1234?</p>\r"
+      "<!-- a comment with <tags> & {braces} -->\n"
+      "&amp; &lt; &nbsp; &#233; &#x1F600; &unknown; & bare ampersand, a < b, 1 > 0\n"
+      "\ttabbed\x01 control\x7f characters<br>123<b>456</b>\r\n"
+      "</body></html>\r\n",
+      "<p>unterminated tag <b class=\"x",
+      "<p>unterminated comment <!-- to the end",
+      "<style>unterminated style {",
+      "text \\",
+  };
+  for (const std::string& html : pages) {
+    SCOPED_TRACE(html);
+    const std::string rtf = EncapsulateHtmlInRtf(html);
+    EXPECT_EQ(rtf.rfind("{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0{\\fonttbl", 0), 0u);
+    EXPECT_EQ(ExtractHtmlFromRtf(rtf).value_or("(none)"), html);
+  }
+}
+
+TEST(RtfHtmlTest, EncapsulatedHtmlShowsItsText) {
+  const std::string rtf = EncapsulateHtmlInRtf(
+      "<html><head><title>Not shown</title><style>p {}</style></head><body>"
+      "<p>Hello &amp; good&nbsp;bye</p>\u041F\u0440\u0438\u0432\u0435\u0442\n"
+      "world<br>{x}</body></html>");
+  EXPECT_EQ(ExtractTextFromRtf(rtf),
+            "Hello & good\u00A0bye\r\n\u041F\u0440\u0438\u0432\u0435\u0442 world\r\n{x}");
+}
+
+TEST(RtfHtmlTest, EncapsulatedHtmlShowsListsTablesAndPreformattedLines) {
+  const std::string html =
+      "<body>Intro<ul>\n<li>one</li>\n<li><b>two</b></li></ul>"
+      "<table><tr><td>a</td><td>b</td></tr></table><pre>x\n  y</pre>end</body>";
+  const std::string rtf = EncapsulateHtmlInRtf(html);
+  EXPECT_EQ(ExtractHtmlFromRtf(rtf).value_or("(none)"), html);
+  EXPECT_EQ(ExtractTextFromRtf(rtf),
+            "Intro\r\n\u2022\tone\r\n\u2022\ttwo\r\na\tb\t\r\nx\r\n  y\r\nend");
+}
+
+TEST(RtfHtmlTest, EncapsulatedHtmlWithoutBodyTagShowsItsText) {
+  const std::string html = "<!DOCTYPE html>\n<html><p>Shown</p>\n<p>too</p></html>";
+  const std::string rtf = EncapsulateHtmlInRtf(html);
+  EXPECT_EQ(ExtractHtmlFromRtf(rtf).value_or("(none)"), html);
+  EXPECT_EQ(ExtractTextFromRtf(rtf), "Shown\r\ntoo\r\n");
+}
+
+TEST(RtfHtmlTest, TextOfPlainRichText) {
+  const std::string rtf =
+      "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\froman Times;}{\\f1\\fcharset204 "
+      "Cyr;}}{\\colortbl;\\red0\\green0\\blue0;}{\\*\\generator Riched20;}{\\info{\\title "
+      "Secret}{\\author Someone}}{\\stylesheet{\\s0 Normal;}}\\pard\\plain Hello\\par "
+      "World\\tab!{\\field{\\*\\fldinst HYPERLINK \"http://x\"}{\\fldrslt link}}\\line "
+      "{\\pict\\pngblip 89504e47}{\\f1 \\'cf\\'f0}\\par}";
+  EXPECT_EQ(ExtractTextFromRtf(rtf), "Hello\r\nWorld\t!link\r\n\u041F\u0440\r\n");
+  EXPECT_EQ(ExtractTextFromRtf("not rich text"), "");
+}
+
+TEST(RtfHtmlTest, RichTextMadeFromPlainText) {
+  const std::string rtf =
+      "{\\rtf1\\ansi\\ansicpg1252\\fromtext \\fbidis \\deff0{\\fonttbl{\\f0\\fmodern "
+      "Courier;}}{\\*\\htmltag64}\\htmlrtf \\f0\\fs20 \\htmlrtf0 one\\par two\\htmlrtf  "
+      "added\\htmlrtf0 }";
+  EXPECT_TRUE(IsRtfFromText(rtf));
+  EXPECT_FALSE(IsRtfFromText("{\\rtf1\\ansi\\fromhtml1 x}"));
+  EXPECT_FALSE(IsRtfFromText("{\\rtf1\\ansi x}"));
+  EXPECT_EQ(ExtractTextFromRtf(rtf), "one\r\ntwo");
+}
+
+TEST(RtfHtmlTest, HostileRichTextIsReadSafely) {
+  const std::string head = "{\\rtf1\\ansi\\fromhtml1 ";
+  std::vector<std::string> inputs = {
+      head + std::string(200000, '{') + "deep" + std::string(200000, '}') + "after",
+      head + std::string(100000, '}') + "x",
+      head + "\\u99999999999999999999 \\uc999999999999 \\u1 x\\f-99999999999 \\'",
+      head + "\\bin999999999999 abc",
+      head + "\\bin-5 abc",
+      head + "{\\*\\htmltag " + std::string(100000, '{') + "\\",
+      head + "\\" + std::string(100000, 'a') + "123456789012345678901234567890",
+      head + "{\\fonttbl{\\f1\\fcharset128 X;}}\\f1 " + std::string(1000, '\x82'),
+  };
+  for (const std::string& rtf : inputs) {
+    SCOPED_TRACE(rtf.substr(0, 60));
+    EXPECT_TRUE(ExtractHtmlFromRtf(rtf).has_value());
+    ExtractTextFromRtf(rtf);
+  }
+  EXPECT_EQ(ExtractHtmlFromRtf(head + std::string(5000, '{') + "<deep>").value_or(""), "<deep>");
+}
+
+TEST(RtfHtmlTest, PlainTextBecomesAnHtmlDocument) {
+  EXPECT_EQ(PlainTextToHtml("a & b <c> \"d\"\r\nline2\nline3\rend"),
+            "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"
+            "</head><body>a &amp; b &lt;c&gt; &quot;d&quot;<br>\r\nline2<br>\nline3<br>\rend"
+            "</body></html>");
+  EXPECT_EQ(PlainTextToHtml(""),
+            "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"
+            "</head><body></body></html>");
+}
+
+}  // namespace
+}  // namespace lorva::mailstore
