@@ -81,6 +81,13 @@ OfficeRoute::OfficeRoute(Services& services, platform::WordFactory& factory,
                          platform::ImageConverter& images)
     : services_(services), factory_(factory), images_(images) {}
 
+OfficeRoute::OfficeRoute(Services& services, std::unique_ptr<platform::WordFactory> factory,
+                         std::unique_ptr<platform::ImageConverter> images)
+    : OfficeRoute(services, *factory, *images) {
+  ownedFactory_ = std::move(factory);
+  ownedImages_ = std::move(images);
+}
+
 OfficeRoute::~OfficeRoute() {
   try {
     QuitWord();

@@ -22,6 +22,9 @@ class OfficeRoute : public RichTextRoute {
  public:
   // The three objects must outlive the route.
   OfficeRoute(Services& services, platform::WordFactory& factory, platform::ImageConverter& images);
+  // The same, owning the factory and the converter (for wiring the program's parts).
+  OfficeRoute(Services& services, std::unique_ptr<platform::WordFactory> factory,
+              std::unique_ptr<platform::ImageConverter> images);
   // Quits a word processor still held and puts back a page still set aside.
   ~OfficeRoute() override;
   OfficeRoute(const OfficeRoute&) = delete;
@@ -45,6 +48,8 @@ class OfficeRoute : public RichTextRoute {
  private:
   void PutBackKeptPage();
 
+  std::unique_ptr<platform::WordFactory> ownedFactory_;
+  std::unique_ptr<platform::ImageConverter> ownedImages_;
   Services& services_;
   platform::WordFactory& factory_;
   platform::ImageConverter& images_;

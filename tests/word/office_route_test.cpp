@@ -192,6 +192,21 @@ TEST_F(OfficeRouteTest, OneWordProcessorServesTheRunAndIsQuitAtItsEnd) {
   EXPECT_EQ(calls_.quits, 1);
 }
 
+TEST_F(OfficeRouteTest, RouteOwningItsPartsQuitsTheWordProcessorWhenItGoes) {
+  {
+    OfficeRoute route(test_.services, std::make_unique<FakeWordFactory>(calls_),
+                      std::make_unique<platform::QtImageConverter>());
+    FakeItem item;
+    item.Add("a.bmp", "not a bitmap");
+    const ArticleResult result = RunArticle(route, item, dir_.str(), 5);
+    EXPECT_TRUE(result.converted);
+    EXPECT_EQ(result.attachments,
+              "<p><b>Attachments:</b><ul><li><a href='5_files/5_1.jpg'>a.bmp</a></li></ul></p>");
+  }
+  EXPECT_EQ(calls_.created, 1);
+  EXPECT_EQ(calls_.quits, 1);
+}
+
 TEST_F(OfficeRouteTest, EarlierPageAtTheConversionPagesNameSurvives) {
   struct Case {
     const char* name;
