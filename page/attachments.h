@@ -14,9 +14,15 @@ namespace lorva {
 // Saves the attachments of `item` into strFolder/N_files (N = iCount) and returns the list
 // markup, or "" when none was exported. Failures go to the reporter with the label
 // "frmMain.fncSaveAttachements"; then "" is returned.
+//
+// First removes the conversion page strFolder/N.htm, but only when `removeConversionPage`
+// says that the file there is this run's own conversion output (an earlier page of that name
+// is left alone). Hidden attachments (inline images of the body) are not listed; an extension
+// that holds a character a file name cannot hold is not exported; one a web server would run
+// gets ".txt" appended. Display names are escaped, link targets percent-encoded.
 std::string fncSaveAttachements(Services& services, platform::ImageConverter& images,
                                 outlook::OutlookItem& item, const std::string& strFolder,
-                                std::int16_t iCount);
+                                std::int16_t iCount, bool removeConversionPage = true);
 
 // Re-encodes the bitmap at `source` as a JPEG at quality 90 at `target`; reports nothing.
 void subConvertToJPEG(platform::ImageConverter& images, const std::string& source,
