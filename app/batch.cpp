@@ -9,6 +9,8 @@
 #include <sstream>
 
 #include "app/frm_main.h"
+#include "app/program.h"
+#include "app/settings.h"
 #include "outlook/connection.h"
 #include "page/rich_text_route.h"
 #include "platform/mailstore/store.h"
@@ -238,25 +240,21 @@ std::optional<BatchOptions> ParseBatchArguments(const std::vector<std::string>& 
 }
 
 int RunBatch(const BatchOptions& options, outlook::ApplicationLauncher& launcher, std::ostream& out,
-             std::ostream& err, bool terminal) {
+             std::ostream& err, bool terminal, const BatchPlatform& platform) {
   BatchDialogs dialogs(err);
   BatchPump pump(err, terminal, dialogs);
   NoShell shell;
-  std::unique_ptr<outlook::Connection> connection;
-  ErrorReporter reporter(dialogs,
-                         ErrorReporter::Hooks{[&]() -> std::shared_ptr<outlook::Application> {
-                                                if (!connection->objOutlook)
-                                                  connection->subStartOutlook(6);
-                                                return connection->objOutlook;
-                                              },
-                                              [&] { connection->subEndProgram(); },
-                                              {}});
-  Services services{reporter, nullptr};
-  FileHandling files(services, shell, nullptr, [] {});
-  connection = std::make_unique<outlook::Connection>(services, launcher, dialogs);
-  UnavailableRichTextRoute route(services);
-  // The default hooks restore the stored-option defaults and store nothing.
-  frmMain form(FormServices{services, files, *connection, dialogs, pump, route, nullptr});
+  // The stored options are restored as at the window's start; they are never stored back.
+  Program program(
+      ProgramPlatform{dialogs, pump, shell, launcher, false},
+      [&platform](Services& services) {
+        FormHooks hooks;
+        if (platform.hive) hooks.restoreOptions = RestoreOptionsHook(*platform.hive, services);
+        return hooks;
+      },
+      platform.makeRoute);
+  frmMain& form = program.form();
+  ErrorReporter& reporter = program.reporter();
   pump.Watch(&form);
 
   const auto started = std::chrono::steady_clock::now();
@@ -296,7 +294,8 @@ int RunBatch(const BatchOptions& options, outlook::ApplicationLauncher& launcher
   }
 }
 
-int BatchCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int BatchCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                 const BatchPlatform& platform) {
   std::string error;
   auto options = ParseBatchArguments(args, error);
   if (!options) {
@@ -313,19 +312,14 @@ int BatchCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     return kBatchUsageError;
   }
   if (options->folder) {
-    if (!store->GetFolder(*options->folder)) {
+    if (!ShowStoreFolder(*store, *options->folder)) {
       err << kProgram << ": no folder \"" << *options->folder << "\" in the mail store at \""
           << root.string() << "\"\n";
       return kBatchUsageError;
     }
-    if (store->ExplorerCount() == 0) {
-      store->ActivateExplorer(store->AddExplorer(*options->folder));
-    } else {
-      store->SetCurrentFolderPath(*options->folder);
-    }
   }
   auto launcher = mailstore::MakeStoreLauncher(store);
-  return RunBatch(*options, *launcher, out, err, isatty(STDERR_FILENO) != 0);
+  return RunBatch(*options, *launcher, out, err, isatty(STDERR_FILENO) != 0, platform);
 }
 
 }  // namespace lorva

@@ -18,7 +18,9 @@
 #include <utility>
 #include <vector>
 
+#include "app/program.h"
 #include "outlook/object_model.h"
+#include "platform/registry/hive.h"
 
 namespace lorva {
 
@@ -39,14 +41,21 @@ std::optional<BatchOptions> ParseBatchArguments(const std::vector<std::string>& 
 // form. Returns "" when valid, else what is wrong.
 std::string CheckSetting(const std::string& name, const std::string& value);
 
+// What the batch works with beyond the mail store.
+struct BatchPlatform {
+  platform::RegistryHive* hive = nullptr;  // the stored options; nothing: the defaults
+  RouteFactory makeRoute;                  // the rich-text route; empty: not available
+};
+
 // Runs the batch over the mail application that `launcher` reaches (the folder choice already
 // made). `terminal`: print a progress line on `err` while the run works.
 int RunBatch(const BatchOptions& options, outlook::ApplicationLauncher& launcher, std::ostream& out,
-             std::ostream& err, bool terminal);
+             std::ostream& err, bool terminal, const BatchPlatform& platform = {});
 
 // `lorva-archive --generate ...`: opens the mail store (--store DIR, else $LORVA_STORE, else the
 // bundled sample store), sets its current folder (--folder), and runs the batch.
-int BatchCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int BatchCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                 const BatchPlatform& platform = {});
 
 // The usage text.
 std::string BatchUsage();

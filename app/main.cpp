@@ -7,9 +7,24 @@
 
 #include "app/batch.h"
 #include "app/list_items.h"
+#include "page/office_route.h"
+#include "platform/imaging/qt/qt_image_converter.h"
+#include "platform/registry/hive.h"
+#include "platform/word/libreoffice_word.h"
 #ifdef LORVA_GUI
 #include "app/qt/window_app.h"
 #endif
+
+namespace {
+
+// The rich-text route: LibreOffice for the bodies, Qt for the JPEG re-encoding.
+std::unique_ptr<lorva::RichTextRoute> MakeOfficeRoute(lorva::Services& services) {
+  return std::make_unique<lorva::OfficeRoute>(
+      services, std::make_unique<lorva::platform::LibreOfficeWordFactory>(),
+      std::make_unique<lorva::platform::QtImageConverter>());
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
@@ -17,7 +32,12 @@ int main(int argc, char** argv) {
     return lorva::ListItemsCommand(args, std::cout, std::cerr);
   }
   if (!args.empty() && args[0] == "--generate") {
-    return lorva::BatchCommand(args, std::cout, std::cerr);
+    const std::unique_ptr<lorva::platform::RegistryHive> hive = lorva::platform::OpenUserHive();
+    if (const std::string problem = hive->Problem(); !problem.empty()) {
+      std::cerr << "lorva-archive: " << problem << "\n";
+    }
+    return lorva::BatchCommand(args, std::cout, std::cerr,
+                               lorva::BatchPlatform{hive.get(), MakeOfficeRoute});
   }
 #ifdef LORVA_GUI
   // The window: "lorva-archive [--store DIR] [--folder PATH]".
@@ -40,7 +60,7 @@ int main(int argc, char** argv) {
                  "mode\n";
     return 1;
   }
-  return lorva::RunWindowApplication(argc, argv, store, folder);
+  return lorva::RunWindowApplication(argc, argv, store, folder, MakeOfficeRoute);
 #else
   std::cerr << lorva::BatchUsage();
   return args.empty() ? 0 : lorva::kBatchUsageError;

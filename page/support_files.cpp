@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <new>
 #include <system_error>
 
@@ -37,10 +38,23 @@ void WriteResource(Services& services, const std::string& resource, const std::s
 
 void subExtractFilesFromResource(Services& services, const std::string& strOutputPath,
                                  unsigned char iCollapse) {
+  std::error_code ignored;
   try {
     WriteResource(services, "STYLE.CSS", strOutputPath + "/style.css");
     if (iCollapse == 1) WriteResource(services, "OUTLINE.JS", strOutputPath + "/outline.js");
     const std::string images = strOutputPath + "/Images";
+    // The style sheet names the bullet as "images/bulletredsmall.gif". Where file names keep
+    // their letter case (Linux, and the web servers the archive is published on), that is
+    // another folder than "Images", so the bullet goes there as well.
+    const std::string lowerImages = strOutputPath + "/images";
+    if (!std::filesystem::exists(lowerImages, ignored) ||
+        !std::filesystem::equivalent(images, lowerImages, ignored)) {
+      if (!services.Fs().FolderExists(lowerImages)) {
+        services.reporter.subLogStep("Creating the folder " + lowerImages);
+        services.Fs().CreateFolder(lowerImages);
+      }
+      WriteResource(services, "BULLETREDSMALL.GIF", lowerImages + "/bulletredsmall.gif");
+    }
     if (!services.Fs().FolderExists(images)) {
       services.reporter.subLogStep("Creating the folder " + images);
       services.Fs().CreateFolder(images);

@@ -62,7 +62,7 @@ QFont WindowFont() {
 }  // namespace
 
 int RunWindowApplication(int argc, char** argv, const std::optional<std::string>& store,
-                         const std::optional<std::string>& folder) {
+                         const std::optional<std::string>& folder, const RouteFactory& makeRoute) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("LorvaArchive");
   QApplication::setFont(WindowFont());
@@ -93,14 +93,17 @@ int RunWindowApplication(int argc, char** argv, const std::optional<std::string>
   // restored.
   const std::unique_ptr<platform::RegistryHive> hive = platform::OpenUserHive();
   MainWindowView* shownView = nullptr;
-  Program program(ProgramPlatform{*dialogs, pump, *shell, *launcher}, [&](Services& services) {
-    FormHooks hooks;
-    hooks.restoreOptions = RestoreOptionsHook(*hive, services, [&shownView] {
-      if (shownView) shownView->MatchColours();
-    });
-    hooks.saveOptions = SaveOptionsHook(*hive, services);
-    return hooks;
-  });
+  Program program(
+      ProgramPlatform{*dialogs, pump, *shell, *launcher},
+      [&](Services& services) {
+        FormHooks hooks;
+        hooks.restoreOptions = RestoreOptionsHook(*hive, services, [&shownView] {
+          if (shownView) shownView->MatchColours();
+        });
+        hooks.saveOptions = SaveOptionsHook(*hive, services);
+        return hooks;
+      },
+      makeRoute);
   frmMain& form = program.form();
 
   // The layout is in twips: 15 twips per pixel at 96 dpi, scaled with the screen's dpi.

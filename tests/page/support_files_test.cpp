@@ -90,6 +90,10 @@ TEST_F(SupportFilesTest, WritesStyleSheetAndBulletImage) {
   ASSERT_TRUE(gif.has_value());
   EXPECT_EQ(testing::TempFolder::Read(folder / "Images/bulletredsmall.gif"),
             std::string(gif->begin(), gif->end()));
+  // The style sheet asks for "images/bulletredsmall.gif": on a file system that keeps letter
+  // case the bullet must be found there too.
+  EXPECT_EQ(testing::TempFolder::Read(folder / "images/bulletredsmall.gif"),
+            std::string(gif->begin(), gif->end()));
   EXPECT_FALSE(std::filesystem::exists(folder / "outline.js"));
   EXPECT_EQ(test.reporter.fncGetCurrentStep(),
             "Writing file to " + folder.str() + "/Images/bulletredsmall.gif");
