@@ -68,7 +68,7 @@ void MainWindowView::Build() {
     } else if (c.kind == "button") {
       widget = new QPushButton(Caption(c.caption), parent);
     } else if (c.kind == "frame") {
-      auto* box = new QGroupBox(LabelText(c.caption), parent);
+      auto* box = new QGroupBox(Caption(c.caption), parent);
       box->setAutoFillBackground(true);
       widget = box;
     } else if (c.kind == "panel") {
@@ -112,6 +112,7 @@ void MainWindowView::Build() {
   }
   auto* link = static_cast<QLabel*>(controls_.at("lblWebLink"));
   link->setText(QString::fromUtf8(LORVA_WEB_SITE));
+  link->setWordWrap(false);
   QFont underlined = link->font();
   underlined.setUnderline(true);
   link->setFont(underlined);
@@ -121,6 +122,8 @@ void MainWindowView::Build() {
   link->setCursor(Qt::PointingHandCursor);
   link->installEventFilter(this);
   static_cast<QLineEdit*>(controls_.at("txtNumbering"))->setMaxLength(5);
+  // Pasting would pass by the key filter.
+  controls_.at("txtNumbering")->setContextMenuPolicy(Qt::NoContextMenu);
   controls_.at("txtNumbering")->installEventFilter(this);
 
   // The user's actions, forwarded to the model.
