@@ -5,6 +5,8 @@
 #include <QFontDatabase>
 #include <QIcon>
 #include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
 #include <QPixmap>
 #include <QScreen>
 #include <iostream>
