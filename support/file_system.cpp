@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "support/error.h"
+#include "support/utf8.h"
 
 namespace lorva {
 namespace {
@@ -28,70 +29,6 @@ constexpr char32_t kWindows1252High[32] = {
 char32_t FromWindows1252(unsigned char byte) {
   if (byte >= 0x80 && byte <= 0x9F) return kWindows1252High[byte - 0x80];
   return byte;
-}
-
-// Decodes one UTF-8 sequence at `pos`; returns its length, or 0 when the bytes there are not
-// valid UTF-8 (overlong forms, surrogates and values beyond U+10FFFF are invalid).
-std::size_t DecodeUtf8At(const std::string& text, std::size_t pos, char32_t& out) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(pos);
-  std::size_t length;
-  char32_t value;
-  if (lead < 0x80) {
-    out = lead;
-    return 1;
-  } else if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    value = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    value = lead & 0x0F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    value = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (pos + length > text.size()) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    const unsigned char next = byte(pos + i);
-    if ((next & 0xC0) != 0x80) return 0;
-    value = (value << 6) | (next & 0x3F);
-  }
-  if ((length == 3 && value < 0x800) || (length == 4 && value < 0x10000) || value > 0x10FFFF ||
-      (value >= 0xD800 && value <= 0xDFFF)) {
-    return 0;
-  }
-  out = value;
-  return length;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-bool IsValidUtf8(const std::string& text) {
-  char32_t cp;
-  for (std::size_t pos = 0; pos < text.size();) {
-    const std::size_t length = DecodeUtf8At(text, pos, cp);
-    if (length == 0) return false;
-    pos += length;
-  }
-  return true;
 }
 
 Error SystemError(int error, const std::string& path) {
@@ -255,7 +192,7 @@ std::string ToAsciiWithReferences(const std::string& utf8) {
       continue;
     }
     char32_t cp;
-    std::size_t length = DecodeUtf8At(utf8, pos, cp);
+    std::size_t length = utf8::DecodeAt(utf8, pos, cp);
     if (length == 0) {
       cp = FromWindows1252(lead);
       length = 1;
@@ -269,13 +206,13 @@ std::string ToAsciiWithReferences(const std::string& utf8) {
 }
 
 std::string DecodeTextFile(const std::string& bytes) {
-  if (IsValidUtf8(bytes)) {
+  if (utf8::IsValid(bytes)) {
     if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return bytes.substr(3);
     return bytes;
   }
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 4);
-  for (const char c : bytes) AppendUtf8(out, FromWindows1252(static_cast<unsigned char>(c)));
+  for (const char c : bytes) utf8::Append(out, FromWindows1252(static_cast<unsigned char>(c)));
   return out;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/mailstore/code_page.h"
 
+#include "support/utf8.h"
+
 #include <errno.h>
 #include <iconv.h>
 
@@ -164,24 +166,6 @@ ConverterCache& Converters() {
 
 }  // namespace
 
-void AppendUtf8(std::uint32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 std::string DecodeCodePage(std::span<const std::uint8_t> bytes, std::uint32_t codePage) {
   if (AsciiCompatible(codePage) && IsAscii(bytes)) {
     return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -209,7 +193,7 @@ std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes) {
       if (i + 1 < units) {
         const std::uint32_t low = bytes[2 * i + 2] | (bytes[2 * i + 3] << 8);
         if (low >= 0xDC00 && low <= 0xDFFF) {
-          AppendUtf8(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00), out);
+          utf8::Append(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
           ++i;
           continue;
         }
@@ -218,57 +202,18 @@ std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes) {
     } else if (u >= 0xDC00 && u <= 0xDFFF) {
       u = 0xFFFD;
     }
-    AppendUtf8(u, out);
+    utf8::Append(out, u);
   }
   return out;
 }
 
 namespace {
 
-// Calls `emit` with each code point of `utf8`; invalid sequences give U+FFFD.
+// Calls `emit` with each code point of `utf8`; bytes that are not UTF-8 give U+FFFD.
 template <typename Emit>
 void ForEachCodePoint(std::string_view utf8, Emit&& emit) {
-  const auto* p = reinterpret_cast<const std::uint8_t*>(utf8.data());
-  const size_t n = utf8.size();
-  size_t i = 0;
-  while (i < n) {
-    const std::uint8_t b = p[i];
-    if (b < 0x80) {
-      emit(b);
-      ++i;
-      continue;
-    }
-    int extra = 0;
-    std::uint32_t cp = 0;
-    std::uint32_t min = 0;
-    if ((b & 0xE0) == 0xC0) {
-      extra = 1, cp = b & 0x1F, min = 0x80;
-    } else if ((b & 0xF0) == 0xE0) {
-      extra = 2, cp = b & 0x0F, min = 0x800;
-    } else if ((b & 0xF8) == 0xF0) {
-      extra = 3, cp = b & 0x07, min = 0x10000;
-    } else {
-      emit(0xFFFD);
-      ++i;
-      continue;
-    }
-    bool ok = true;
-    size_t k = 1;
-    for (; k <= static_cast<size_t>(extra); ++k) {
-      if (i + k >= n || (p[i + k] & 0xC0) != 0x80) {
-        ok = false;
-        break;
-      }
-      cp = (cp << 6) | (p[i + k] & 0x3F);
-    }
-    if (!ok || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      emit(0xFFFD);
-      i += ok ? static_cast<size_t>(extra) + 1 : k;
-      continue;
-    }
-    emit(cp);
-    i += extra + 1;
-  }
+  for (std::size_t pos = 0; pos < utf8.size();)
+    emit(static_cast<std::uint32_t>(utf8::Next(utf8, pos)));
 }
 
 }  // namespace

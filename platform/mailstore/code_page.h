@@ -26,7 +26,4 @@ void AppendUtf16Le(std::string_view utf8, std::vector<std::uint8_t>& out);
 // `utf8` as UTF-16 code units (invalid UTF-8 becomes U+FFFD).
 std::u16string Utf8ToUtf16(std::string_view utf8);
 
-// Appends code point `cp` (at most 0x10FFFF, no surrogate) to `out` as UTF-8.
-void AppendUtf8(std::uint32_t cp, std::string& out);
-
 }  // namespace lorva::mailstore

@@ -1,5 +1,7 @@
 #include "platform/mailstore/rtf_html.h"
 
+#include "support/utf8.h"
+
 #include <iconv.h>
 
 #include <algorithm>
@@ -15,25 +17,6 @@ namespace {
 
 // ---------------------------------------------------------------------------------------------
 // Text in code pages.
-
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
 
 // The Windows code page of a font's \fcharset; `ansiCodePage` for the default and unknown sets.
 int CodePageForCharset(int charset, int ansiCodePage) {
@@ -128,7 +111,7 @@ class CodePageDecoder {
     iconv_t converter = Converter(codePage);
     if (converter == kNoConverter) converter = Converter(1252);
     if (converter == kNoConverter) {
-      for (char c : bytes) AppendUtf8(out, static_cast<unsigned char>(c));
+      for (char c : bytes) utf8::Append(out, static_cast<unsigned char>(c));
       return;
     }
     iconv(converter, nullptr, nullptr, nullptr, nullptr);
@@ -152,7 +135,7 @@ class CodePageDecoder {
         if (errno == E2BIG) continue;
         // An undecodable or incomplete sequence: one replacement character for its first byte.
         drain();
-        AppendUtf8(out, 0xFFFD);
+        utf8::Append(out, 0xFFFD);
         ++in;
         --inLeft;
       }
@@ -401,7 +384,7 @@ class RtfReader {
     }
     Flush();
     if (pendingHighSurrogate_ != 0) {
-      AppendUtf8(out_, 0xFFFD);
+      utf8::Append(out_, 0xFFFD);
       pendingHighSurrogate_ = 0;
     }
     return std::move(out_);
@@ -557,17 +540,17 @@ class RtfReader {
     std::uint32_t unit = static_cast<std::uint32_t>(value) & 0xFFFF;  // \u is signed 16-bit
     if (unit >= 0xD800 && unit <= 0xDBFF) {
       Flush();
-      if (pendingHighSurrogate_ != 0) AppendUtf8(out_, 0xFFFD);
+      if (pendingHighSurrogate_ != 0) utf8::Append(out_, 0xFFFD);
       pendingHighSurrogate_ = unit;
       return;
     }
     if (unit >= 0xDC00 && unit <= 0xDFFF) {
       Flush();
       if (pendingHighSurrogate_ != 0) {
-        AppendUtf8(out_, 0x10000 + ((pendingHighSurrogate_ - 0xD800) << 10) + (unit - 0xDC00));
+        utf8::Append(out_, 0x10000 + ((pendingHighSurrogate_ - 0xD800) << 10) + (unit - 0xDC00));
         pendingHighSurrogate_ = 0;
       } else {
-        AppendUtf8(out_, 0xFFFD);
+        utf8::Append(out_, 0xFFFD);
       }
       return;
     }
@@ -579,7 +562,7 @@ class RtfReader {
     const int codePage = CurrentCodePage();
     if (!pending_.empty() && codePage != pendingCodePage_) Flush();
     if (pendingHighSurrogate_ != 0) {
-      AppendUtf8(out_, 0xFFFD);
+      utf8::Append(out_, 0xFFFD);
       pendingHighSurrogate_ = 0;
     }
     pendingCodePage_ = codePage;
@@ -589,16 +572,16 @@ class RtfReader {
   void EmitCodePoint(std::uint32_t cp) {
     Flush();
     if (pendingHighSurrogate_ != 0) {
-      AppendUtf8(out_, 0xFFFD);
+      utf8::Append(out_, 0xFFFD);
       pendingHighSurrogate_ = 0;
     }
-    AppendUtf8(out_, cp);
+    utf8::Append(out_, cp);
   }
 
   void EmitAscii(std::string_view text) {
     Flush();
     if (pendingHighSurrogate_ != 0) {
-      AppendUtf8(out_, 0xFFFD);
+      utf8::Append(out_, 0xFFFD);
       pendingHighSurrogate_ = 0;
     }
     out_.append(text);
@@ -630,46 +613,6 @@ class RtfReader {
 // ---------------------------------------------------------------------------------------------
 // Writing HTML as rich text.
 
-// Reads one UTF-8 character at `pos`; an invalid sequence reads as U+FFFD of one byte.
-std::uint32_t NextCodePoint(std::string_view s, std::size_t& pos) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-  const unsigned char b0 = byte(pos);
-  if (b0 < 0x80) {
-    ++pos;
-    return b0;
-  }
-  int length = 0;
-  std::uint32_t cp = 0;
-  std::uint32_t minimum = 0;
-  if ((b0 & 0xE0) == 0xC0) {
-    length = 2, cp = b0 & 0x1F, minimum = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    length = 3, cp = b0 & 0x0F, minimum = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    length = 4, cp = b0 & 0x07, minimum = 0x10000;
-  } else {
-    ++pos;
-    return 0xFFFD;
-  }
-  if (pos + length > s.size()) {
-    ++pos;
-    return 0xFFFD;
-  }
-  for (int i = 1; i < length; ++i) {
-    if ((byte(pos + i) & 0xC0) != 0x80) {
-      ++pos;
-      return 0xFFFD;
-    }
-    cp = cp << 6 | (byte(pos + i) & 0x3F);
-  }
-  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-    ++pos;
-    return 0xFFFD;
-  }
-  pos += length;
-  return cp;
-}
-
 void AppendUnicodeEscape(std::string& rtf, std::uint32_t cp) {
   auto unit = [&](std::uint32_t u) {
     const std::int32_t value =
@@ -690,7 +633,7 @@ void AppendEscaped(std::string& rtf, std::string_view text) {
   static const char* kHex = "0123456789abcdef";
   std::size_t pos = 0;
   while (pos < text.size()) {
-    const std::uint32_t cp = NextCodePoint(text, pos);
+    const std::uint32_t cp = utf8::Next(text, pos);
     if (cp == '\\' || cp == '{' || cp == '}') {
       rtf += '\\';
       rtf += static_cast<char>(cp);
@@ -887,7 +830,7 @@ class HtmlEncapsulator {
         rtf_ += "\\~";
       } else {
         std::string utf8;
-        AppendUtf8(utf8, shown);
+        utf8::Append(utf8, shown);
         AppendEscaped(rtf_, utf8);
       }
       rtf_ += "\\htmlrtf0 ";

@@ -1,5 +1,7 @@
 #include "platform/registry/reg_file.h"
 
+#include "support/utf8.h"
+
 #include <unicode/unistr.h>
 
 #include <algorithm>
@@ -341,40 +343,7 @@ bool SameRegName(std::string_view a, std::string_view b) {
 }
 
 bool IsValidUtf8(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    size_t length = 0;
-    std::uint32_t codePoint = 0;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-      codePoint = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      codePoint = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      codePoint = lead & 0x07;
-    } else {
-      return false;
-    }
-    if (i + length > text.size()) return false;
-    for (size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      codePoint = (codePoint << 6) | (next & 0x3F);
-    }
-    // Overlong forms, surrogates and values beyond U+10FFFF are not UTF-8.
-    if ((length == 3 && codePoint < 0x800) || (length == 4 && codePoint < 0x10000) ||
-        (codePoint >= 0xD800 && codePoint <= 0xDFFF) || codePoint > 0x10FFFF) {
-      return false;
-    }
-    i += length;
-  }
-  return true;
+  return utf8::IsValid(text);
 }
 
 RegKey* RegKey::FindSubkey(std::string_view keyName) {

@@ -219,7 +219,7 @@ constexpr const char* kHangingConverter = R"sh(echo ready
 while read -r command a b; do
   case "$command" in
     open) echo "ok 1" ;;
-    save) echo partial > "${b#file://}"; sleep 1000; echo ok ;;
+    save) echo partial > "${b#file://}"; sleep 1237; echo ok ;;
     close) echo ok ;;
     quit) echo ok; exit 0 ;;
   esac
@@ -241,7 +241,7 @@ TEST_F(WithTempDir, ConverterThatStopsAnsweringIsGivenUpAndItsProcessesEnded) {
   EXPECT_THROW(doc->SaveAs(page.string(), kWordFormatFilteredHtml), Error);
   EXPECT_FALSE(fs::exists(page)) << "a page broken off is not left behind";
   EXPECT_TRUE(LiveProcessesInGroup(group).empty()) << "the converter and its children ended";
-  EXPECT_EQ(ProcessesRunning("sleep 1000"), 0);
+  EXPECT_EQ(ProcessesRunning("sleep 1237"), 0) << "the hanging command ended too";
   EXPECT_FALSE(fs::exists(profile));
   EXPECT_NO_THROW(doc->Close(kWordDoNotSaveChanges)) << "nothing left to close";
 
