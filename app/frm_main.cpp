@@ -13,16 +13,21 @@ constexpr const char* kImagingDownloadPage =
 
 }  // namespace
 
+namespace {
+
+RunServices WithForm(RunServices services, outlook::LoadedWindow* form) {
+  services.form = form;
+  return services;
+}
+
+}  // namespace
+
 std::string WindowCaptionText() {
   return fncGetVersion() + " (" + std::string(kProductName) + ")";
 }
 
 frmMain::frmMain(FormServices services, FormHooks hooks)
-    : s_(services),
-      hooks_(std::move(hooks)),
-      runner_(*this,
-              RunServices{services.services, services.files, services.connection, services.dialogs,
-                          services.pump, services.route, services.shell, this}) {
+    : s_(services), hooks_(std::move(hooks)), runner_(*this, WithForm(services, this)) {
   if (!hooks_.startImaging) hooks_.startImaging = [] { return true; };
   if (!hooks_.stopImaging) hooks_.stopImaging = [] {};
   if (!hooks_.restoreOptions) hooks_.restoreOptions = ApplyDefaultOptions;

@@ -33,16 +33,8 @@ struct FormHooks {
   std::function<void(frmMain&)> saveOptions;
 };
 
-// What the window works with.
-struct FormServices {
-  Services& services;
-  FileHandling& files;
-  outlook::Connection& connection;
-  platform::Dialogs& dialogs;
-  platform::EventPump& pump;
-  RichTextRoute& route;
-  platform::Shell* shell = nullptr;  // opens index.htm when done; nothing: never opened
-};
+// What the window works with: what its runs work with (the window sets itself as their form).
+using FormServices = RunServices;
 
 class frmMain : public RunWindow, public outlook::LoadedWindow {
  public:

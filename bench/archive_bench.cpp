@@ -11,6 +11,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include "bench/bench_util.h"
 
 #include <chrono>
 #include <cstdio>
@@ -33,21 +34,10 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using lorva::outlook::Value;
 
+using lorva::bench::ResetPeakRss;
+using lorva::bench::StatusKb;
+
 namespace {
-
-long StatusKb(const char* field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  const std::string prefix = std::string(field) + ":";
-  while (std::getline(status, line)) {
-    if (line.starts_with(prefix)) return std::atol(line.c_str() + prefix.size());
-  }
-  return -1;
-}
-
-void ResetPeakRss() {
-  std::ofstream("/proc/self/clear_refs") << "5";
-}
 
 double CpuSeconds() {
   rusage usage{};

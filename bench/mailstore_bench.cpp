@@ -9,6 +9,7 @@
 // and how much the resident memory grew while enumerating.
 #include <sys/resource.h>
 #include <unistd.h>
+#include "bench/bench_util.h"
 
 #include <chrono>
 #include <cstdio>
@@ -29,23 +30,10 @@ using lorva::mailstore::MsgContent;
 using lorva::outlook::Value;
 using Clock = std::chrono::steady_clock;
 
+using lorva::bench::ResetPeakRss;
+using lorva::bench::StatusKb;
+
 namespace {
-
-// A field of /proc/self/status in kB ("VmRSS", "VmHWM").
-long StatusKb(const char* field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  const std::string prefix = std::string(field) + ":";
-  while (std::getline(status, line)) {
-    if (line.starts_with(prefix)) return std::atol(line.c_str() + prefix.size());
-  }
-  return -1;
-}
-
-// Starts a new peak resident set size measurement (Linux 4.0 and later).
-void ResetPeakRss() {
-  std::ofstream("/proc/self/clear_refs") << "5";
-}
 
 std::string ArticleHtml(int n) {
   std::string html =
