@@ -6,4 +6,6 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/browser-deps.sh
 dir=$(scripts/build.sh "$@")
+# Under the sanitizers, leaks inside system libraries are not ours to mend.
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"
