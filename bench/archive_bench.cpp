@@ -11,7 +11,6 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include "bench/bench_util.h"
 
 #include <chrono>
 #include <cstdio>
@@ -23,6 +22,7 @@
 #include <string>
 
 #include "app/frm_main.h"
+#include "bench/bench_util.h"
 #include "outlook/connection.h"
 #include "page/rich_text_route.h"
 #include "platform/mailstore/msg_content.h"

@@ -9,7 +9,6 @@
 // and how much the resident memory grew while enumerating.
 #include <sys/resource.h>
 #include <unistd.h>
-#include "bench/bench_util.h"
 
 #include <chrono>
 #include <cstdio>
@@ -20,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "outlook/object_model.h"
 #include "platform/mailstore/msg_content.h"
 #include "platform/mailstore/store.h"
