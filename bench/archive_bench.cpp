@@ -54,16 +54,7 @@ lorva::mailstore::MsgContent Article(int n) {
   lorva::mailstore::MsgContent content;
   content.messageClass = "IPM.Post";
   content.subject = "Article " + std::to_string(n) + ": printer shows offline";
-  std::string html =
-      "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"
-      "</head><body>\r\n<h1>Article " +
-      std::to_string(n) + "</h1>\r\n";
-  while (html.size() < 10 * 1024) {
-    html += "<p>When the printer on floor " + std::to_string(n % 7) +
-            " shows <b>Offline</b>, open the print queue, clear <i>Use Printer Offline</i> and "
-            "print a test page. If that does not help, restart the spooler service.</p>\r\n";
-  }
-  content.htmlBody = html + "</body></html>\r\n";
+  content.htmlBody = lorva::bench::ArticleHtml(n);
   content.userProperties = {{"Problem Category", Value::Text("Category " + std::to_string(n % 10))},
                             {"Problem Type", Value::Text("Type " + std::to_string((n / 10) % 10))}};
   return content;

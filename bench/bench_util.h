@@ -1,4 +1,4 @@
-// Helpers shared by the benchmarks: memory figures of this process.
+// Helpers shared by the benchmarks: memory figures of this process, article text.
 #pragma once
 
 #include <cstdlib>
@@ -16,6 +16,20 @@ inline long StatusKb(const char* field) {
     if (line.starts_with(prefix)) return std::atol(line.c_str() + prefix.size());
   }
   return -1;
+}
+
+// About 10 KB of article HTML, different for each `n`.
+inline std::string ArticleHtml(int n) {
+  std::string html =
+      "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"
+      "</head><body>\r\n<h1>Article " +
+      std::to_string(n) + "</h1>\r\n";
+  while (html.size() < 10 * 1024) {
+    html += "<p>When the printer on floor " + std::to_string(n % 7) +
+            " shows <b>Offline</b>, open the print queue, clear <i>Use Printer Offline</i> and "
+            "print a test page. If that does not help, restart the spooler service.</p>\r\n";
+  }
+  return html + "</body></html>\r\n";
 }
 
 // Starts a new peak resident set size measurement (Linux 4.0 and later).

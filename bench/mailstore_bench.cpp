@@ -30,23 +30,11 @@ using lorva::mailstore::MsgContent;
 using lorva::outlook::Value;
 using Clock = std::chrono::steady_clock;
 
+using lorva::bench::ArticleHtml;
 using lorva::bench::ResetPeakRss;
 using lorva::bench::StatusKb;
 
 namespace {
-
-std::string ArticleHtml(int n) {
-  std::string html =
-      "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"
-      "</head><body>\r\n<h1>Article " +
-      std::to_string(n) + "</h1>\r\n";
-  while (html.size() < 10 * 1024) {
-    html += "<p>When the printer on floor " + std::to_string(n % 7) +
-            " shows <b>Offline</b>, open the print queue, clear <i>Use Printer Offline</i> and "
-            "print a test page. If that does not help, restart the spooler service.</p>\r\n";
-  }
-  return html + "</body></html>\r\n";
-}
 
 MsgContent Article(int n) {
   MsgContent content;

@@ -47,6 +47,24 @@ QRect MainWindowView::Pixels(const TwipRect& rect) const {
                qRound(rect.height * scale_));
 }
 
+std::vector<std::pair<const char*, ui::CheckBox*>> MainWindowView::CheckBoxes() {
+  return {{"chkExtractIndexPage", &form_.chkExtractIndexPage},
+          {"chkCollapse", &form_.chkCollapse},
+          {"chkCollapseInitially", &form_.chkCollapseInitially},
+          {"chkAttachments", &form_.chkAttachments},
+          {"chkOverwrite", &form_.chkOverwrite},
+          {"chkRun", &form_.chkRun},
+          {"chkSelectAllCategory", &form_.chkSelectAllCategory},
+          {"chkSelectAllType", &form_.chkSelectAllType}};
+}
+
+std::vector<std::tuple<const char*, ui::OptionGroup*, int>> MainWindowView::OptionButtons() {
+  return {{"optNaming0", &form_.optNaming, 0},
+          {"optNaming1", &form_.optNaming, 1},
+          {"optGroup0", &form_.optGroup, 0},
+          {"optGroup1", &form_.optGroup, 1}};
+}
+
 QWidget* MainWindowView::Control(const std::string& name) const {
   const auto it = controls_.find(name);
   return it == controls_.end() ? nullptr : it->second;
@@ -147,10 +165,7 @@ void MainWindowView::Build() {
               if (!refreshing_) Call([&group, index] { group.Select(index); });
             });
   };
-  option("optNaming0", form_.optNaming, 0);
-  option("optNaming1", form_.optNaming, 1);
-  option("optGroup0", form_.optGroup, 0);
-  option("optGroup1", form_.optGroup, 1);
+  for (const auto& [name, group, index] : OptionButtons()) option(name, *group, index);
   auto check = [this](const char* name, ui::CheckBox& box) {
     auto* widget = static_cast<QCheckBox*>(controls_.at(name));
     connect(widget, &QCheckBox::clicked, this, [this, &box, widget] {
@@ -161,14 +176,7 @@ void MainWindowView::Build() {
       Call([&box, value] { box.SetValue(value); });
     });
   };
-  check("chkExtractIndexPage", form_.chkExtractIndexPage);
-  check("chkCollapse", form_.chkCollapse);
-  check("chkCollapseInitially", form_.chkCollapseInitially);
-  check("chkAttachments", form_.chkAttachments);
-  check("chkOverwrite", form_.chkOverwrite);
-  check("chkRun", form_.chkRun);
-  check("chkSelectAllCategory", form_.chkSelectAllCategory);
-  check("chkSelectAllType", form_.chkSelectAllType);
+  for (const auto& [name, box] : CheckBoxes()) check(name, *box);
   auto list = [this](const char* name, ui::CheckedListBox& model) {
     auto* widget = static_cast<QListWidget*>(controls_.at(name));
     connect(widget, &QListWidget::itemChanged, this, [this, widget, &model](QListWidgetItem* item) {
@@ -295,23 +303,13 @@ void MainWindowView::Refresh() {
                                              : Qt::Unchecked);
     widget->setEnabled(box.Enabled());
   };
-  check("chkExtractIndexPage", form_.chkExtractIndexPage);
-  check("chkCollapse", form_.chkCollapse);
-  check("chkCollapseInitially", form_.chkCollapseInitially);
-  check("chkAttachments", form_.chkAttachments);
-  check("chkOverwrite", form_.chkOverwrite);
-  check("chkRun", form_.chkRun);
-  check("chkSelectAllCategory", form_.chkSelectAllCategory);
-  check("chkSelectAllType", form_.chkSelectAllType);
+  for (const auto& [name, box] : CheckBoxes()) check(name, *box);
   auto option = [this](const char* name, const ui::OptionGroup& group, int index) {
     auto* widget = static_cast<QRadioButton*>(controls_.at(name));
     widget->setChecked(group.IsSelected(index));
     widget->setEnabled(group.Enabled(index));
   };
-  option("optNaming0", form_.optNaming, 0);
-  option("optNaming1", form_.optNaming, 1);
-  option("optGroup0", form_.optGroup, 0);
-  option("optGroup1", form_.optGroup, 1);
+  for (const auto& [name, group, index] : OptionButtons()) option(name, *group, index);
   SyncList(static_cast<QListWidget*>(controls_.at("lstProblemCategory")), form_.lstProblemCategory);
   SyncList(static_cast<QListWidget*>(controls_.at("lstProblemType")), form_.lstProblemType);
   auto button = [this](const char* name, const ui::Button& model) {

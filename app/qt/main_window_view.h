@@ -7,6 +7,9 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "app/appearance.h"
 #include "app/frm_main.h"
@@ -49,6 +52,9 @@ class MainWindowView : public QWidget {
   QRect Pixels(const TwipRect& rect) const;
   void Build();
   void SyncList(QListWidget* widget, ui::CheckedListBox& list);
+  // The check boxes and option buttons with the model's control behind each.
+  std::vector<std::pair<const char*, ui::CheckBox*>> CheckBoxes();
+  std::vector<std::tuple<const char*, ui::OptionGroup*, int>> OptionButtons();
 
   frmMain& form_;
   double scale_;
