@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libicu-dev
   qt6-base-dev
-  clang libclang-rt-14-dev libfuzzer-14-dev
+  clang clang-format libclang-rt-14-dev libfuzzer-14-dev
   python3 python3-olefile
   libreoffice-writer-nogui python3-uno
   chromium fonts-wine fonts-dejavu-core xvfb xauth
