@@ -6,7 +6,6 @@
 
 #include "archive/toc.h"
 #include "outlook/property_access.h"
-#include "outlook/text_rules.h"
 #include "page/naming.h"
 #include "page/page_writer.h"
 #include "page/sorted_dictionary.h"
@@ -14,12 +13,12 @@
 #include "support/error.h"
 #include "support/html_text.h"
 #include "support/steps.h"
+#include "support/text_rules.h"
 
 namespace lorva {
 
 namespace {
 
-using outlook::TrimBlanks;
 using platform::msgbox::kExclamation;
 using platform::msgbox::kInformation;
 using platform::msgbox::kOkOnly;
@@ -436,8 +435,8 @@ void ArchiveRunner::subGenerateArticlesOutline() {
       c.present = true;
       c.type = outlook::PropertyText(reporter, item.get(), "Problem Type");
       c.category = outlook::PropertyText(reporter, item.get(), "Problem Category");
-      c.lowerType = outlook::LowerCase(c.type);
-      c.lowerCategory = outlook::LowerCase(c.category);
+      c.lowerType = LowerCase(c.type);
+      c.lowerCategory = LowerCase(c.category);
       // Only an item with both texts can match a list entry (entries are never empty).
       if (c.type.empty() || c.category.empty()) continue;
       SkipOnFailure([&] { c.subject = item->Subject(); });
@@ -478,7 +477,7 @@ void ArchiveRunner::subGenerateArticlesOutline() {
     });
     if (!categoryTicked) continue;
     const std::string categoryHeading = headingOpen + HtmlEscape(categoryText) + "</b></p><ul>";
-    const std::string lowerCategory = outlook::LowerCase(categoryText);
+    const std::string lowerCategory = LowerCase(categoryText);
     bool categoryPending = true;
 
     const int types = w_.lstProblemType.ListCount();
@@ -496,7 +495,7 @@ void ArchiveRunner::subGenerateArticlesOutline() {
         break;
       }
       const std::string typeHeading = headingOpen + HtmlEscape(typeText) + "</b></p><ul>";
-      const std::string lowerType = outlook::LowerCase(typeText);
+      const std::string lowerType = LowerCase(typeText);
       bool typePending = true;
       std::unique_ptr<ArticleDictionary> dic;
       SkipOnFailure([&] { dic = fncCreateDic(d_.services); });

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "support/error.h"
+#include "support/text_rules.h"
 
 namespace lorva {
 namespace {
@@ -11,12 +12,6 @@ namespace {
 using platform::HKEY;
 using platform::LSTATUS;
 namespace regerr = platform::regerr;
-
-std::string TrimBlanks(const std::string& text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 // Common start of both operations: the checks, then the key path.
 std::string KeyPath(const std::string& section, const std::string& name) {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <fstream>
 
-#include "outlook/text_rules.h"
 #include "support/error.h"
+#include "support/text_rules.h"
 
 namespace lorva::testing {
 
@@ -25,7 +25,7 @@ class FakeProperties : public outlook::UserPropertyCollection {
       : properties_(properties) {}
   std::shared_ptr<outlook::UserProperty> Find(const std::string& name) override {
     for (const auto& [key, value] : properties_) {
-      if (outlook::LowerCase(key) == outlook::LowerCase(name)) {
+      if (LowerCase(key) == LowerCase(name)) {
         return std::make_shared<FakeProperty>(value);
       }
     }

@@ -1,9 +1,9 @@
-#include "outlook/text_rules.h"
+#include "support/text_rules.h"
 
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
 
-namespace lorva::outlook {
+namespace lorva {
 
 std::string TrimBlanks(std::string_view text) {
   const std::size_t first = text.find_first_not_of(' ');
@@ -35,4 +35,4 @@ std::string LowerCase(std::string_view text) {
   return out;
 }
 
-}  // namespace lorva::outlook
+}  // namespace lorva
