@@ -284,6 +284,24 @@ void ArchiveRunner::Finish(std::unique_ptr<TextStream>& toc, const std::string& 
   }
 }
 
+bool ArchiveRunner::OpenIndex(const std::string& destination, unsigned char outline,
+                              std::int16_t firstLine, std::int16_t& line,
+                              std::shared_ptr<outlook::ItemCollection>& items, int& count,
+                              std::int16_t& counter, std::unique_ptr<TextStream>& toc) {
+  line = firstLine;
+  items = d_.connection.objKBFolder->Items();
+  count = items->Count();
+  if (count < 1) {
+    summary_.outcome = RunSummary::Outcome::kCompleted;
+    return false;
+  }
+  line = static_cast<std::int16_t>(firstLine + 2);
+  if (!ReadFirstNumber(counter)) return false;  // refused before anything is written
+  line = static_cast<std::int16_t>(firstLine + 1);
+  toc = fncWriteTOC(d_.services, destination + "/index.htm", outline);
+  return true;
+}
+
 void ArchiveRunner::subGenerateArticlesNormal() {
   Scope scope(*this);
   std::int16_t line = 0;
@@ -296,17 +314,7 @@ void ArchiveRunner::subGenerateArticlesNormal() {
   try {
     line = 1;
     if (!Start(destination)) return;
-    line = 5;
-    items = d_.connection.objKBFolder->Items();
-    count = items->Count();
-    if (count < 1) {
-      summary_.outcome = RunSummary::Outcome::kCompleted;
-      return;
-    }
-    line = 7;
-    if (!ReadFirstNumber(counter)) return;  // refused before anything is written
-    line = 6;
-    toc = fncWriteTOC(d_.services, destination + "/index.htm", 0);
+    if (!OpenIndex(destination, 0, 5, line, items, count, counter, toc)) return;
     line = 8;
     w_.pb.SetVisible(true);
     w_.pb.SetMax(count);
@@ -388,17 +396,7 @@ void ArchiveRunner::subGenerateArticlesOutline() {
     if (!Start(destination)) return;
     line = 2;
     collapsible = static_cast<unsigned char>(w_.chkCollapse.Value());
-    line = 3;
-    items = d_.connection.objKBFolder->Items();
-    count = items->Count();
-    if (count < 1) {
-      summary_.outcome = RunSummary::Outcome::kCompleted;
-      return;
-    }
-    line = 5;
-    if (!ReadFirstNumber(counter)) return;  // refused before anything is written
-    line = 4;
-    toc = fncWriteTOC(d_.services, destination + "/index.htm", collapsible);
+    if (!OpenIndex(destination, collapsible, 3, line, items, count, counter, toc)) return;
     line = 6;
     w_.pb.SetMax(w_.lstProblemCategory.ListCount());
     w_.pb.SetVisible(true);

@@ -74,6 +74,12 @@ class ArchiveRunner {
   // The start shared by both runs: destination check, knowledge-base folder check, cancel flag,
   // destination path. False when the run ends here.
   bool Start(std::string& destination);
+  // The folder's items (none: the run is complete), the first number and a new index.htm
+  // (`outline` 0: the plain head), the trap's line numbers counted from `firstLine`. False when
+  // the run ends here.
+  bool OpenIndex(const std::string& destination, unsigned char outline, std::int16_t firstLine,
+                 std::int16_t& line, std::shared_ptr<outlook::ItemCollection>& items, int& count,
+                 std::int16_t& counter, std::unique_ptr<TextStream>& toc);
   // The first number as the page counter's start; nothing (after the message) when refused.
   bool ReadFirstNumber(std::int16_t& counter);
   // Raises the counter. At 32767 it keeps its value and notes that it has passed its limit.
