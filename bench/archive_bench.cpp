@@ -116,13 +116,7 @@ int main(int argc, char** argv) {
   Clock::time_point start = Clock::now();
   std::uintmax_t storeBytes = 0;
   for (int n = 1; n <= items; ++n) {
-    char name[32];
-    std::snprintf(name, sizeof name, "KB%06d.msg", n);
-    const std::vector<std::uint8_t> bytes = lorva::mailstore::WriteMsg(Article(n));
-    std::ofstream(folder / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    storeBytes += bytes.size();
+    lorva::bench::WriteArticleFile(folder, n, Article(n), storeBytes);
   }
   std::printf("built %d items (%.1f MB) in %.2f s\n", items, storeBytes / 1e6, Since(start));
 

@@ -1,9 +1,15 @@
 // Helpers shared by the benchmarks: memory figures of this process, article text.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
+
+#include "platform/mailstore/msg_content.h"
 
 namespace lorva::bench {
 
@@ -30,6 +36,20 @@ inline std::string ArticleHtml(int n) {
             "print a test page. If that does not help, restart the spooler service.</p>\r\n";
   }
   return html + "</body></html>\r\n";
+}
+
+// Writes `content` as the .msg file "KB<n, six digits>.msg" in `folder`; returns its path and
+// adds its size to `bytes`.
+inline std::filesystem::path WriteArticleFile(const std::filesystem::path& folder, int n,
+                                              const lorva::mailstore::MsgContent& content,
+                                              std::uintmax_t& bytes) {
+  char name[32];
+  std::snprintf(name, sizeof name, "KB%06d.msg", n);
+  const std::vector<std::uint8_t> data = lorva::mailstore::WriteMsg(content);
+  std::ofstream(folder / name, std::ios::binary)
+      .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  bytes += data.size();
+  return folder / name;
 }
 
 // Starts a new peak resident set size measurement (Linux 4.0 and later).

@@ -98,14 +98,7 @@ int main(int argc, char** argv) {
   std::vector<fs::path> files;
   std::uintmax_t storeBytes = 0;
   for (int n = 1; n <= items; ++n) {
-    char name[32];
-    std::snprintf(name, sizeof name, "KB%06d.msg", n);
-    const std::vector<std::uint8_t> bytes = lorva::mailstore::WriteMsg(Article(n));
-    std::ofstream(folder / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    files.push_back(folder / name);
-    storeBytes += bytes.size();
+    files.push_back(lorva::bench::WriteArticleFile(folder, n, Article(n), storeBytes));
   }
   std::printf("built %d items (%.1f MB, %.0f bytes each) in %.2f s\n", items, storeBytes / 1e6,
               static_cast<double>(storeBytes) / items, Seconds(start));
