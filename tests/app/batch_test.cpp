@@ -1,40 +1,22 @@
 #include "app/batch.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "platform/mailstore/msg_content.h"
 #include "support_code/fake_outlook.h"
+#include "support_code/temp_folder.h"
 
 namespace lorva {
 namespace {
 
 namespace fs = std::filesystem;
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "lorva-batch-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    path = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-  }
-  fs::path path;
-};
-
 std::string Read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return testing::TempFolder::Read(path.string());
 }
 
 void Write(const fs::path& path, const std::string& bytes) {
@@ -68,12 +50,13 @@ const std::string kPlainHead =
 class BatchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Write(store.path / "Knowledge Base" / "folder.ini",
+    Write(store.path() / "Knowledge Base" / "folder.ini",
           "[Folder]\nWebViewURL=http://intranet/kb/OLorva.htm\n");
-    WriteItem(store.path / "Knowledge Base" / "0001.msg", Post("Printer jams", "Hardware", "FAQ"));
-    WriteItem(store.path / "Knowledge Base" / "0002.msg", Post("Café menu", "Kitchen", "FAQ"));
-    WriteItem(store.path / "Knowledge Base" / "0003.msg", Post("VPN setup", "Network", "How-to"));
-    fs::create_directories(store.path / "Inbox");
+    WriteItem(store.path() / "Knowledge Base" / "0001.msg",
+              Post("Printer jams", "Hardware", "FAQ"));
+    WriteItem(store.path() / "Knowledge Base" / "0002.msg", Post("Café menu", "Kitchen", "FAQ"));
+    WriteItem(store.path() / "Knowledge Base" / "0003.msg", Post("VPN setup", "Network", "How-to"));
+    fs::create_directories(store.path() / "Inbox");
   }
   int Run(std::vector<std::string> args) {
     out.str("");
@@ -81,35 +64,35 @@ class BatchTest : public ::testing::Test {
     args.insert(args.begin(), "--generate");
     return BatchCommand(args, out, err);
   }
-  std::string StoreArg() const { return "--store=" + store.path.string(); }
+  std::string StoreArg() const { return "--store=" + store.path().string(); }
 
-  TempDir store;
-  TempDir output;
+  testing::TempFolder store;
+  testing::TempFolder output;
   std::ostringstream out;
   std::ostringstream err;
 };
 
 TEST_F(BatchTest, FlatRunOverAStoreWritesTheArchiveAndASummary) {
   const int status = Run({StoreArg(), "--folder", "Knowledge Base", "--set",
-                          "DestinationFolder=" + output.path.string(), "--set", "optGroup=1",
+                          "DestinationFolder=" + output.path().string(), "--set", "optGroup=1",
                           "--set", "iNamingScheme=1"});
   ASSERT_EQ(status, 0) << err.str();
-  EXPECT_EQ(Read(output.path / "index.htm"),
+  EXPECT_EQ(Read(output.path() / "index.htm"),
             kPlainHead + "<ul>" + "<li><a href='1002.htm'>Caf&#233; menu</a></li>" +
                 "<li><a href='1001.htm'>Printer jams</a></li>" +
                 "<li><a href='1003.htm'>VPN setup</a></li>" + "</ul><br></body></html>");
-  EXPECT_TRUE(fs::exists(output.path / "1003.htm"));
-  EXPECT_TRUE(fs::exists(output.path / "style.css"));
+  EXPECT_TRUE(fs::exists(output.path() / "1003.htm"));
+  EXPECT_TRUE(fs::exists(output.path() / "style.css"));
   EXPECT_NE(out.str().find("3 articles written, 0 skipped"), std::string::npos) << out.str();
   EXPECT_EQ(out.str().find('\n'), out.str().size() - 1) << "one line";
 }
 
 TEST_F(BatchTest, GroupedRunWithoutTheCollapsibleOutline) {
   const int status =
-      Run({StoreArg(), "--folder=Knowledge Base", "--set=DestinationFolder=" + output.path.string(),
-           "--set", "chkCollapse=0"});
+      Run({StoreArg(), "--folder=Knowledge Base",
+           "--set=DestinationFolder=" + output.path().string(), "--set", "chkCollapse=0"});
   ASSERT_EQ(status, 0) << err.str();
-  const std::string index = Read(output.path / "index.htm");
+  const std::string index = Read(output.path() / "index.htm");
   EXPECT_EQ(index.substr(0, kPlainHead.size() + 4), kPlainHead + "<ul>");
   EXPECT_NE(index.find("<li><p class=\"LiStyle\"><b>Network</b></p><ul>"
                        "<li><p class=\"LiStyle\"><b>How-to</b></p><ul>"
@@ -120,14 +103,14 @@ TEST_F(BatchTest, GroupedRunWithoutTheCollapsibleOutline) {
 }
 
 TEST_F(BatchTest, FolderThatIsNotAKnowledgeBaseEndsWithStatusTwo) {
-  const int status =
-      Run({StoreArg(), "--folder", "Inbox", "--set", "DestinationFolder=" + output.path.string()});
+  const int status = Run(
+      {StoreArg(), "--folder", "Inbox", "--set", "DestinationFolder=" + output.path().string()});
   EXPECT_EQ(status, 2);
   EXPECT_NE(
       err.str().find("Failed to get Knowledge Base Folder!\nWould you like to select it now?"),
       std::string::npos)
       << err.str();
-  EXPECT_FALSE(fs::exists(output.path / "index.htm"));
+  EXPECT_FALSE(fs::exists(output.path() / "index.htm"));
 }
 
 TEST_F(BatchTest, MissingDestinationIsAFailureWithItsMessage) {
@@ -183,12 +166,12 @@ TEST(BatchFakeTest, ErrorReportPrintsTheDialogTextAndExitsWithOne) {
   app->OpenExplorer(kb);
   testing::FakeLauncher launcher;
   launcher.app = app;
-  TempDir output;
+  testing::TempFolder output;
   kb->failItemsWith = 0;
   BatchOptions options;
-  options.settings = {{"DestinationFolder", output.path.string()}, {"optGroup", "1"}};
+  options.settings = {{"DestinationFolder", output.path().string()}, {"optGroup", "1"}};
   // The index cannot be written: a folder stands where index.htm goes.
-  fs::create_directories(output.path / "index.htm");
+  fs::create_directories(output.path() / "index.htm");
   std::ostringstream out, err;
   EXPECT_EQ(RunBatch(options, launcher, out, err, false), 1);
   EXPECT_NE(err.str().find("There has been an error in this application."), std::string::npos)
