@@ -18,6 +18,9 @@ class Folder;
 // Item kinds the program tells apart (Outlook's OlObjectClass values).
 enum class ItemClass { kMail = 43, kPost = 45, kOther = 0 };
 
+// The format an item's body was written in (Outlook's OlBodyFormat values).
+enum class OlBodyFormat { kUnspecified = 0, kPlain = 1, kHtml = 2, kRichText = 3 };
+
 class UserProperty {
  public:
   virtual ~UserProperty() = default;
@@ -60,6 +63,10 @@ class OutlookItem {
   virtual std::string HTMLBody() = 0;
   // Writes a copy of the item to `path`; `format` 1 is rich text (RTF). Other formats throw.
   virtual void SaveAs(const std::string& path, int format) = 0;
+  // The format the body was written in. kHtml when the item's rich text only wraps its HTML
+  // body; kRichText only for genuine rich text, whose HTMLBody is a lesser rendering of it. The
+  // default suits an item that knows nothing better: its rich text is taken as genuine.
+  virtual OlBodyFormat BodyFormat() { return OlBodyFormat::kRichText; }
   virtual std::shared_ptr<UserPropertyCollection> UserProperties() = 0;
   virtual std::shared_ptr<AttachmentCollection> Attachments() = 0;
 };

@@ -213,6 +213,24 @@ class StoreItem : public outlook::OutlookItem {
     return "";
   }
 
+  // Rich text counts as genuine unless it wraps the HTML body, or wraps a plain-text body while
+  // the item holds HTML of its own. An item without rich text has the body it holds.
+  outlook::OlBodyFormat BodyFormat() override {
+    using outlook::OlBodyFormat;
+    if (content_->compressedRtf) {
+      std::string rtf;
+      try {
+        rtf = DecompressRtf(*content_->compressedRtf);
+      } catch (const Error&) {
+        return content_->htmlBody ? OlBodyFormat::kHtml : OlBodyFormat::kPlain;
+      }
+      if (ExtractHtmlFromRtf(rtf)) return OlBodyFormat::kHtml;
+      if (IsRtfFromText(rtf) && content_->htmlBody) return OlBodyFormat::kHtml;
+      return OlBodyFormat::kRichText;
+    }
+    return content_->htmlBody ? OlBodyFormat::kHtml : OlBodyFormat::kPlain;
+  }
+
   void SaveAs(const std::string& path, int format) override {
     if (format != 1) {
       throw Error(errnum::kInvalidProcedureCall,
