@@ -1,5 +1,6 @@
 // Text conversions for the .msg reader and writer: Windows code pages and UTF-16LE to UTF-8 and
-// back. Every input is untrusted; malformed sequences become U+FFFD, never an error.
+// back, and which code page a message's 8-bit strings are in. Every input is untrusted;
+// malformed sequences become U+FFFD (or, where asked, windows-1252 characters), never an error.
 #pragma once
 
 #include <cstdint>
