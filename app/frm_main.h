@@ -57,7 +57,8 @@ class frmMain : public RunWindow, public outlook::LoadedWindow {
   void chkExtractIndexPage_Click();
   void optGroup_Click(int index);
   void chkCollapse_Click();
-  // The number box's key filter: drops every key but digits and Backspace.
+  // The number box's key filter: drops every typed character but digits and Backspace (the view
+  // hands it typed characters only; moving, editing and clipboard keys never reach it).
   void txtNumbering_KeyPress(int& keyAscii);
   void chkSelectAllCategory_Click();
   void chkSelectAllType_Click();

@@ -41,10 +41,10 @@ int main(int argc, char** argv) {
   }
 #ifdef LORVA_GUI
   // The window: "lorva-archive [--store DIR] [--folder PATH]".
-  std::optional<std::string> store, folder;
+  lorva::WindowOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if ((args[i] == "--store" || args[i] == "--folder") && i + 1 < args.size()) {
-      (args[i] == "--store" ? store : folder) = args[i + 1];
+      (args[i] == "--store" ? options.store : options.folder) = args[i + 1];
       ++i;
     } else if (args[i] == "--help") {
       std::cout << lorva::BatchUsage();
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
                  "mode\n";
     return 1;
   }
-  return lorva::RunWindowApplication(argc, argv, store, folder, MakeOfficeRoute);
+  return lorva::RunWindowApplication(argc, argv, options, MakeOfficeRoute);
 #else
   std::cerr << lorva::BatchUsage();
   return args.empty() ? 0 : lorva::kBatchUsageError;

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "support/error.h"
+#include "support/utf8.h"
 
 namespace lorva::ui {
 
@@ -94,6 +95,16 @@ void TextBox::TypeKey(int code) {
   if (code < 32 || code > 126) return;  // control keys and non-ASCII keys insert nothing here
   if (maxLength_ > 0 && static_cast<int>(text_.size()) >= maxLength_) return;
   text_.push_back(static_cast<char>(code));
+}
+
+bool TextBox::PassesKeyFilter(const std::string& text) const {
+  if (!onKeyPress) return true;
+  for (std::size_t pos = 0; pos < text.size();) {
+    int code = static_cast<int>(utf8::Next(text, pos));
+    onKeyPress(code);
+    if (code == 0) return false;
+  }
+  return true;
 }
 
 void CheckedListBox::Check(int index) const {

@@ -73,6 +73,8 @@ class TextBox {
   // A key typed by the user at the end of the text: runs onKeyPress, then applies the key
   // (Backspace, code 8, removes the last character; other codes below 32 do nothing).
   void TypeKey(int code);
+  // Whether each character of `text` (UTF-8: a paste) would pass onKeyPress as a typed key.
+  bool PassesKeyFilter(const std::string& text) const;
 
   std::function<void(int&)> onKeyPress;
 

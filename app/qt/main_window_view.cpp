@@ -2,9 +2,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QFrame>
-#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,8 +13,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <optional>
 
 #include "app/appearance.h"
+#include "app/qt/frame_box.h"
 #include "support/error.h"
 
 namespace lorva {
@@ -31,10 +35,124 @@ QString LabelText(const std::string& caption) {
   return text;
 }
 
+// The code a key gives the key filter when it types a character (Backspace, Enter and Escape
+// included); nothing for the keys that move, edit or make a shortcut (Tab, Delete, the arrows,
+// Home, End, Ctrl+C...), which the box handles as every text box does. Decided by the key and its
+// modifiers, not its text: X11 gives Tab the text "\t" and Delete "\x7f".
+std::optional<int> TypedCharacter(const QKeyEvent& key) {
+  if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+    return std::nullopt;
+  }
+  switch (key.key()) {
+    case Qt::Key_Backspace:
+      return 8;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return 13;
+    case Qt::Key_Escape:
+      return 27;
+    default:
+      break;
+  }
+  const QString text = key.text();
+  if (text.isEmpty() || !text.at(0).isPrint()) return std::nullopt;
+  return static_cast<int>(text.at(0).unicode());
+}
+
+// Whether `widget` shows its whole caption when it is `size` large: the text within the part the
+// style draws it in, a check box's or option button's mark within the control.
+bool ShowsCaptionWhole(const QWidget& widget, QSize size) {
+  if (const auto* label = qobject_cast<const QLabel*>(&widget)) {
+    if (label->wordWrap()) return label->heightForWidth(size.width()) <= size.height();
+    const QSize need = label->sizeHint();
+    return need.width() <= size.width() && need.height() <= size.height();
+  }
+  const auto* button = qobject_cast<const QAbstractButton*>(&widget);
+  if (button == nullptr) return true;
+  QStyleOptionButton option;
+  option.initFrom(button);
+  option.rect = QRect(QPoint(0, 0), size);
+  option.text = button->text();
+  const QStyle* style = button->style();
+  const QSize text = button->fontMetrics().size(Qt::TextShowMnemonic, button->text());
+  QRect contents;
+  if (qobject_cast<const QPushButton*>(button)) {
+    contents = style->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+  } else {
+    const bool radio = qobject_cast<const QRadioButton*>(button) != nullptr;
+    contents = style->subElementRect(
+        radio ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents, &option, button);
+    const QRect mark = style->subElementRect(
+        radio ? QStyle::SE_RadioButtonIndicator : QStyle::SE_CheckBoxIndicator, &option, button);
+    if (!option.rect.contains(mark)) return false;
+  }
+  return contents.width() >= text.width() && contents.height() >= text.height();
+}
+
+// Where `widget` may draw beyond its rectangle: to the right and downwards, up to its container's
+// inner edge and short of its neighbours. A control that lies on another (the check box on a
+// frame's title line) keeps its height, and its right end as far from that one's right edge as
+// its left end is from the left edge.
+QRect FreeArea(const QWidget& widget) {
+  constexpr int kGap = 2;  // kept free between neighbours
+  const QRect r = widget.geometry();
+  const QWidget* parent = widget.parentWidget();
+  QRect inner = parent->rect();
+  if (const auto* frame = dynamic_cast<const FrameBox*>(parent)) {
+    inner = frame->BorderRect().adjusted(kGap, kGap, -kGap, -kGap);
+  }
+  int right = inner.right();
+  int bottom = inner.bottom();
+  std::vector<QRect> neighbours;
+  for (const QObject* child : parent->children()) {
+    const auto* sibling = qobject_cast<const QWidget*>(child);
+    if (sibling == nullptr || sibling == &widget || sibling->isWindow()) continue;
+    const QRect g = sibling->geometry();
+    if (g.contains(r)) {
+      right = std::min(right, g.right() - (r.left() - g.left()));
+      bottom = r.bottom();
+    } else if (!g.intersects(r)) {
+      neighbours.push_back(g);
+    }
+  }
+  for (const QRect& g : neighbours) {
+    if (g.left() > r.right() && g.top() <= r.bottom() && g.bottom() >= r.top()) {
+      right = std::min(right, g.left() - kGap);
+    }
+  }
+  for (const QRect& g : neighbours) {
+    if (g.top() > r.bottom() && g.left() <= right && g.right() >= r.left()) {
+      bottom = std::min(bottom, g.top() - kGap);
+    }
+  }
+  return QRect(r.topLeft(), QPoint(std::max(right, r.right()), std::max(bottom, r.bottom())));
+}
+
+// The smallest size from `least` up to `most` (the lowest height first, then the narrowest width)
+// at which `widget` shows its caption whole; nothing when even `most` is too small.
+std::optional<QSize> LeastSizeShowingCaption(const QWidget& widget, QSize least, QSize most) {
+  for (int height = least.height(); height <= most.height(); ++height) {
+    if (!ShowsCaptionWhole(widget, QSize(most.width(), height))) continue;
+    int low = least.width(), high = most.width();  // the narrowest width that shows it
+    while (low < high) {
+      const int mid = (low + high) / 2;
+      if (ShowsCaptionWhole(widget, QSize(mid, height))) {
+        high = mid;
+      } else {
+        low = mid + 1;
+      }
+    }
+    return QSize(low, height);
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
-MainWindowView::MainWindowView(frmMain& form, double pixelsPerTwip, QImage background)
+MainWindowView::MainWindowView(frmMain& form, double pixelsPerTwip, QImage background,
+                               const QFont& font)
     : form_(form), scale_(pixelsPerTwip), background_(std::move(background)) {
+  setFont(font);
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
   setFixedSize(Pixels({0, 0, kClientWidthTwips, kClientHeightTwips}).size());
@@ -86,23 +204,18 @@ void MainWindowView::Build() {
     } else if (c.kind == "button") {
       widget = new QPushButton(Caption(c.caption), parent);
     } else if (c.kind == "frame") {
-      auto* box = new QGroupBox(Caption(c.caption), parent);
+      auto* box = new FrameBox(Caption(c.caption), Pixels({120, 0, 0, 0}).left(), parent);
       box->setAutoFillBackground(true);
       widget = box;
     } else if (c.kind == "panel") {
-      auto* panel = new QWidget(parent);
-      panel->setAutoFillBackground(c.name != "frameBottom");
-      widget = panel;
+      widget = new QWidget(parent);
     } else if (c.kind == "option") {
       auto* option = new QRadioButton(Caption(c.caption), parent);
       option->setAutoExclusive(false);  // the model decides which one is selected
-      option->setAutoFillBackground(true);
       widget = option;
     } else if (c.kind == "check") {
       auto* check = new QCheckBox(Caption(c.caption), parent);
       check->setTristate(true);
-      check->setAutoFillBackground(c.name != "chkSelectAllCategory" &&
-                                   c.name != "chkSelectAllType");
       widget = check;
     } else if (c.kind == "list") {
       widget = new QListWidget(parent);
@@ -140,8 +253,9 @@ void MainWindowView::Build() {
   link->setCursor(Qt::PointingHandCursor);
   link->installEventFilter(this);
   static_cast<QLineEdit*>(controls_.at("txtNumbering"))->setMaxLength(5);
-  // Pasting would pass by the key filter.
+  // The menu's and a drop's text would pass by the key filter.
   controls_.at("txtNumbering")->setContextMenuPolicy(Qt::NoContextMenu);
+  controls_.at("txtNumbering")->setAcceptDrops(false);
   controls_.at("txtNumbering")->installEventFilter(this);
 
   // The user's actions, forwarded to the model.
@@ -213,7 +327,35 @@ void MainWindowView::Build() {
   for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
     setTabOrder(controls_.at(order[i]), controls_.at(order[i + 1]));
   }
-  controls_.at("chkExtractIndexPage")->raise();  // it covers the frame's title line
+  // The check box that covers the frame's title line hides the line behind its caption; the
+  // other controls let their container's background show through.
+  controls_.at("chkExtractIndexPage")->raise();
+  controls_.at("chkExtractIndexPage")->setAutoFillBackground(true);
+  FitCaptions();
+}
+
+void MainWindowView::FitCaptions() {
+  constexpr double kSmallestPoints = 5.0;
+  constexpr double kPointStep = 0.25;
+  for (const ControlLayout& c : MainWindowLayout()) {
+    QWidget* widget = controls_.at(c.name);
+    const auto* label = qobject_cast<QLabel*>(widget);
+    const auto* button = qobject_cast<QAbstractButton*>(widget);
+    if ((label == nullptr || label->text().isEmpty()) &&
+        (button == nullptr || button->text().isEmpty())) {
+      continue;
+    }
+    const QSize least = widget->size();
+    const QSize most = FreeArea(*widget).size();
+    std::optional<QSize> size = LeastSizeShowingCaption(*widget, least, most);
+    QFont font = widget->font();
+    while (!size && font.pointSizeF() - kPointStep >= kSmallestPoints) {
+      font.setPointSizeF(font.pointSizeF() - kPointStep);
+      widget->setFont(font);
+      size = LeastSizeShowingCaption(*widget, least, most);
+    }
+    if (size) widget->resize(*size);
+  }
 }
 
 void MainWindowView::MatchColours() {
@@ -359,18 +501,24 @@ void MainWindowView::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindowView::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == controls_.at("txtNumbering") && event->type() == QEvent::KeyPress) {
-    auto* key = static_cast<QKeyEvent*>(event);
-    int code = 0;
-    if (key->key() == Qt::Key_Backspace) {
-      code = 8;
-    } else if (!key->text().isEmpty()) {
-      code = key->text().at(0).unicode();
-    } else {
-      return false;  // arrows, Home, End, Delete: moving and deleting inside the box
+  if (watched == controls_.at("txtNumbering")) {
+    // Typed characters pass the key filter; pasted text passes when each of its characters would.
+    auto pastePasses = [this](QClipboard::Mode mode) {
+      return form_.txtNumbering.PassesKeyFilter(
+          QApplication::clipboard()->text(mode).toStdString());
+    };
+    if (event->type() == QEvent::KeyPress) {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      if (key->matches(QKeySequence::Paste)) return !pastePasses(QClipboard::Clipboard);
+      std::optional<int> code = TypedCharacter(*key);
+      if (!code) return false;  // moving, editing, shortcuts, Tab: as in every text box
+      form_.txtNumbering_KeyPress(*code);
+      return *code == 0;  // dropped
     }
-    form_.txtNumbering_KeyPress(code);
-    return code == 0;  // dropped
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton) {
+      return !pastePasses(QClipboard::Selection);
+    }
   }
   if (watched == controls_.at("lblWebLink") && event->type() == QEvent::MouseButtonRelease) {
     Call([this] { form_.lblWebLink_Click(); });

@@ -26,8 +26,8 @@ namespace lorva {
 
 class MainWindowView : public QWidget {
  public:
-  // `pixelsPerTwip` scales the layout (1/15 at 96 dpi).
-  MainWindowView(frmMain& form, double pixelsPerTwip, QImage background);
+  // `pixelsPerTwip` scales the layout (1/15 at 96 dpi); `font` is the window's (WindowFont).
+  MainWindowView(frmMain& form, double pixelsPerTwip, QImage background, const QFont& font);
 
   // Shows the model's state: captions, values, ticks, enabled states, lists, progress, pointer.
   void Refresh();
@@ -51,6 +51,9 @@ class MainWindowView : public QWidget {
  private:
   QRect Pixels(const TwipRect& rect) const;
   void Build();
+  // Lets each caption show whole in the font in use: a control grows to the right and downwards
+  // into free space, and when that is not enough its font is made smaller by the least that does.
+  void FitCaptions();
   void SyncList(QListWidget* widget, ui::CheckedListBox& list);
   // The check boxes and option buttons with the model's control behind each.
   std::vector<std::pair<const char*, ui::CheckBox*>> CheckBoxes();

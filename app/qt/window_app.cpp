@@ -1,8 +1,6 @@
 #include "app/qt/window_app.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QFontDatabase>
 #include <QIcon>
 #include <QImage>
 #include <QImageReader>
@@ -46,28 +44,14 @@ QImage EmbeddedImage(const char* name) {
   return image;
 }
 
-// Tahoma 8.25 pt: the Tahoma-compatible fonts that Debian's fonts-wine ships (fontconfig does
-// not scan their folder), else DejaVu Sans.
-QFont WindowFont() {
-  QString family;
-  for (const char* file :
-       {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}) {
-    if (!QFile::exists(file)) continue;
-    const int id = QFontDatabase::addApplicationFont(file);
-    if (id >= 0 && family.isEmpty()) family = QFontDatabase::applicationFontFamilies(id).value(0);
-  }
-  QFont font(family.isEmpty() ? QString("DejaVu Sans") : family);
-  font.setPointSizeF(8.25);
-  return font;
-}
-
 }  // namespace
 
-int RunWindowApplication(int argc, char** argv, const std::optional<std::string>& store,
-                         const std::optional<std::string>& folder, const RouteFactory& makeRoute) {
+int RunWindowApplication(int argc, char** argv, const WindowOptions& options,
+                         const RouteFactory& makeRoute) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("LorvaArchive");
-  QApplication::setFont(WindowFont());
+  const QFont font = WindowFont(options.font);
+  QApplication::setFont(font);
   QIcon icon;
   icon.addPixmap(QPixmap::fromImage(EmbeddedImage("ICON16.PNG")));
   icon.addPixmap(QPixmap::fromImage(EmbeddedImage("ICON48.PNG")));
@@ -76,11 +60,11 @@ int RunWindowApplication(int argc, char** argv, const std::optional<std::string>
   auto dialogs = std::make_shared<platform::QtDialogs>();
   auto shell = std::make_shared<platform::DesktopShell>();
   std::shared_ptr<mailstore::MailStore> mailStore;
-  const auto root = mailstore::ResolveStoreRoot(store);
+  const auto root = mailstore::ResolveStoreRoot(options.store);
   try {
     mailStore = mailstore::MailStore::Open(root, dialogs, shell);
-    if (folder && !ShowStoreFolder(*mailStore, *folder)) {
-      std::cerr << "lorva-archive: no folder \"" << *folder << "\" in the mail store at \""
+    if (options.folder && !ShowStoreFolder(*mailStore, *options.folder)) {
+      std::cerr << "lorva-archive: no folder \"" << *options.folder << "\" in the mail store at \""
                 << root.string() << "\"\n";
       return 64;
     }
@@ -110,7 +94,7 @@ int RunWindowApplication(int argc, char** argv, const std::optional<std::string>
 
   // The layout is in twips: 15 twips per pixel at 96 dpi, scaled with the screen's dpi.
   const double dpi = app.primaryScreen() ? app.primaryScreen()->logicalDotsPerInch() : 96.0;
-  MainWindowView view(form, dpi / 96.0 / 15.0, EmbeddedImage("BACKGROUND.PNG"));
+  MainWindowView view(form, dpi / 96.0 / 15.0, EmbeddedImage("BACKGROUND.PNG"), font);
   shownView = &view;
   dialogs->SetParent(&view);
   if (const std::string problem = hive->Problem(); !problem.empty()) {
@@ -125,6 +109,7 @@ int RunWindowApplication(int argc, char** argv, const std::optional<std::string>
     view.move(app.primaryScreen()->availableGeometry().center() - view.rect().center());
   }
   view.show();
+  if (options.whenShown) options.whenShown(view);
   return app.exec();
 }
 

@@ -86,6 +86,14 @@ TEST_F(MainWindowTest, NumberBoxTakesDigitsAndBackspaceUpToFiveCharacters) {
   }
 }
 
+TEST_F(MainWindowTest, NumberBoxTakesAPasteWhoseEveryCharacterPassesTheFilter) {
+  for (const char* paste : {"7000", ""}) EXPECT_TRUE(form->txtNumbering.PassesKeyFilter(paste));
+  // "\xd9\xa3" is an Arabic-Indic digit three, not one of "0" to "9".
+  for (const char* paste : {"12a", " 12", "\xd9\xa3", "1\r\n"}) {
+    EXPECT_FALSE(form->txtNumbering.PassesKeyFilter(paste)) << "paste: " << paste;
+  }
+}
+
 TEST(NumbersOnlyTest, ExtraKeyPassesToo) {
   int key = 'x';
   int extra = 'x';

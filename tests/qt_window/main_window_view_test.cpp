@@ -4,26 +4,26 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QImage>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QWindow>
 
+#include "app/appearance.h"
+#include "app/qt/frame_box.h"
+#include "app/qt/window_font.h"
 #include "archive/run_fixture.h"
+#include "qt_window/qt_app.h"
 
 namespace lorva::testing {
 namespace {
-
-// One QApplication for the whole program, on the offscreen platform.
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_qt_window";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 class MainWindowViewTest : public ProgramFixture {
  protected:
@@ -32,15 +32,18 @@ class MainWindowViewTest : public ProgramFixture {
     Add(FakeItem::Post("Printer jams", "Hardware", "FAQ"));
     Add(FakeItem::Post("VPN drops", "Network", "Troubleshooting"));
     Load();
-    view = std::make_unique<MainWindowView>(*form, 1.0 / 15.0, QImage());
+    view = std::make_unique<MainWindowView>(*form, 1.0 / 15.0, QImage(),
+                                            WindowFont(WindowFontChoice::kNamed));
   }
   template <typename Widget>
   Widget* Get(const char* name) {
     return static_cast<Widget*>(view->Control(name));
   }
-  void Type(QWidget* widget, int key, const QString& text) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-    QApplication::sendEvent(widget, &press);
+  // Presses a key on the control that has the focus, as the application delivers it.
+  template <typename Stroke>
+  void Press(const Stroke& stroke) {
+    QKeyEvent press(QEvent::KeyPress, stroke.key, stroke.modifiers, QString(stroke.text));
+    QApplication::sendEvent(view->focusWidget(), &press);
   }
   std::unique_ptr<MainWindowView> view;
 };
@@ -85,19 +88,83 @@ TEST_F(MainWindowViewTest, GenerateReadsCancelWhileTheRunWorks) {
   EXPECT_TRUE(Exists("Printer jams.htm"));
 }
 
-TEST_F(MainWindowViewTest, NumberBoxDropsLettersAndTakesFiveCharacters) {
+// One key as X11 delivers it: its code, modifiers and text (Tab "\t", Delete "\x7f").
+struct Stroke {
+  int key;
+  Qt::KeyboardModifiers modifiers;
+  const char* text;
+};
+constexpr Qt::KeyboardModifiers kNone = Qt::NoModifier;
+constexpr Qt::KeyboardModifiers kCtrl = Qt::ControlModifier;
+constexpr Qt::KeyboardModifiers kShift = Qt::ShiftModifier;
+
+TEST_F(MainWindowViewTest, NumberBoxFiltersTypedCharactersOnly) {
+  struct Case {
+    const char* keys;
+    std::vector<Stroke> strokes;
+    const char* clipboard;  // before the keys
+    const char* text;       // the box's text after them ("1000" before, the cursor after "1")
+    int cursor;
+    const char* focus;
+  };
+  const Stroke seven{Qt::Key_7, kNone, "7"}, ctrlA{Qt::Key_A, kCtrl, "\x01"},
+      ctrlV{Qt::Key_V, kCtrl, "\x16"};
+  const char* stays = "txtNumbering";
+  const Case cases[] = {
+      {"7", {seven}, "", "17000", 2, stays},
+      {"7, 7: five at most", {seven, seven}, "", "17000", 2, stays},
+      {"a", {{Qt::Key_A, kNone, "a"}}, "", "1000", 1, stays},
+      {"Enter", {{Qt::Key_Return, kNone, "\r"}}, "", "1000", 1, stays},
+      {"Backspace", {{Qt::Key_Backspace, kNone, "\b"}}, "", "000", 0, stays},
+      {"Delete", {{Qt::Key_Delete, kNone, "\x7f"}}, "", "100", 1, stays},
+      {"Left", {{Qt::Key_Left, kNone, ""}}, "", "1000", 0, stays},
+      {"Right", {{Qt::Key_Right, kNone, ""}}, "", "1000", 2, stays},
+      {"Home", {{Qt::Key_Home, kNone, ""}}, "", "1000", 0, stays},
+      {"End", {{Qt::Key_End, kNone, ""}}, "", "1000", 4, stays},
+      {"Tab", {{Qt::Key_Tab, kNone, "\t"}}, "", "1000", 1, "chkExtractIndexPage"},
+      {"Shift+Tab", {{Qt::Key_Backtab, kShift, "\t"}}, "", "1000", 1, "optNaming1"},
+      {"Ctrl+Tab", {{Qt::Key_Tab, kCtrl, "\t"}}, "", "1000", 1, stays},
+      {"Ctrl+A, Ctrl+X", {ctrlA, {Qt::Key_X, kCtrl, "\x18"}}, "", "", 0, stays},
+      {"Ctrl+A, Ctrl+C, Ctrl+V", {ctrlA, {Qt::Key_C, kCtrl, "\x03"}, ctrlV}, "", "1000", 4, stays},
+      {"Ctrl+A, Ctrl+V of 42", {ctrlA, ctrlV}, "42", "42", 2, stays},
+      {"Ctrl+A, Ctrl+V of 4a", {ctrlA, ctrlV}, "4a", "1000", 4, stays},
+      {"Shift+Insert of 4a", {{Qt::Key_Insert, kShift, ""}}, "4a", "1000", 1, stays},
+      {"7, Ctrl+Z", {seven, {Qt::Key_Z, kCtrl, "\x1a"}}, "", "1000", 1, stays},
+  };
+  view->show();
   auto* box = Get<QLineEdit>("txtNumbering");
-  box->clear();
-  Type(box, Qt::Key_1, "1");
-  Type(box, Qt::Key_2, "2");
-  Type(box, Qt::Key_A, "a");
-  Type(box, Qt::Key_3, "3");
-  EXPECT_EQ(box->text().toStdString(), "123");
-  EXPECT_EQ(form->txtNumbering.Text(), "123");
-  Type(box, Qt::Key_Backspace, "");
-  EXPECT_EQ(box->text().toStdString(), "12");
-  for (const char* digit : {"4", "5", "6", "7"}) Type(box, Qt::Key_4, digit);
-  EXPECT_EQ(box->text().toStdString(), "12456");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.keys);
+    box->setText("1000");
+    box->setFocus();
+    box->setCursorPosition(1);
+    QApplication::clipboard()->setText(c.clipboard);
+    for (const Stroke& stroke : c.strokes) Press(stroke);
+    EXPECT_EQ(box->text().toStdString(), c.text);
+    EXPECT_EQ(form->txtNumbering.Text(), c.text) << "the model follows the box";
+    EXPECT_EQ(box->cursorPosition(), c.cursor);
+    EXPECT_EQ(view->focusWidget()->objectName().toStdString(), c.focus);
+  }
+}
+
+TEST_F(MainWindowViewTest, FirstNumberRetypedThenTabAndExitStoresIt) {
+  view->show();
+  auto* box = Get<QLineEdit>("txtNumbering");
+  // A click near the box's right end, delivered to the window as the display delivers it.
+  const QPointF end = box->mapTo(view.get(), QPointF(box->width() - 2, box->height() / 2));
+  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    QMouseEvent click(type, end, view->mapToGlobal(end), Qt::LeftButton, Qt::LeftButton, kNone);
+    QApplication::sendEvent(view->windowHandle(), &click);
+  }
+  ASSERT_EQ(view->focusWidget(), box) << "a click gives the box the focus";
+  for (const Stroke& stroke : {Stroke{Qt::Key_Home, kNone, ""},
+                               Stroke{Qt::Key_Delete, kNone, "\x7f"}, Stroke{Qt::Key_7, kNone, "7"},
+                               Stroke{Qt::Key_Tab, kNone, "\t"}, Stroke{Qt::Key_9, kNone, "9"}}) {
+    Press(stroke);
+  }
+  Get<QPushButton>("cmdExit")->click();
+  EXPECT_EQ(form->txtNumbering.Text(), "7000") << "what Exit stores as iNumbering";
+  EXPECT_GE(saves, 1);
 }
 
 TEST_F(MainWindowViewTest, ControlsStandWhereTheLayoutPutsThemAt96Dpi) {
@@ -120,6 +187,99 @@ TEST_F(MainWindowViewTest, ControlsStandWhereTheLayoutPutsThemAt96Dpi) {
     EXPECT_EQ(view->Control(c.name)->geometry(), c.pixels);
   }
   EXPECT_EQ(view->size(), QSize(458, 513)) << "the client area is 6870 x 7695 twips";
+}
+
+// The pixels a control draws (alpha above 0) when it is `size` large, its background left out.
+int InkedPixels(QWidget* widget, QSize size) {
+  const QSize own = widget->size();
+  const bool fills = widget->autoFillBackground();
+  widget->setAutoFillBackground(false);
+  widget->resize(size);
+  QImage image(size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  widget->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+  widget->resize(own);
+  widget->setAutoFillBackground(fills);
+  int inked = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) inked += qAlpha(image.pixel(x, y)) > 0;
+  }
+  return inked;
+}
+
+// Builds the window in each font and widget style, and runs `check` on it.
+template <typename Check>
+void InEveryFontAndStyle(frmMain& form, const Check& check) {
+  const QString styleBefore = QApplication::style()->name();
+  for (const char* style : {"Fusion", "Windows"}) {
+    for (WindowFontChoice font : {WindowFontChoice::kFallback, WindowFontChoice::kNamed}) {
+      const bool named = font == WindowFontChoice::kNamed;
+      if (named && !NamedFontInstalled()) {
+        ADD_FAILURE() << "the Tahoma-compatible face is missing: install fonts-wine";
+        continue;
+      }
+      SCOPED_TRACE(std::string(style) + (named ? ", Tahoma-compatible" : ", DejaVu Sans"));
+      QApplication::setStyle(style);
+      MainWindowView view(form, 1.0 / 15.0, QImage(), WindowFont(font));
+      check(view);
+    }
+  }
+  QApplication::setStyle(styleBefore);
+}
+
+TEST_F(MainWindowViewTest, EveryCaptionShowsWholeInEitherFont) {
+  InEveryFontAndStyle(*form, [](MainWindowView& view) {
+    for (const ControlLayout& c : MainWindowLayout()) {
+      QWidget* widget = view.Control(c.name);
+      auto* label = qobject_cast<QLabel*>(widget);
+      auto* button = qobject_cast<QAbstractButton*>(widget);
+      const QString caption = label ? label->text() : button ? button->text() : QString();
+      if (caption.isEmpty()) continue;
+      SCOPED_TRACE(c.name + ": " + caption.toStdString());
+      const QSize size = widget->size();
+      if (qobject_cast<QPushButton*>(widget)) {
+        const QSize text = widget->fontMetrics().size(Qt::TextShowMnemonic, caption);
+        EXPECT_LE(text.width() + 8, size.width());
+        EXPECT_LE(text.height(), size.height());
+        continue;
+      }
+      // A clipped caption draws less at its size than with room to spare (a label that wraps
+      // keeps its width, or its lines would change).
+      const bool wraps = label != nullptr && label->wordWrap();
+      const int roomy = InkedPixels(widget, size + QSize(wraps ? 0 : 200, 40));
+      EXPECT_GT(roomy, 0);
+      EXPECT_EQ(InkedPixels(widget, size), roomy)
+          << "drawn in " << size.width() << " x " << size.height() << " pixels";
+    }
+  });
+}
+
+TEST_F(MainWindowViewTest, FramesShowTitleInTheBorderAndControlsInside) {
+  InEveryFontAndStyle(*form, [](MainWindowView& view) {
+    for (const char* name : {"fNaming", "fTOC", "frameOtherSettings", "frameSelect"}) {
+      SCOPED_TRACE(name);
+      auto* frame = dynamic_cast<FrameBox*>(view.Control(name));
+      ASSERT_NE(frame, nullptr);
+      const QRect border = frame->BorderRect();
+      const QRect title = frame->TitleRect();
+      if (!title.isEmpty()) {
+        EXPECT_LE(std::abs(title.center().y() - border.top()), 1) << "the title on the line";
+        EXPECT_LT(title.right() + 2, border.right() - 2) << "the title within the frame";
+      }
+      for (const QObject* child : frame->children()) {
+        const auto* control = qobject_cast<const QWidget*>(child);
+        if (control == nullptr) continue;
+        SCOPED_TRACE(control->objectName().toStdString());
+        EXPECT_TRUE(border.adjusted(2, 2, -2, -2).contains(control->geometry()));
+        EXPECT_FALSE(control->geometry().intersects(title));
+      }
+      // The line is drawn where the border is: right of the title, above the frame's fill.
+      QImage image(frame->size(), QImage::Format_ARGB32_Premultiplied);
+      frame->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+      const int x = border.right() - 6;
+      EXPECT_NE(image.pixel(x, border.top()), image.pixel(x, border.top() + 6));
+    }
+  });
 }
 
 }  // namespace

@@ -33,11 +33,17 @@ QMessageBox::Icon IconFor(int style) {
 
 }  // namespace
 
+QWidget* QtDialogs::Owner() const {
+  // A dialog owned by a window that is not shown yet would open over that window's unplaced
+  // corner; without an owner Qt centres it on the screen.
+  return parent_ != nullptr && parent_->isVisible() ? parent_ : nullptr;
+}
+
 int QtDialogs::MsgBox(const std::string& prompt, int style, const std::string& title) {
   // Message texts break lines with CR LF; Qt wants LF alone.
   QString text = ToQt(prompt);
   text.replace("\r\n", "\n");
-  QMessageBox box(IconFor(style), ToQt(title), text, QMessageBox::NoButton, parent_);
+  QMessageBox box(IconFor(style), ToQt(title), text, QMessageBox::NoButton, Owner());
   struct Choice {
     QMessageBox::StandardButton button;
     int answer;
@@ -71,14 +77,14 @@ int QtDialogs::MsgBox(const std::string& prompt, int style, const std::string& t
 }
 
 std::string QtDialogs::BrowseForFolder(const std::string& title, const std::string& startFolder) {
-  const QString chosen = QFileDialog::getExistingDirectory(parent_, ToQt(title), ToQt(startFolder),
+  const QString chosen = QFileDialog::getExistingDirectory(Owner(), ToQt(title), ToQt(startFolder),
                                                            QFileDialog::ShowDirsOnly);
   return chosen.toStdString();
 }
 
 std::string QtDialogs::PickMailFolder(const std::vector<std::string>& folderPaths,
                                       const std::string& currentPath) {
-  QDialog dialog(parent_);
+  QDialog dialog(Owner());
   dialog.setWindowTitle("Select Folder");
   auto* tree = new QTreeWidget(&dialog);
   tree->setHeaderHidden(true);

@@ -8,9 +8,11 @@
 
 namespace lorva::platform {
 
+// Each dialog opens centred on the main window while that is shown, else centred on the screen
+// (at start-up the window is shown only once it has loaded).
 class QtDialogs : public Dialogs {
  public:
-  // `parent` (may be null) owns the dialogs while they are shown.
+  // `parent` (may be null): the main window, owning the dialogs while it is shown.
   explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
   void SetParent(QWidget* parent) { parent_ = parent; }
 
@@ -20,6 +22,9 @@ class QtDialogs : public Dialogs {
                              const std::string& currentPath) override;
 
  private:
+  // The dialogs' owner: the main window when it is shown, else none.
+  QWidget* Owner() const;
+
   QWidget* parent_;
 };
 
