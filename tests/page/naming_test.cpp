@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "support_code/test_services.h"
 
@@ -21,6 +22,11 @@ TEST(FncStripInvalidCharactersTest, RemovesTheNineCharactersOnly) {
       {"It's #1 at 100% & more; ok", "It's #1 at 100% & more; ok"},
       {"  padded  ", "  padded  "},
       {"Caf\xC3\xA9 \xE2\x80\x94 menu", "Caf\xC3\xA9 \xE2\x80\x94 menu"},
+      {std::string("nul\0bell\x07"
+                   "del\x7F"
+                   "c1\xC2\x85tab\t",
+                   21),
+       "nul bell del c1 tab "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("subject: " + c.subject);
@@ -53,6 +59,7 @@ TEST(PageNameTest, SubjectOrCounter) {
   EXPECT_EQ(PageName(test.services, false, "Printer: jams", 1000), "1000.htm");
   EXPECT_EQ(PageName(test.services, false, "x", -32768), "-32768.htm");
   EXPECT_EQ(PageName(test.services, false, "x", 0), "0.htm");
+  EXPECT_EQ(PageName(test.services, false, "x", 201000), "201000.htm");
 }
 
 TEST(PagePathTest, CutsPathsOf250CharactersOrMore) {
@@ -77,11 +84,17 @@ TEST(PagePathTest, CutsPathsOf250CharactersOrMore) {
   EXPECT_EQ(PagePath(folder, at250), folder + "/" + std::string(237, 'a') + ".htm");
 }
 
-TEST(PagePathTest, LongDestinationLosesTheWholeName) {
-  const std::string folder = "/" + std::string(250, 'd');
-  EXPECT_EQ(PagePath(folder, "Printer jams.htm"), "/" + std::string(244, 'd') + ".htm");
-  const std::string exact = "/" + std::string(244, 'd');  // 245 characters
-  EXPECT_EQ(PagePath(exact, "x.htm"), exact + ".htm");
+TEST(PagePathTest, LongDestinationKeepsTheWholeNameInsideIt) {
+  // The cut would leave nothing of the name, or reach into the destination: the page stays in the
+  // destination, its name whole.
+  for (const std::size_t folderLength : {244u, 245u, 250u}) {
+    SCOPED_TRACE("destination of " + std::to_string(folderLength) + " characters");
+    const std::string folder = "/" + std::string(folderLength - 1, 'd');
+    EXPECT_EQ(PagePath(folder, "Printer jams.htm"), folder + "/Printer jams.htm");
+  }
+  // One character of the name is left: the cut applies.
+  const std::string folder = "/" + std::string(242, 'd');  // 243 characters, then "/"
+  EXPECT_EQ(PagePath(folder, "Printer jams.htm"), folder + "/P.htm");
 }
 
 TEST(PagePathTest, CountsCharactersNotBytes) {
@@ -111,6 +124,57 @@ TEST(PagePathTest, CutKeepsWholeCharacters) {
   std::string expected;
   for (int i = 0; i < 83; ++i) expected += "\xE6\x97\xA5";
   EXPECT_EQ(path, "/k/" + expected + ".htm");
+}
+
+// Each row: the page paths the run forms, in the order articles are taken up, and the paths they
+// get. The first keeps its name; a later one whose name is taken gets the smallest free number.
+TEST(PageNamesTest, NoTwoArticlesShareAPage) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> formed, expected;
+  };
+  const std::string d = "/srv/kb";
+  const std::string longStem(240, 's');  // with "/srv/kb/" and ".htm": 252 characters
+  const std::string cutStem = longStem.substr(0, 237);  // as PagePath cuts it
+  std::string wide;                                     // 80 three-byte characters: 240 bytes
+  for (int i = 0; i < 80; ++i) wide += "\xE6\x97\xA5";
+  const Case cases[] = {
+      {"distinct names stay", {d + "/a.htm", d + "/b.htm"}, {d + "/a.htm", d + "/b.htm"}},
+      {"same name",
+       {d + "/ab.htm", d + "/ab.htm", d + "/ab.htm"},
+       {d + "/ab.htm", d + "/ab (2).htm", d + "/ab (3).htm"}},
+      {"letter case ignored", {d + "/AB.htm", d + "/ab.htm"}, {d + "/AB.htm", d + "/ab (2).htm"}},
+      {"index.htm belongs to the table of contents",
+       {d + "/index.htm", d + "/INDEX.htm", d + "/index.htm"},
+       {d + "/index (2).htm", d + "/INDEX (3).htm", d + "/index (4).htm"}},
+      {"a numbered name that is taken already is skipped",
+       {d + "/ab (2).htm", d + "/ab.htm", d + "/ab.htm"},
+       {d + "/ab (2).htm", d + "/ab.htm", d + "/ab (3).htm"}},
+      {"the number fits the 249-character path",
+       {PagePath(d, longStem + ".htm"), PagePath(d, longStem + ".htm")},
+       {d + "/" + cutStem + ".htm", d + "/" + cutStem.substr(0, 233) + " (2).htm"}},
+      {"the number fits the 255-byte name",
+       {d + "/" + wide + wide.substr(0, 9) + ".htm", d + "/" + wide + wide.substr(0, 9) + ".htm"},
+       {d + "/" + wide + wide.substr(0, 9) + ".htm",
+        d + "/" + wide + wide.substr(0, 6) + " (2).htm"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    PageNames names;
+    std::vector<std::string> given;
+    for (const std::string& path : c.formed) {
+      EXPECT_EQ(names.Peek(path), names.Peek(path)) << "peeking takes nothing";
+      given.push_back(names.Reserve(path));
+    }
+    EXPECT_EQ(given, c.expected);
+  }
+}
+
+TEST(PageNamesTest, DestinationTooLongForTheNumberKeepsTheNameWhole) {
+  const std::string folder = "/" + std::string(246, 'd');
+  PageNames names;
+  EXPECT_EQ(names.Reserve(folder + "/x.htm"), folder + "/x.htm");
+  EXPECT_EQ(names.Reserve(folder + "/x.htm"), folder + "/x (2).htm");
 }
 
 }  // namespace
