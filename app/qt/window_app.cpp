@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <iostream>
 
+#include "app/batch.h"
 #include "app/program.h"
 #include "app/qt/main_window_view.h"
 #include "app/settings.h"
@@ -82,12 +83,12 @@ int RunWindowApplication(int argc, char** argv, const std::optional<std::string>
     if (folder && !ShowStoreFolder(*mailStore, *folder)) {
       std::cerr << "lorva-archive: no folder \"" << *folder << "\" in the mail store at \""
                 << root.string() << "\"\n";
-      return 64;
+      return kBatchNotFound;
     }
   } catch (const Error& e) {
     std::cerr << "lorva-archive: cannot open the mail store at \"" << root.string()
               << "\": " << e.description() << "\n";
-    return 64;
+    return kBatchNotFound;
   }
   const auto launcher = mailstore::MakeStoreLauncher(mailStore);
   QtEventPump pump;

@@ -133,8 +133,6 @@ TEST_F(BatchTest, UsageErrorsExitWith64AndSayWhatIsWrong) {
       {{"--set", "iNumbering=99999"}, "iNumbering must be a whole number"},
       {{"--set", "GenerateTOC"}, "--set needs NAME=VALUE"},
       {{"--store"}, "--store needs a value"},
-      {{"--store", "/nonexistent/store"}, "cannot open the mail store"},
-      {{"--folder", "Nowhere"}, "no folder \"Nowhere\""},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = c.args;
@@ -145,6 +143,25 @@ TEST_F(BatchTest, UsageErrorsExitWith64AndSayWhatIsWrong) {
     EXPECT_EQ(Run(args), kBatchUsageError);
     EXPECT_NE(err.str().find(c.says), std::string::npos) << err.str();
   }
+}
+
+TEST_F(BatchTest, MissingStoreOrFolderIsNotFound) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string says;
+  };
+  const Case cases[] = {
+      {{"--store", "/nonexistent/store"}, "cannot open the mail store at \"/nonexistent/store\""},
+      {{StoreArg(), "--folder", "Nowhere"}, "no folder \"Nowhere\" in the mail store"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args.back());
+    EXPECT_EQ(Run(c.args), kBatchNotFound);
+    EXPECT_NE(err.str().find(c.says), std::string::npos) << err.str();
+    EXPECT_EQ(out.str(), "");
+  }
+  EXPECT_NE(BatchUsage().find("66 the mail store\n               or the folder cannot be found"),
+            std::string::npos);
 }
 
 TEST(BatchFakeTest, EmptyKnowledgeBaseHasNothingToArchive) {
