@@ -298,25 +298,22 @@ TEST_F(FlatRunTest, OtherTrappedErrorsGoToTheReporterWhichEndsTheProgram) {
 
 // A file service on which index.htm cannot be completed: its stream fails when closed.
 class IndexFailsToClose : public FileSystemObject {
+  struct Stream : TextStream {
+    std::unique_ptr<TextStream> inner;  // never closed: never takes the index's place
+    void Write(const std::string& text) override { inner->Write(text); }
+    bool AtEndOfStream() override { return true; }
+    std::string ReadAll() override { return ""; }
+    void Close() override { throw Error(61, "Disk full"); }
+  };
+
  public:
   std::unique_ptr<TextStream> CreateReplacingTextFile(const std::string& path) override {
     auto inner = FileSystemObject::CreateReplacingTextFile(path);
     if (!path.ends_with("/index.htm")) return inner;
-    return std::make_unique<Stream>(std::move(inner));
+    auto stream = std::make_unique<Stream>();
+    stream->inner = std::move(inner);
+    return stream;
   }
-
- private:
-  class Stream : public TextStream {
-   public:
-    explicit Stream(std::unique_ptr<TextStream> inner) : inner_(std::move(inner)) {}
-    void Write(const std::string& text) override { inner_->Write(text); }
-    bool AtEndOfStream() override { return true; }
-    std::string ReadAll() override { return ""; }
-    void Close() override { throw Error(61, "Disk full"); }
-
-   private:
-    std::unique_ptr<TextStream> inner_;  // never closed: never takes the index's place
-  };
 };
 
 TEST_F(FlatRunTest, IndexThatCannotBeCompletedKeepsTheEarlierOneAndIsReported) {

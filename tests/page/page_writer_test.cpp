@@ -218,18 +218,5 @@ TEST_F(SubWriteHtmlTest, UnwritableFolderEndsTheProgramThroughTheReporter) {
   EXPECT_EQ(test.endCalls, 1);
 }
 
-TEST_F(SubWriteHtmlTest, LinkAtThePageIsReplacedNotFollowed) {
-  testing::TempFolder outside;
-  const std::string victim = outside.Write("victim", "outside");
-  const std::string path = folder / "page.htm";
-  std::filesystem::create_symlink(victim, path);
-  cArticle article = MakeArticle("<body>new");
-  subWriteHTML(test.services, path, article, 1);
-  EXPECT_EQ(testing::TempFolder::Read(victim), "outside");
-  EXPECT_FALSE(std::filesystem::is_symlink(path));
-  EXPECT_EQ(testing::TempFolder::Read(path),
-            kLink + "<body>" + kHeader + "new" + kAttachments + "<hr>" + kToc);
-}
-
 }  // namespace
 }  // namespace lorva

@@ -141,21 +141,6 @@ TEST_F(SupportFilesTest, ExistingFilesAreCutToTheNewLengthAndImagesFolderIsKept)
             "Writing file to " + folder.str() + "/Images/bulletredsmall.gif");
 }
 
-TEST_F(SupportFilesTest, LinksAtTheSupportFilesAreReplacedNotFollowed) {
-  testing::TempFolder outside;
-  const std::string victim = outside.Write("victim", "outside");
-  std::filesystem::create_directory(folder / "Images");
-  for (const char* name : {"style.css", "outline.js", "Images/bulletredsmall.gif"}) {
-    std::filesystem::create_symlink(victim, folder / name);
-  }
-  subExtractFilesFromResource(test.services, folder.str(), 1);
-  EXPECT_EQ(testing::TempFolder::Read(victim), "outside");
-  for (const char* name : {"style.css", "outline.js", "Images/bulletredsmall.gif"}) {
-    EXPECT_FALSE(std::filesystem::is_symlink(folder / name)) << name;
-  }
-  EXPECT_EQ(testing::TempFolder::Read(folder / "style.css"), ExpectedStyleSheet());
-}
-
 TEST_F(SupportFilesTest, CollapsibleOutlineAlsoWritesTheScript) {
   test.MakeReportsReturn();
   subExtractFilesFromResource(test.services, folder.str(), 1);
