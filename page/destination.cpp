@@ -53,11 +53,17 @@ struct KeptFile {
   std::optional<pid_t> owner;
 };
 
+// Only conversion pages ("<number>.htm") are ever set aside.
 std::optional<KeptFile> ParseKeptName(std::string_view name) {
   const std::size_t kept = name.rfind(kKept);
-  if (!name.starts_with('.') || kept == std::string_view::npos || kept < 2) return std::nullopt;
+  if (!name.starts_with('.') || kept == std::string_view::npos) return std::nullopt;
   KeptFile file;
   file.name = std::string(name.substr(1, kept - 1));
+  std::string_view number = file.name;
+  if (!number.ends_with(".htm")) return std::nullopt;
+  number.remove_suffix(4);
+  if (number.starts_with('-')) number.remove_prefix(1);
+  if (!AllDigits(number)) return std::nullopt;
   const std::string_view rest = name.substr(kept + kKept.size());
   const std::size_t dash = rest.find('-');
   if (dash != std::string_view::npos && AllDigits(rest.substr(0, dash)) &&

@@ -22,10 +22,10 @@ struct FolderLink {
 // there is none. The destination itself may be a link. Precondition: `destination` is a folder.
 std::optional<FolderLink> LinkedFolderIn(const std::string& destination);
 
-// Mends what a killed run left in `destination`: puts every file set aside (KeptPagePattern)
-// back in its place, replacing what stands there, and removes the temporary files
-// (TemporaryPathBeside) in the destination, its image folders and its attachment folders; both
-// only when the process that made them has ended. Also removes symbolic links standing at the
+// Mends what a killed run left in `destination`: puts every conversion page ("<number>.htm") set
+// aside (KeptPagePattern) back in its place, replacing what stands there, and removes the temporary
+// files (TemporaryPathBeside) in the destination, its image folders and its attachment folders;
+// both only when the process that made them has ended. Also removes symbolic links standing at the
 // names of the rich-text copies the run writes (Images/<number>.rtf). Failures are passed over.
 void RecoverInterruptedRun(const std::string& destination);
 

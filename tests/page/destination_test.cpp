@@ -40,13 +40,13 @@ TEST(RecoverInterruptedRunTest, PutsSetAsidePagesBackAndRemovesTemporaryFiles) {
   dir.Write("Images/bulletredsmall.gif", "bullet");
   fs::create_symlink(outside / "victim.rtf", d + "/Images/1004.rtf");
   fs::create_symlink(outside / "logo.png", d + "/Images/logo.png");  // not the run's: stays
-  dir.Write("notes.kept-Ab12Cd", "not hidden: not a page set aside");
+  dir.Write(".notes.kept-Ab12Cd", "not a conversion page: never set aside");
 
   RecoverInterruptedRun(d);
 
   EXPECT_EQ(Entries(dir.path()),
             (std::set<std::string>{"104.htm", "105.htm", ".106.htm.kept-1-Xy34Zw", ".lorva-1-4.tmp",
-                                   "Images", "1003_files", "notes.kept-Ab12Cd"}));
+                                   "Images", "1003_files", ".notes.kept-Ab12Cd"}));
   EXPECT_EQ(TempFolder::Read(d + "/104.htm"), "the page of an earlier run");
   EXPECT_EQ(TempFolder::Read(d + "/105.htm"), "page 105");
   EXPECT_EQ(Entries(dir.path() / "Images"),
