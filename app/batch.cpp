@@ -164,7 +164,10 @@ std::string BatchUsage() {
          "  --set NAME=VALUE  an option, as stored: DestinationFolder=DIR, iNamingScheme=0|1,\n"
          "               iNumbering=N, GenerateTOC, OverwriteFiles, RunTOC, chkAttachments,\n"
          "               chkCollapse, chkCollapseInitially=0|1, optGroup=0|1 (1: flat list)\n"
-         "  Exit status: 0 done, 1 failed, 2 not a knowledge-base folder, 64 usage error.\n";
+         "  --help       prints this text\n"
+         "  Exit status: 0 done; 1 failed, refused, cancelled or incomplete (the message says\n"
+         "               which); 2 not a knowledge-base folder; 64 usage error; 66 the mail store\n"
+         "               or the folder cannot be found or read.\n";
 }
 
 std::string CheckSetting(const std::string& name, const std::string& value) {
@@ -268,9 +271,9 @@ int RunBatch(const BatchOptions& options, outlook::ApplicationLauncher& launcher
     form.cmdGenerate_Click();
   } catch (const ProgramEnded&) {
     pump.EndLine();
-    if (reporter.ReportShown()) return 1;
-    if (dialogs.AnsweredNo()) return 2;
-    return 1;
+    if (reporter.ReportShown()) return kBatchFailed;
+    if (dialogs.AnsweredNo()) return kBatchNotKnowledgeBase;
+    return kBatchFailed;
   }
   pump.EndLine();
 
@@ -309,13 +312,13 @@ int BatchCommand(const std::vector<std::string>& args, std::ostream& out, std::o
   } catch (const Error& e) {
     err << kProgram << ": cannot open the mail store at \"" << root.string()
         << "\": " << e.description() << "\n";
-    return kBatchUsageError;
+    return kBatchNotFound;
   }
   if (options->folder) {
     if (!ShowStoreFolder(*store, *options->folder)) {
       err << kProgram << ": no folder \"" << *options->folder << "\" in the mail store at \""
           << root.string() << "\"\n";
-      return kBatchUsageError;
+      return kBatchNotFound;
     }
   }
   auto launcher = mailstore::MakeStoreLauncher(store);

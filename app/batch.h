@@ -7,9 +7,10 @@
 // "Generate", waits for the run and exits. Messages go to standard error; every question is
 // answered No. Never opens index.htm and never stores the options.
 //
-// Exit status: 0 the run finished; 1 an error report, a refused or incomplete run, or nothing to
-// archive (the message says which); 2 the folder is not a knowledge-base folder (the question's
-// text is printed); 64 a usage error.
+// Exit status (the same for --list-items where it applies): 0 the run finished; 1 an error
+// report, a refused, cancelled or incomplete run, or nothing to archive (the message says which);
+// 2 the folder is not a knowledge-base folder (the question's text is printed); 64 a usage error;
+// 66 the mail store or the folder named cannot be found or read.
 #pragma once
 
 #include <optional>
@@ -24,7 +25,10 @@
 
 namespace lorva {
 
+inline constexpr int kBatchFailed = 1;
+inline constexpr int kBatchNotKnowledgeBase = 2;
 inline constexpr int kBatchUsageError = 64;
+inline constexpr int kBatchNotFound = 66;
 
 struct BatchOptions {
   std::optional<std::string> store;

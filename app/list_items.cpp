@@ -1,23 +1,24 @@
 #include "app/list_items.h"
 
+#include "app/batch.h"
+
 #include <memory>
 #include <optional>
 
 #include "outlook/object_model.h"
 #include "platform/mailstore/store.h"
 #include "support/error.h"
+#include "support/text_rules.h"
 
 namespace lorva {
 namespace {
 
 constexpr char kUsage[] = "usage: lorva-archive --list-items [--store DIR] [--folder PATH]\n";
 
-// A field on one line: tabs and line breaks would split the record.
-std::string Field(std::string text) {
-  for (char& c : text) {
-    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
-  }
-  return text;
+// A field on one line: tabs and line breaks would split the record, and no control character
+// reaches the listing (each becomes a blank, as in the pages).
+std::string Field(const std::string& text) {
+  return BlankControlCharacters(text);
 }
 
 std::string PropertyText(outlook::OutlookItem& item, const std::string& name) {
@@ -55,7 +56,7 @@ int ListItemsCommand(const std::vector<std::string>& args, std::ostream& out, st
       folderOption = arg.substr(9);
     } else {
       err << "lorva-archive: unexpected argument \"" << arg << "\"\n" << kUsage;
-      return 2;
+      return kBatchUsageError;
     }
   }
 
@@ -65,7 +66,7 @@ int ListItemsCommand(const std::vector<std::string>& args, std::ostream& out, st
     store = mailstore::MailStore::Open(root);
   } catch (const Error&) {
     err << "lorva-archive: no mail store at \"" << root.string() << "\"\n";
-    return 2;
+    return kBatchNotFound;
   }
   const std::string folderPath = folderOption.value_or(store->CurrentFolderPath());
   std::shared_ptr<outlook::Folder> folder = store->GetFolder(folderPath);
@@ -77,7 +78,7 @@ int ListItemsCommand(const std::vector<std::string>& args, std::ostream& out, st
       err << "lorva-archive: no folder \"" << folderPath << "\" in the mail store at \""
           << root.string() << "\"\n";
     }
-    return 2;
+    return kBatchNotFound;
   }
 
   std::shared_ptr<outlook::ItemCollection> items;
@@ -86,7 +87,7 @@ int ListItemsCommand(const std::vector<std::string>& args, std::ostream& out, st
   } catch (const Error& error) {
     err << "lorva-archive: the folder \"" << folderPath
         << "\" cannot be read: " << error.description() << "\n";
-    return 2;
+    return kBatchNotFound;
   }
   const int count = items->Count();
   for (int position = 1; position <= count; ++position) {

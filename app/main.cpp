@@ -28,6 +28,10 @@ std::unique_ptr<lorva::RichTextRoute> MakeOfficeRoute(lorva::Services& services)
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
+  if (!args.empty() && args[0] == "--help") {
+    std::cout << lorva::BatchUsage();
+    return 0;
+  }
   if (!args.empty() && args[0] == "--list-items") {
     return lorva::ListItemsCommand(args, std::cout, std::cerr);
   }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <string>
 
 #include "outlook/value.h"
@@ -114,7 +115,20 @@ std::function<void(frmMain&)> RestoreOptionsHook(platform::RegistryHive& hive, S
 }
 
 std::function<void(frmMain&)> SaveOptionsHook(platform::RegistryHive& hive, Services& services) {
-  return [&hive, &services](frmMain& form) {
+  // A problem the hive has already at start-up is told then, by the program's start.
+  const bool toldAtStart = !hive.Problem().empty();
+  auto quiet = std::make_shared<bool>(false);
+  return [&hive, &services, toldAtStart, quiet](frmMain& form) {
+    if (*quiet) return;
+    if (const std::string problem = hive.Problem(); !problem.empty()) {
+      // Saving would fail on a settings file that is left alone: once the user has been told,
+      // the options are not saved, quietly, until the program ends.
+      *quiet = true;
+      if (!toldAtStart) {
+        services.reporter.dialogs().MsgBox(problem, platform::msgbox::kExclamation, kProductName);
+      }
+      return;
+    }
     FormSettingsWindow window(form);
     subSaveCaptions(window, hive, services);
   };

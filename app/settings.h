@@ -69,6 +69,11 @@ class FormSettingsWindow : public SettingsWindow {
 
 // The main window's option hooks (FormHooks::restoreOptions and saveOptions) over `hive`.
 // `hive`, `services` and what `matchColours` uses must outlive the window.
+//
+// The saving hook stores nothing while the hive has a problem (a settings file that cannot be
+// read, which is left alone): the program tells a problem the hive has when the hook is made at
+// its start (as the window and the batch mode do), and the hook tells one that appears later once,
+// as a message; from then on saving is skipped quietly until the program ends.
 std::function<void(frmMain&)> RestoreOptionsHook(platform::RegistryHive& hive, Services& services,
                                                  std::function<void()> matchColours = {});
 std::function<void(frmMain&)> SaveOptionsHook(platform::RegistryHive& hive, Services& services);

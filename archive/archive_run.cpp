@@ -1,11 +1,13 @@
 #include "archive/archive_run.h"
 
 #include <charconv>
+#include <limits>
 #include <utility>
 #include <vector>
 
 #include "archive/toc.h"
 #include "outlook/property_access.h"
+#include "page/destination.h"
 #include "page/naming.h"
 #include "page/page_writer.h"
 #include "page/sorted_dictionary.h"
@@ -60,8 +62,14 @@ bool HasContentIdReference(const std::string& body) {
 }  // namespace
 
 const char* const kCounterLimitMessage =
-    "The page counter has reached 32767, the highest page number: the remaining articles were "
-    "not archived.\r\nPlease start again with a smaller first number!";
+    "The page counter has reached 2147483647, the highest page number: the remaining articles "
+    "were not archived.\r\nPlease archive fewer categories and types at a time!";
+
+std::string LinkedFolderMessage(const std::string& folder, const std::string& target) {
+  return "The folder \"" + folder + "\" is a symbolic link to \"" + target +
+         "\", not a folder of the destination: nothing is written through it.\r\nPlease replace "
+         "the link by a folder, or remove it!";
+}
 
 std::string FirstNumberMessage(const std::string& text) {
   return "The first number \"" + text +
@@ -132,8 +140,9 @@ void ArchiveRunner::WriteIndex(TextStream* toc, const std::string& text) {
 }
 
 bool ArchiveRunner::Start(std::string& destination) {
-  const std::string typed = w_.txtDestination.Text();
-  if (typed.empty() || !d_.services.Fs().FolderExists(TrimBlanks(typed))) {
+  // One text for the check and for the run: the destination with blanks around it removed.
+  const std::string typed = TrimBlanks(w_.txtDestination.Text());
+  if (typed.empty() || !d_.services.Fs().FolderExists(typed)) {
     w_.cmdGenerate.SetCaption("Generate");
     d_.dialogs.MsgBox("Please specify a valid folder path to place the files!",
                       kOkOnly | kInformation, kAppTitle);
@@ -142,12 +151,21 @@ bool ArchiveRunner::Start(std::string& destination) {
   }
   if (!d_.connection.objKBFolder) d_.connection.CheckKnowledgeBaseFolder(d_.form);
   w_.bCancel = false;
-  destination = fncStripTrailingSlash(w_.txtDestination.Text());
+  destination = fncStripTrailingSlash(typed);
   summary_.destination = destination;
+  // Nothing outside the destination is written: a folder of it that leads elsewhere is refused.
+  if (const std::optional<FolderLink> link = LinkedFolderIn(destination)) {
+    d_.dialogs.MsgBox(LinkedFolderMessage(link->path, link->target), kOkOnly | kExclamation,
+                      kAppTitle);
+    summary_.outcome = RunSummary::Outcome::kRefused;
+    return false;
+  }
+  RecoverInterruptedRun(destination);
+  names_ = PageNames();
   return true;
 }
 
-bool ArchiveRunner::ReadFirstNumber(std::int16_t& counter) {
+bool ArchiveRunner::ReadFirstNumber(std::int32_t& counter) {
   const std::string text = w_.txtNumbering.Text();
   auto number = ParseFirstNumber(text);
   if (!number) {
@@ -159,8 +177,8 @@ bool ArchiveRunner::ReadFirstNumber(std::int16_t& counter) {
   return true;
 }
 
-void ArchiveRunner::RaiseCounter(std::int16_t& counter) {
-  if (counter == 32767) {
+void ArchiveRunner::RaiseCounter(std::int32_t& counter) {
+  if (counter == std::numeric_limits<std::int32_t>::max()) {
     counterPassed_ = true;
     return;
   }
@@ -174,11 +192,15 @@ bool ArchiveRunner::CounterExhaustedFor(const cArticle& article) const {
 }
 
 bool ArchiveRunner::NameAndSkip(cArticle& article, const std::string& destination,
-                                std::int16_t counter) {
+                                std::int32_t counter, bool duplicate) {
   std::string name;
   SkipOnFailure(
       [&] { name = PageName(d_.services, w_.optNaming.IsSelected(0), article.Subject, counter); });
-  SkipOnFailure([&] { article.strWebPagePath = PagePath(destination, name); });
+  SkipOnFailure([&] {
+    // No two articles share a page in one run; a duplicate, which gets none, takes no name.
+    const std::string path = PagePath(destination, name);
+    article.strWebPagePath = duplicate ? names_.Peek(path) : names_.Reserve(path);
+  });
   bool skipped = false;
   SkipOnFailure([&] {
     skipped = d_.services.Fs().FileExists(article.strWebPagePath) && !w_.chkOverwrite.Ticked();
@@ -188,7 +210,7 @@ bool ArchiveRunner::NameAndSkip(cArticle& article, const std::string& destinatio
 }
 
 void ArchiveRunner::RichTextAndAttachments(outlook::OutlookItem& item, cArticle& article,
-                                           const std::string& destination, std::int16_t counter,
+                                           const std::string& destination, std::int32_t counter,
                                            bool skipped, bool deleteTarget) {
   const std::string number = std::to_string(counter);
   const std::string target = destination + "/" + number + ".htm";
@@ -221,7 +243,7 @@ void ArchiveRunner::RichTextAndAttachments(outlook::OutlookItem& item, cArticle&
 
 void ArchiveRunner::Collect(ArticleDictionary& dic, std::shared_ptr<cArticle> article, bool skipped,
                             outlook::OutlookItem* item, const std::string& destination,
-                            std::int16_t counter) {
+                            std::int32_t counter) {
   if (skipped) return;
   SkipOnFailure([&] {
     if (dic.Exists(article->Subject)) {
@@ -270,13 +292,21 @@ void ArchiveRunner::WriteEntries(std::unique_ptr<ArticleDictionary>& dic, TextSt
 }
 
 void ArchiveRunner::Finish(std::unique_ptr<TextStream>& toc, const std::string& destination,
-                           unsigned char collapsible) {
+                           unsigned char collapsible, std::int16_t line, const char* routine) {
   SkipOnFailure([&] { subExtractFilesFromResource(d_.services, destination, collapsible); });
   SkipOnFailure([&] { d_.route.QuitWord(); });
   WriteIndex(toc.get(), kIndexClosing);
-  SkipOnFailure([&] {
-    if (toc) toc->Close();
-  });
+  if (toc) {
+    // The new index.htm takes the place of the earlier one only when all of it was written;
+    // otherwise the earlier one stays whole, and the loss is reported.
+    d_.services.reporter.subLogStep("Writing file to " + destination + "/index.htm");
+    try {
+      toc->Close();
+    } catch (const Error& e) {
+      toc.reset();
+      ReportTrap(e, line, routine, false);
+    }
+  }
   toc.reset();
   if (limitReached_) {
     summary_.outcome = RunSummary::Outcome::kLimitReached;
@@ -287,7 +317,7 @@ void ArchiveRunner::Finish(std::unique_ptr<TextStream>& toc, const std::string& 
 bool ArchiveRunner::OpenIndex(const std::string& destination, unsigned char outline,
                               std::int16_t firstLine, std::int16_t& line,
                               std::shared_ptr<outlook::ItemCollection>& items, int& count,
-                              std::int16_t& counter, std::unique_ptr<TextStream>& toc) {
+                              std::int32_t& counter, std::unique_ptr<TextStream>& toc) {
   line = firstLine;
   items = d_.connection.objKBFolder->Items();
   count = items->Count();
@@ -310,7 +340,7 @@ void ArchiveRunner::subGenerateArticlesNormal() {
   std::unique_ptr<ArticleDictionary> dic;
   std::shared_ptr<outlook::ItemCollection> items;
   int count = 0;
-  std::int16_t counter = 0;
+  std::int32_t counter = 0;
   try {
     line = 1;
     if (!Start(destination)) return;
@@ -351,7 +381,7 @@ void ArchiveRunner::subGenerateArticlesNormal() {
     SkipOnFailure([&] { w_.pb.SetValue(taken); });
 
     auto article = std::make_shared<cArticle>();
-    SkipOnFailure([&] { article->Subject = TrimBlanks(item->Subject()); });
+    SkipOnFailure([&] { article->Subject = TrimBlanks(BlankControlCharacters(item->Subject())); });
     article->ProblemType = outlook::PropertyText(reporter, item.get(), "Problem Type");
     article->ProblemCategory = outlook::PropertyText(reporter, item.get(), "Problem Category");
     SkipOnFailure([&] { article->Body = item->HTMLBody(); });
@@ -360,7 +390,9 @@ void ArchiveRunner::subGenerateArticlesNormal() {
       break;
     }
     ++summary_.itemsTakenUp;
-    const bool skipped = NameAndSkip(*article, destination, counter);
+    const bool duplicate =
+        ValueOrNothing([&] { return dic->Exists(article->Subject); }).value_or(false);
+    const bool skipped = NameAndSkip(*article, destination, counter, duplicate);
     if (w_.chkAttachments.Ticked()) {
       RichTextAndAttachments(*item, *article, destination, counter, skipped, false);
     }
@@ -368,7 +400,7 @@ void ArchiveRunner::subGenerateArticlesNormal() {
   }
 
   WriteEntries(dic, toc.get(), false, false);
-  Finish(toc, destination, 0);
+  Finish(toc, destination, 0, 15, kNormalLabel);
   if (summary_.outcome == RunSummary::Outcome::kNone) {
     summary_.outcome =
         cancelled ? RunSummary::Outcome::kCancelled : RunSummary::Outcome::kCompleted;
@@ -389,7 +421,7 @@ void ArchiveRunner::subGenerateArticlesOutline() {
   std::unique_ptr<TextStream> toc;
   std::shared_ptr<outlook::ItemCollection> items;
   int count = 0;
-  std::int16_t counter = 0;
+  std::int32_t counter = 0;
   unsigned char collapsible = 0;
   try {
     line = 1;
@@ -510,7 +542,7 @@ void ArchiveRunner::subGenerateArticlesOutline() {
         auto article = std::make_shared<cArticle>();
         article->ProblemType = entry.type;
         article->ProblemCategory = entry.category;
-        article->Subject = TrimBlanks(entry.subject);
+        article->Subject = TrimBlanks(BlankControlCharacters(entry.subject));
         article->Body = std::move(entry.body);  // an item matches one pair at most
         if (CounterExhaustedFor(*article)) {
           limitReached_ = true;
@@ -518,7 +550,9 @@ void ArchiveRunner::subGenerateArticlesOutline() {
           break;
         }
         ++summary_.itemsTakenUp;
-        const bool skipped = NameAndSkip(*article, destination, counter);
+        const bool duplicate =
+            dic && ValueOrNothing([&] { return dic->Exists(article->Subject); }).value_or(false);
+        const bool skipped = NameAndSkip(*article, destination, counter, duplicate);
         if (categoryPending) {
           WriteIndex(toc.get(), categoryHeading);
           categoryPending = false;
@@ -543,7 +577,7 @@ void ArchiveRunner::subGenerateArticlesOutline() {
     if (!categoryPending) WriteIndex(toc.get(), "</ul></li><br>");
   }
 
-  Finish(toc, destination, collapsible);
+  Finish(toc, destination, collapsible, 9, kOutlineLabel);
   if (summary_.outcome == RunSummary::Outcome::kNone) {
     summary_.outcome =
         cancelled ? RunSummary::Outcome::kCancelled : RunSummary::Outcome::kCompleted;

@@ -10,6 +10,7 @@
 #include "archive/run_window.h"
 #include "outlook/connection.h"
 #include "page/article.h"
+#include "page/naming.h"
 #include "page/rich_text_route.h"
 #include "page/sorted_dictionary.h"
 #include "platform/shell/shell.h"
@@ -37,7 +38,7 @@ struct RunSummary {
     kCompleted,     // finished normally (possibly with nothing to do)
     kCancelled,     // "Cancel.." took effect; the run finished with what it had
     kRefused,       // refused before writing anything (destination, first number)
-    kLimitReached,  // the page counter reached 32767; the run finished with what it had
+    kLimitReached,  // the page counter reached its limit; the run finished with what it had
     kTrapped,       // ended through the error trap
   };
   Outcome outcome = Outcome::kNone;
@@ -52,6 +53,8 @@ struct RunSummary {
 std::string FirstNumberMessage(const std::string& text);
 // The message shown when the page counter reached its limit.
 extern const char* const kCounterLimitMessage;
+// The message shown when a folder the run writes into is a link leading out of the destination.
+std::string LinkedFolderMessage(const std::string& folder, const std::string& target);
 
 class ArchiveRunner {
  public:
@@ -72,37 +75,44 @@ class ArchiveRunner {
   class Scope;
 
   // The start shared by both runs: destination check, knowledge-base folder check, cancel flag,
-  // destination path. False when the run ends here.
+  // destination path (the text checked), linked folders refused, what a killed run left behind
+  // mended, no page name taken yet. False when the run ends here.
   bool Start(std::string& destination);
   // The folder's items (none: the run is complete), the first number and a new index.htm
   // (`outline` 0: the plain head), the trap's line numbers counted from `firstLine`. False when
   // the run ends here.
   bool OpenIndex(const std::string& destination, unsigned char outline, std::int16_t firstLine,
                  std::int16_t& line, std::shared_ptr<outlook::ItemCollection>& items, int& count,
-                 std::int16_t& counter, std::unique_ptr<TextStream>& toc);
-  // The first number as the page counter's start; nothing (after the message) when refused.
-  bool ReadFirstNumber(std::int16_t& counter);
-  // Raises the counter. At 32767 it keeps its value and notes that it has passed its limit.
-  void RaiseCounter(std::int16_t& counter);
+                 std::int32_t& counter, std::unique_ptr<TextStream>& toc);
+  // The first number (a 16-bit number, as the box takes it) as the page counter's start; nothing
+  // (after the message) when refused.
+  bool ReadFirstNumber(std::int32_t& counter);
+  // Raises the 32-bit page counter. At its highest value it keeps it and notes that it has passed
+  // its limit.
+  void RaiseCounter(std::int32_t& counter);
   // Whether an article taken up after the counter passed its limit would need a number of its
   // own (numbered page, rich-text copy and attachments, inline images): the run must then stop,
   // so that no two articles share a name.
   bool CounterExhaustedFor(const cArticle& article) const;
   // Page name, path and skip test of `article` (steps g to i); true when the item is skipped.
-  bool NameAndSkip(cArticle& article, const std::string& destination, std::int16_t counter);
+  // The name is one no other article of the run has; a `duplicate` (its subject taken already)
+  // takes none.
+  bool NameAndSkip(cArticle& article, const std::string& destination, std::int32_t counter,
+                   bool duplicate);
   // The rich-text route and attachment export of one item (step j).
   void RichTextAndAttachments(outlook::OutlookItem& item, cArticle& article,
-                              const std::string& destination, std::int16_t counter, bool skipped,
+                              const std::string& destination, std::int32_t counter, bool skipped,
                               bool deleteTarget);
   // Adds the record to the dictionary unless skipped or its subject is taken.
   void Collect(ArticleDictionary& dic, std::shared_ptr<cArticle> article, bool skipped,
-               outlook::OutlookItem* item, const std::string& destination, std::int16_t counter);
+               outlook::OutlookItem* item, const std::string& destination, std::int32_t counter);
   // Orders the dictionary and writes each entry and page (steps 12 and 13).
   void WriteEntries(std::unique_ptr<ArticleDictionary>& dic, TextStream* toc, bool grouped,
                     bool collapsible);
-  // Support files, word processor, closing and opening of the index (steps 14 and 15).
+  // Support files, word processor, closing of the index (steps 14 and 15). A failure to put the
+  // index in place is reported through the trap with `line` and `routine`.
   void Finish(std::unique_ptr<TextStream>& toc, const std::string& destination,
-              unsigned char collapsible);
+              unsigned char collapsible, std::int16_t line, const char* routine);
   void RestoreWindow();
   void ReportTrap(const Error& error, std::int16_t line, const char* routine, bool show287);
   void WriteIndex(TextStream* toc, const std::string& text);
@@ -112,6 +122,7 @@ class ArchiveRunner {
   bool running_ = false;
   bool limitReached_ = false;
   bool counterPassed_ = false;
+  PageNames names_;  // the page names taken in this run
   RunSummary summary_;
 };
 

@@ -60,9 +60,8 @@ std::unique_ptr<TextStream> fncWriteTOC(Services& services, const std::string& p
                                         unsigned char outline) {
   try {
     const std::string head = outline != 0 ? CollapsibleHead() : PlainHead();
-    FileSystemObject& fs = services.Fs();
-    if (fs.FileExists(path)) fs.DeleteFile(path, true);
-    std::unique_ptr<TextStream> stream = fs.CreateTextFile(path, true, false);
+    services.reporter.subLogStep("Writing file to " + path);
+    std::unique_ptr<TextStream> stream = services.Fs().CreateReplacingTextFile(path);
     stream->Write(head);
     return stream;
   } catch (const Error& e) {

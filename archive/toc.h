@@ -15,9 +15,12 @@ std::string CollapsibleHead();
 // The script block of the collapsible head.
 std::string fncOutlineScripts();
 
-// Creates a new index.htm at `path` (replacing any, read-only or not) holding the plain head
-// (`outline` 0) or the collapsible head, and returns it open for appending. Failures go to the
-// reporter with the label "fncWriteTOC"; then nothing is returned.
+// Starts a new index.htm for `path` holding the plain head (`outline` 0) or the collapsible
+// head, and returns it open for appending. It takes the place of the file at `path` (read-only or
+// not, or a link) only when the stream is closed after every write succeeded; until then, and
+// when the run fails or is killed, `path` keeps the earlier index.htm whole. Records the step
+// "Writing file to " & path. Failures go to the reporter with the label "fncWriteTOC"; then
+// nothing is returned.
 std::unique_ptr<TextStream> fncWriteTOC(Services& services, const std::string& path,
                                         unsigned char outline);
 

@@ -61,6 +61,20 @@ bool IsServerExecutable(const std::string& extension) {
 
 }  // namespace
 
+void SaveAttachmentAt(FileSystemObject& fs, outlook::Attachment& attachment,
+                      const std::string& target) {
+  const std::string temporary = TemporaryPathBeside(target);
+  try {
+    attachment.SaveAsFile(temporary);
+    fs.RenameFile(temporary, target);
+  } catch (...) {
+    SkipOnFailure([&] {
+      if (fs.FileExists(temporary)) fs.DeleteFile(temporary, true);
+    });
+    throw;
+  }
+}
+
 void subConvertToJPEG(platform::ImageConverter& images, const std::string& source,
                       const std::string& target) {
   SkipOnFailure([&] { images.ConvertToJpeg(source, target, kJpegQuality); });
@@ -68,7 +82,7 @@ void subConvertToJPEG(platform::ImageConverter& images, const std::string& sourc
 
 std::string fncSaveAttachements(Services& services, platform::ImageConverter& images,
                                 outlook::OutlookItem& item, const std::string& strFolder,
-                                std::int16_t iCount, bool removeConversionPage) {
+                                std::int32_t iCount, bool removeConversionPage) {
   try {
     FileSystemObject& fs = services.Fs();
     const std::string n = std::to_string(iCount);
@@ -106,13 +120,27 @@ std::string fncSaveAttachements(Services& services, platform::ImageConverter& im
           stem + extension.text + (IsServerExecutable(extension.text) ? ".txt" : "");
       const std::string target = folder + "/" + savedName;
       services.reporter.subLogStep("Saving attachment to " + target);
-      attachment->SaveAsFile(target);
-
       std::string linkedName = savedName;
-      if (extension.text == "bmp") {
+      if (extension.text != "bmp") {
+        SaveAttachmentAt(fs, *attachment, target);
+      } else {
+        // The bitmap is saved and re-encoded under temporary names; only the JPEG file takes its
+        // place in the folder.
         linkedName = stem + "jpg";
-        subConvertToJPEG(images, target, folder + "/" + linkedName);
-        fs.DeleteFile(target, false);
+        const std::string bitmap = TemporaryPathBeside(target);
+        const std::string jpeg = TemporaryPathBeside(target);
+        try {
+          attachment->SaveAsFile(bitmap);
+        } catch (...) {
+          SkipOnFailure([&] { fs.DeleteFile(bitmap, true); });
+          throw;
+        }
+        subConvertToJPEG(images, bitmap, jpeg);
+        if (fs.FileExists(jpeg) &&
+            !SkipOnFailure([&] { fs.RenameFile(jpeg, folder + "/" + linkedName); })) {
+          SkipOnFailure([&] { fs.DeleteFile(jpeg, true); });
+        }
+        fs.DeleteFile(bitmap, false);
       }
 
       exported = true;

@@ -19,10 +19,18 @@ namespace lorva {
 // says that the file there is this run's own conversion output (an earlier page of that name
 // is left alone). Hidden attachments (inline images of the body) are not listed; an extension
 // that holds a character a file name cannot hold is not exported; one a web server would run
-// gets ".txt" appended. Display names are escaped, link targets percent-encoded.
+// gets ".txt" appended. Display names are escaped, link targets percent-encoded. Every file is
+// saved under a temporary name and renamed into place, so a link standing at an attachment's
+// name is replaced, never written through.
 std::string fncSaveAttachements(Services& services, platform::ImageConverter& images,
                                 outlook::OutlookItem& item, const std::string& strFolder,
-                                std::int16_t iCount, bool removeConversionPage = true);
+                                std::int32_t iCount, bool removeConversionPage = true);
+
+// Saves `attachment` at `target` by way of a temporary file beside it, renamed into place once
+// saved: a link standing at `target` is replaced, never written through. On failure the
+// temporary file is removed and the error passed on.
+void SaveAttachmentAt(FileSystemObject& fs, outlook::Attachment& attachment,
+                      const std::string& target);
 
 // Re-encodes the bitmap at `source` as a JPEG at quality 90 at `target`; reports nothing.
 void subConvertToJPEG(platform::ImageConverter& images, const std::string& source,

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "support/error.h"
+#include "support/text_rules.h"
 
 namespace lorva {
 namespace {
@@ -63,6 +64,30 @@ std::string CutToBytes(const std::string& text, std::size_t limit) {
 
 // The longest name the file system takes for one file, in bytes.
 constexpr std::size_t kMaxNameBytes = 255;
+// The longest page path kept whole, in characters, and the length a longer one is cut to before
+// ".htm" is appended.
+constexpr std::size_t kMaxPathCharacters = 249;
+constexpr std::size_t kCutPathCharacters = 245;
+constexpr char kExtension[] = ".htm";
+
+bool EndsWithExtension(const std::string& name) {
+  return name.size() >= 4 && name.compare(name.size() - 4, 4, kExtension) == 0;
+}
+
+// The file name part of `path`: what follows its last "/" (all of it when it has none).
+std::string NameOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// `fileName` kept within the file system's limit for one name, ".htm" kept at its end.
+std::string WithinNameLimit(std::string fileName) {
+  if (fileName.size() <= kMaxNameBytes) return fileName;
+  if (EndsWithExtension(fileName)) {
+    return CutToBytes(fileName.substr(0, fileName.size() - 4), kMaxNameBytes - 4) + kExtension;
+  }
+  return CutToBytes(fileName, kMaxNameBytes);
+}
 
 }  // namespace
 
@@ -79,7 +104,7 @@ std::string fncStripInvalidCharacters(Services& services, const std::string& str
   try {
     std::string text;
     text.reserve(strText.size());
-    for (const char c : strText) {
+    for (const char c : BlankControlCharacters(strText)) {
       switch (c) {
         case '\\':
         case '/':
@@ -107,32 +132,62 @@ std::string fncStripInvalidCharacters(Services& services, const std::string& str
 }
 
 std::string PageName(Services& services, bool bySubject, const std::string& trimmedSubject,
-                     std::int16_t counter) {
+                     std::int32_t counter) {
   if (bySubject) return fncStripInvalidCharacters(services, trimmedSubject) + ".htm";
   return std::to_string(counter) + ".htm";
 }
 
 std::string PagePath(const std::string& destination, const std::string& name) {
-  std::string path = destination + "/" + name;
-  if (CountCharacters(path) >= 250) path = path.substr(0, BytesOfCharacters(path, 245)) + ".htm";
-
-  // The name part must also fit the file system's limit for one name.
-  const std::size_t slash = path.find_last_of('/');
-  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  if (path.size() - nameStart > kMaxNameBytes) {
-    std::string fileName = path.substr(nameStart);
-    const std::string extension = ".htm";
-    if (fileName.size() >= extension.size() &&
-        fileName.compare(fileName.size() - extension.size(), extension.size(), extension) == 0) {
-      fileName = CutToBytes(fileName.substr(0, fileName.size() - extension.size()),
-                            kMaxNameBytes - extension.size()) +
-                 extension;
-    } else {
-      fileName = CutToBytes(fileName, kMaxNameBytes);
-    }
-    path = path.substr(0, nameStart) + fileName;
+  const std::string folder = destination + "/";
+  std::string path = folder + name;
+  if (CountCharacters(path) > kMaxPathCharacters && CountCharacters(folder) < kCutPathCharacters) {
+    path = path.substr(0, BytesOfCharacters(path, kCutPathCharacters)) + kExtension;
   }
-  return path;
+  return folder + WithinNameLimit(path.substr(folder.size()));
+}
+
+PageNames::PageNames() {
+  taken_.insert("index.htm");
+}
+
+std::string PageNames::Free(const std::string& path, int& number) const {
+  const std::string name = NameOf(path);
+  const std::string folder = path.substr(0, path.size() - name.size());
+  const std::string folded = FoldCase(name);
+  number = 1;
+  if (taken_.count(folded) == 0) return path;
+
+  const bool extension = EndsWithExtension(name);
+  const std::string stem = extension ? name.substr(0, name.size() - 4) : name;
+  const std::string ending = extension ? kExtension : "";
+  const auto next = nextTry_.find(folded);
+  for (number = next == nextTry_.end() ? 2 : next->second;; ++number) {
+    const std::string suffix = " (" + std::to_string(number) + ")";
+    std::string kept = stem;
+    // The path's limit, as far as it can be kept without cutting into the destination or the
+    // number.
+    const std::size_t fixed =
+        CountCharacters(folder) + CountCharacters(suffix) + CountCharacters(ending);
+    if (fixed < kMaxPathCharacters && fixed + CountCharacters(kept) > kMaxPathCharacters) {
+      kept = kept.substr(0, BytesOfCharacters(kept, kMaxPathCharacters - fixed));
+    }
+    kept = CutToBytes(kept, kMaxNameBytes - suffix.size() - ending.size());
+    const std::string candidate = kept + suffix + ending;
+    if (taken_.count(FoldCase(candidate)) == 0) return folder + candidate;
+  }
+}
+
+std::string PageNames::Peek(const std::string& path) const {
+  int number = 1;
+  return Free(path, number);
+}
+
+std::string PageNames::Reserve(const std::string& path) {
+  int number = 1;
+  std::string free = Free(path, number);
+  if (number > 1) nextTry_[FoldCase(NameOf(path))] = number + 1;
+  taken_.insert(FoldCase(NameOf(free)));
+  return free;
 }
 
 }  // namespace lorva

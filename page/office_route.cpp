@@ -12,6 +12,7 @@
 
 #include "page/attachments.h"
 #include "page/body_conversion.h"
+#include "page/destination.h"
 #include "support/html_text.h"
 #include "support/steps.h"
 
@@ -108,35 +109,45 @@ bool OfficeRoute::ConvertRTF2HTML(const std::string& rtfPath, const std::string&
   conversionPage_.clear();
 
   std::error_code error;
-  if (fs::exists(fs::symlink_status(targetPath, error))) {
-    // Set the earlier file aside under a fresh hidden name beside it.
-    const fs::path target(targetPath);
-    std::string pattern =
-        (target.parent_path() / ("." + target.filename().string() + ".kept-XXXXXX")).string();
-    const int reserved = ::mkstemp(pattern.data());
-    bool setAside = false;
-    if (reserved >= 0) {
-      ::close(reserved);
-      fs::rename(targetPath, pattern, error);
-      setAside = !error;
-      if (!setAside) fs::remove(pattern, error);
-    }
-    if (!setAside) {
-      // The converter would write over a file that cannot be kept: the body keeps its HTML.
-      SkipOnFailure([&] { services_.Fs().DeleteFile(rtfPath, false); });
-      return false;
-    }
-    keptPage_ = targetPath;
-    keptAs_ = pattern;
+  if (!fs::exists(fs::symlink_status(targetPath, error))) {
+    const bool converted = fncConvertRTF2HTML(services_, factory_, objWord_, rtfPath, targetPath);
+    if (converted) conversionPage_ = targetPath;
+    return converted;
   }
 
-  const bool converted = fncConvertRTF2HTML(services_, factory_, objWord_, rtfPath, targetPath);
-  if (converted) {
-    conversionPage_ = targetPath;
-  } else {
-    PutBackKeptPage();  // nothing was written there
+  // A file stands at the conversion target: it stays in place while the converter writes a
+  // temporary file beside it.
+  const std::string converted = TemporaryPathBeside(targetPath);
+  const bool ran = fncConvertRTF2HTML(services_, factory_, objWord_, rtfPath, converted);
+  if (!ran || !fs::exists(fs::symlink_status(converted, error))) {
+    fs::remove(converted, error);
+    return false;  // the body keeps its HTML; the earlier file was never touched
   }
-  return converted;
+  // Only while the run reads the converted page is the earlier file set aside, under a name that
+  // the next run recognises should this one be killed meanwhile.
+  std::string kept = KeptPagePattern(targetPath);
+  const int reserved = ::mkstemp(kept.data());
+  if (reserved < 0) {
+    fs::remove(converted, error);
+    return false;
+  }
+  ::close(reserved);
+  fs::rename(targetPath, kept, error);
+  if (error) {
+    fs::remove(kept, error);
+    fs::remove(converted, error);
+    return false;
+  }
+  fs::rename(converted, targetPath, error);
+  if (error) {
+    fs::rename(kept, targetPath, error);
+    fs::remove(converted, error);
+    return false;
+  }
+  keptPage_ = targetPath;
+  keptAs_ = kept;
+  conversionPage_ = targetPath;
+  return true;
 }
 
 std::string OfficeRoute::FilteredWordHTML(const std::string& html) {
@@ -144,24 +155,18 @@ std::string OfficeRoute::FilteredWordHTML(const std::string& html) {
 }
 
 std::string OfficeRoute::SaveAttachments(outlook::OutlookItem& item, const std::string& folder,
-                                         std::int16_t count) {
+                                         std::int32_t count) {
   const std::string page = folder + "/" + std::to_string(count) + ".htm";
   const bool ownPage = !conversionPage_.empty() && SamePath(conversionPage_, page);
-  std::string list;
-  try {
-    list = fncSaveAttachements(services_, images_, item, folder, count, ownPage);
-  } catch (...) {
-    conversionPage_.clear();
-    PutBackKeptPage();
-    throw;
-  }
+  // A file set aside goes back first, in place of the converted page.
+  const bool putBack = ownPage && !keptAs_.empty();
   conversionPage_.clear();
   PutBackKeptPage();
-  return list;
+  return fncSaveAttachements(services_, images_, item, folder, count, ownPage && !putBack);
 }
 
 std::string OfficeRoute::ExportInlineImages(outlook::OutlookItem& item, const std::string& body,
-                                            const std::string& folder, std::int16_t count) {
+                                            const std::string& folder, std::int32_t count) {
   if (AsciiLower(body).find("cid:") == std::string::npos) return body;
   std::shared_ptr<outlook::AttachmentCollection> attachments = item.Attachments();
   if (!attachments) return body;
@@ -213,7 +218,7 @@ std::string OfficeRoute::ExportInlineImages(outlook::OutlookItem& item, const st
         }
         const std::string target = filesFolder + "/" + name;
         services_.reporter.subLogStep("Saving attachment to " + target);
-        attachment->SaveAsFile(target);
+        SaveAttachmentAt(fs, *attachment, target);
         ++inline_;
         link = UrlEncodeFileName(n + "_files") + "/" + UrlEncodeFileName(name);
       });

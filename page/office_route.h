@@ -2,10 +2,13 @@
 // created on the first conversion and kept until the run quits it, the attachment export with
 // JPEG re-encoding, and the export of the body's inline images.
 //
-// An earlier file at a conversion target (with numbered page names: the page of an article the
-// run may skip) is set aside under a hidden name in the same folder while the converter writes
-// there, and put back once the attachment export has removed the conversion page, so a page the
-// run does not write again survives. Not thread-safe; one run at a time.
+// An earlier file at a conversion target (another article's page, or this article's page from an
+// earlier run) stays in place while the converter writes a temporary file beside it. Only while
+// the run reads the converted page is the earlier file set aside under a hidden name
+// (KeptPagePattern) and the converted page put in its place; the earlier file goes back before
+// the attachments are exported, or at the latest when the route quits the word processor or
+// goes, and a run killed meanwhile is mended by the next (RecoverInterruptedRun). Not
+// thread-safe; one run at a time.
 #pragma once
 
 #include <cstdint>
@@ -33,13 +36,13 @@ class OfficeRoute : public RichTextRoute {
   bool ConvertRTF2HTML(const std::string& rtfPath, const std::string& targetPath) override;
   std::string FilteredWordHTML(const std::string& html) override;
   std::string SaveAttachments(outlook::OutlookItem& item, const std::string& folder,
-                              std::int16_t count) override;
+                              std::int32_t count) override;
   // Each attachment that a "cid:" reference of `body` names by its content id (letter case
   // ignored, with or without "<>") is saved once as folder/N_files/N_inline<j>.<ext> and every
   // reference to it rewritten to "N_files/N_inline<j>.<ext>". A reference that names no
   // attachment, or whose attachment cannot be saved, stays as it is.
   std::string ExportInlineImages(outlook::OutlookItem& item, const std::string& body,
-                                 const std::string& folder, std::int16_t count) override;
+                                 const std::string& folder, std::int32_t count) override;
   void QuitWord() override;
 
   // The word processor held for the run; nothing before the first conversion and after QuitWord.

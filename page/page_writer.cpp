@@ -1,8 +1,5 @@
 #include "page/page_writer.h"
 
-#include <unistd.h>
-
-#include <atomic>
 #include <exception>
 #include <memory>
 #include <new>
@@ -43,15 +40,6 @@ std::string MarkupText(const std::string& text) {
   return HtmlEscape(RemoveUnusable(text));
 }
 
-// A name for the temporary page beside `path`, unique within this process, short enough for any
-// folder that can hold the page itself.
-std::string TemporaryPathBeside(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  const std::size_t slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  return folder + ".lorva-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
-}
-
 }  // namespace
 
 std::string ComposePage(cArticle& article) {
@@ -85,7 +73,6 @@ std::string ComposePage(cArticle& article) {
 
 void subWriteHTML(Services& services, const std::string& strPath, cArticle& article,
                   unsigned char overwrite) {
-  std::string temporary;
   bool complete = true;
   // Error 5 is passed over: the statement that raised it is skipped and the next one runs. A
   // page that missed a statement this way is not put in place.
@@ -97,45 +84,24 @@ void subWriteHTML(Services& services, const std::string& strPath, cArticle& arti
       complete = false;
     }
   };
-  const auto removeTemporary = [&] {
-    if (temporary.empty()) return;
-    const std::string path = std::exchange(temporary, std::string());
-    try {
-      services.Fs().DeleteFile(path, true);
-    } catch (const std::exception&) {
-    }
-  };
   try {
     std::string page;
     step([&] { page = ComposePage(article); });
     FileSystemObject& fs = services.Fs();
     if (fs.FileExists(strPath) && overwrite != 1) return;
-    // The page goes to a temporary file beside its final place and is renamed into place
-    // once complete, replacing an earlier page (read-only or not) in one step.
-    temporary = TemporaryPathBeside(strPath);
+    services.reporter.subLogStep("Writing file to " + strPath);
+    // Written beside its place and put there once complete, replacing an earlier page (read-only
+    // or not, or a link, which is not followed) in one step.
     std::unique_ptr<TextStream> stream;
-    step([&] { stream = fs.CreateTextFile(temporary, true, false); });
-    if (!stream) {
-      temporary.clear();
-      return;
-    }
+    step([&] { stream = fs.CreateReplacingTextFile(strPath); });
+    if (!stream) return;
     step([&] { stream->Write(page); });
-    step([&] { stream->Close(); });
-    stream.reset();
-    if (!complete) {
-      removeTemporary();
-      return;
-    }
-    fs.RenameFile(temporary, strPath);
-    temporary.clear();
+    if (complete) stream->Close();
   } catch (const Error& e) {
-    removeTemporary();
     services.reporter.Report(e, "subWriteHTML");
   } catch (const std::bad_alloc&) {
-    removeTemporary();
     services.reporter.Report(Error(errnum::kOutOfMemory, "Out of memory"), "subWriteHTML");
   } catch (const std::exception& e) {
-    removeTemporary();
     services.reporter.Report(Error(51, std::string("Internal error: ") + e.what()), "subWriteHTML");
   }
 }

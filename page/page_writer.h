@@ -15,8 +15,9 @@ std::string ComposePage(cArticle& article);
 
 // Writes the page of `article` at `strPath`. An existing file is replaced only when `overwrite`
 // is 1; otherwise it is left untouched. The page is written to a temporary file beside it and
-// renamed into place, so an earlier good page is never left half-written. Failures go to the
-// reporter with the label "subWriteHTML" (error 5 is passed over).
+// renamed into place, so an earlier good page is never left half-written and a link standing
+// there is replaced, not followed. Records the step "Writing file to " & the path. Failures go to
+// the reporter with the label "subWriteHTML" (error 5 is passed over).
 void subWriteHTML(Services& services, const std::string& strPath, cArticle& article,
                   unsigned char overwrite);
 

@@ -24,11 +24,11 @@ class RichTextRoute {
   virtual std::string FilteredWordHTML(const std::string& html) { return html; }
   // fncSaveAttachements: the attachment list markup, "" when none was exported.
   virtual std::string SaveAttachments(outlook::OutlookItem& item, const std::string& folder,
-                                      std::int16_t count) = 0;
+                                      std::int32_t count) = 0;
   // The HTML body with inline images ("cid:" references to the item's own attachments) exported
   // beside the pages and the references rewritten; `body` unchanged when there are none.
   virtual std::string ExportInlineImages(outlook::OutlookItem& item, const std::string& body,
-                                         const std::string& folder, std::int16_t count) = 0;
+                                         const std::string& folder, std::int32_t count) = 0;
   // Quits the word processor held for the run (objWord), if any.
   virtual void QuitWord() = 0;
 };
@@ -43,11 +43,11 @@ class UnavailableRichTextRoute : public RichTextRoute {
     if (services_.fs && services_.fs->FileExists(rtfPath)) services_.fs->DeleteFile(rtfPath, false);
     return false;
   }
-  std::string SaveAttachments(outlook::OutlookItem&, const std::string&, std::int16_t) override {
+  std::string SaveAttachments(outlook::OutlookItem&, const std::string&, std::int32_t) override {
     return "";
   }
   std::string ExportInlineImages(outlook::OutlookItem&, const std::string& body, const std::string&,
-                                 std::int16_t) override {
+                                 std::int32_t) override {
     return body;
   }
   void QuitWord() override {}

@@ -11,26 +11,10 @@
 #include <unordered_map>
 
 #include "support/error.h"
+#include "support/text_rules.h"
 
 namespace lorva {
 namespace {
-
-// The key with letter case folded (full Unicode case folding), for matching keys.
-std::string FoldCase(const std::string& key) {
-  // ASCII folds to lower case; anything else goes through Unicode's full case folding.
-  bool ascii = true;
-  for (const char c : key) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-  if (ascii) {
-    std::string lower = key;
-    for (char& c : lower) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-  }
-  std::string folded;
-  icu::UnicodeString::fromUTF8(key).foldCase().toUTF8String(folded);
-  return folded;
-}
 
 // The text collation: the root collation at secondary strength, so that letter case is ignored
 // and accents still count. One instance per thread (a collator is not shared between threads).

@@ -1,10 +1,9 @@
 #include "page/support_files.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <new>
+#include <string_view>
 #include <system_error>
 
 #include "resources/embedded.h"
@@ -15,23 +14,16 @@ namespace {
 
 constexpr std::int32_t kResourceNotFound = 326;
 
-// Writes the embedded file `resource` to `path` as raw bytes, replacing what was there.
+// Writes the embedded file `resource` to `path` as raw bytes, taking the place of what was there
+// once complete.
 void WriteResource(Services& services, const std::string& resource, const std::string& path) {
   const auto bytes = resources::Find(resource);
   if (!bytes) {
     throw Error(kResourceNotFound, "Resource with identifier '" + resource + "' not found");
   }
   services.reporter.subLogStep("Writing file to " + path);
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  const auto fail = [&path](int error) {
-    return ErrorFromSystem(std::error_code(error, std::generic_category()), path);
-  };
-  if (file == nullptr) throw fail(errno);
-  const bool written =
-      bytes->empty() || std::fwrite(bytes->data(), 1, bytes->size(), file) == bytes->size();
-  const int writeError = errno;
-  if (std::fclose(file) != 0 && written) throw fail(errno);
-  if (!written) throw fail(writeError);
+  services.Fs().WriteFileReplacing(
+      path, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
 }
 
 }  // namespace

@@ -1,16 +1,26 @@
 // The program-wide file service (the scripting runtime's FileSystemObject and TextStream), over
 // std::filesystem. Failures throw lorva::Error with the numbers of support/error.h.
 //
-// Text files are written as ASCII bytes: every character beyond ASCII in the UTF-8 text handed
-// to Write becomes a numeric character reference ("&#233;"), so HTML written this way reads the
-// same whatever encoding a browser assumes. Text files are read as UTF-8, or as windows-1252
-// when they are not valid UTF-8, and handed out as UTF-8.
+// Text files are HTML written as ASCII bytes: every character beyond ASCII in the UTF-8 text
+// handed to Write becomes a numeric character reference ("&#233;"), or an escape of the style
+// sheet or script language inside <style> and <script> (HtmlAsciiEncoder), so HTML written this
+// way reads the same whatever encoding a browser assumes. Text files are read as UTF-8, or as
+// windows-1252 when they are not valid UTF-8, and handed out as UTF-8.
+//
+// A file that takes the place of another (a page, index.htm, a support file) is written under a
+// temporary name beside it and renamed into place once complete: its place holds the old file or
+// the whole new one, never a part, and a symbolic link standing there is replaced, never written
+// through.
 //
 // The members are virtual so that tests can make single operations fail.
 #pragma once
 
+#include <sys/types.h>
+
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace lorva {
 
@@ -45,11 +55,56 @@ class FileSystemObject {
   // Renames the file `from` to `to` in one step, replacing a file at `to` (read-only or not).
   // Both paths must lie on the same file system (the same folder, as the page writer uses it).
   virtual void RenameFile(const std::string& from, const std::string& to);
+
+  // A new, empty text file that takes the place of `path` when the stream is closed: until then
+  // `path` keeps what it held (a file, read-only or not, or a symbolic link, which is replaced
+  // and not followed). A stream that is destroyed without Close, or one of whose writes failed,
+  // leaves `path` as it was and removes its temporary file; Close then throws the first failure.
+  // Throws when the temporary file cannot be made (Error 76 "Path not found" for a missing
+  // folder, Error 70 when a folder stands at `path`).
+  virtual std::unique_ptr<TextStream> CreateReplacingTextFile(const std::string& path);
+  // Writes `bytes` as they are to a temporary file and renames it over `path`, as above.
+  virtual void WriteFileReplacing(const std::string& path, std::string_view bytes);
 };
 
-// Converts UTF-8 text to the 8-bit form written to text files: ASCII stays, every other
-// character becomes "&#N;" with N its code point in decimal. Invalid UTF-8 bytes are taken as
-// windows-1252.
+// A name for a temporary file beside `path` (in its folder): ".lorva-<process id>-<n>.tmp",
+// unique within this process and short enough for any folder that can hold `path` itself.
+std::string TemporaryPathBeside(const std::string& path);
+// The process that made the temporary file named `name` (a file name without folder), or nothing
+// when `name` is not one.
+std::optional<pid_t> TemporaryFileOwner(std::string_view name);
+
+// Converts the UTF-8 text of an HTML file, handed over in pieces, into the ASCII bytes written.
+// Every character beyond ASCII becomes a numeric character reference ("&#233;"), except inside
+// <style> and <script> elements, where references are not decoded: there it becomes a CSS escape
+// ("\E9 ", the blank ends the escape) or a JavaScript escape ("\u00E9"; a surrogate pair such as
+// "\uD83D\uDE00" beyond U+FFFF). Invalid UTF-8 bytes are taken as windows-1252. The encoder
+// keeps its place in the markup (inside a tag, a comment, a style or script element) from one
+// piece to the next.
+class HtmlAsciiEncoder {
+ public:
+  std::string Encode(std::string_view utf8);
+
+ private:
+  enum class State { kData, kTagOpen, kTagName, kInTag, kBang, kComment, kRawText };
+  enum class Raw { kNone, kStyle, kScript };
+
+  void Markup(char c, std::string& out);
+  // The ">" of a tag: the text of a style or script element follows, or ordinary text.
+  void EndOfTag();
+  void Character(char32_t cp, std::string& out) const;
+
+  State state_ = State::kData;
+  Raw raw_ = Raw::kNone;        // the element whose text follows the tag being read, or is read
+  std::string name_;            // the tag name read so far, lower case
+  char quote_ = 0;              // the quote of an attribute value being read
+  int dashes_ = 0;              // "-" just read in a comment or after "<!"
+  std::size_t endMatched_ = 0;  // characters of "</style" or "</script" matched in raw text
+};
+
+// Converts a whole HTML text to the 8-bit form written to text files, through a new
+// HtmlAsciiEncoder: ASCII stays, every other character becomes "&#N;" with N its code point in
+// decimal (or an escape inside <style> and <script>).
 std::string ToAsciiWithReferences(const std::string& utf8);
 
 // Decodes file bytes: UTF-8 when valid (a byte-order mark is dropped), else windows-1252.

@@ -2,9 +2,12 @@
 
 #include <cstring>
 
+#include "support/text_rules.h"
+
 namespace lorva {
 
-std::string HtmlEscape(const std::string& text) {
+std::string HtmlEscape(const std::string& input) {
+  const std::string text = BlankControlCharacters(input);
   if (text.find_first_of("&<>\"'") == std::string::npos) return text;
   std::string out;
   out.reserve(text.size() + 16);

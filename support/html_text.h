@@ -7,7 +7,8 @@
 namespace lorva {
 
 // `text` with "&", "<", ">", '"' and "'" written as character references, so that it shows as
-// written inside an element or a quoted attribute. Other characters stay.
+// written inside an element or a quoted attribute, and every control character (C0, DEL, C1) as
+// a blank. Other characters stay.
 std::string HtmlEscape(const std::string& text);
 
 // The file name `name` (UTF-8) as a relative URL that opens that very file: letters, digits and

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <iostream>
 
+#include "app/batch.h"
 #include "app/program.h"
 #include "app/qt/main_window_view.h"
 #include "app/settings.h"
@@ -66,12 +67,12 @@ int RunWindowApplication(int argc, char** argv, const WindowOptions& options,
     if (options.folder && !ShowStoreFolder(*mailStore, *options.folder)) {
       std::cerr << "lorva-archive: no folder \"" << *options.folder << "\" in the mail store at \""
                 << root.string() << "\"\n";
-      return 64;
+      return kBatchNotFound;
     }
   } catch (const Error& e) {
     std::cerr << "lorva-archive: cannot open the mail store at \"" << root.string()
               << "\": " << e.description() << "\n";
-    return 64;
+    return kBatchNotFound;
   }
   const auto launcher = mailstore::MakeStoreLauncher(mailStore);
   QtEventPump pump;

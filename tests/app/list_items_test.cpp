@@ -128,21 +128,43 @@ TEST_F(ListItemsTest, EmptyFolderPrintsNothing) {
   EXPECT_EQ(out_.str(), "");
 }
 
-TEST_F(ListItemsTest, MissingStoreFolderOrArgumentsGiveStatus2) {
+TEST_F(ListItemsTest, ControlCharactersPrintAsBlanks) {
+  MsgContent article;
+  article.messageClass = "IPM.Post";
+  article.subject = std::string(
+      "nul\0bell\x07"
+      "c1\xC2\x85"
+      "end",
+      16);
+  article.userProperties = {{"Problem Category", Value::Text("line\r\nbreak")}};
+  MsgAttachment file;
+  file.displayName = "a\x01.txt";
+  file.data = {'1'};
+  article.attachments = {file};
+  WriteItem("Knowledge Base", "KB1.msg", article);
+  ASSERT_EQ(Run({"--store", root_.string(), "--folder", "Knowledge Base"}), 0) << err_.str();
+  EXPECT_EQ(out_.str(), "1\tIPM.Post\tnul bell c1 end\tline  break\t\t1\ta .txt\n");
+}
+
+TEST_F(ListItemsTest, MissingStoreOrFolderIsNotFoundAndWrongArgumentsAUsageError) {
   MakeKnowledgeBase();
-  const std::vector<std::vector<std::string>> cases = {
-      {"--list-items", "--store", (root_ / "missing").string(), "--folder", "Knowledge Base"},
-      {"--list-items", "--store", root_.string(), "--folder", "Nowhere"},
-      {"--list-items", "--store", root_.string(), "--folder", "../Knowledge Base"},
-      {"--list-items", "--store", root_.string()},  // no current folder kept yet
-      {"--list-items", "--store", root_.string(), "--bogus"},
-      {"--list-items", "--store"},
+  struct Case {
+    std::vector<std::string> args;
+    int status;
   };
-  for (const std::vector<std::string>& args : cases) {
+  const Case cases[] = {
+      {{"--list-items", "--store", (root_ / "missing").string(), "--folder", "Knowledge Base"}, 66},
+      {{"--list-items", "--store", root_.string(), "--folder", "Nowhere"}, 66},
+      {{"--list-items", "--store", root_.string(), "--folder", "../Knowledge Base"}, 66},
+      {{"--list-items", "--store", root_.string()}, 66},  // no current folder kept yet
+      {{"--list-items", "--store", root_.string(), "--bogus"}, 64},
+      {{"--list-items", "--store"}, 64},
+  };
+  for (const Case& c : cases) {
     std::string joined;
-    for (const std::string& arg : args) joined += arg + " ";
+    for (const std::string& arg : c.args) joined += arg + " ";
     SCOPED_TRACE("arguments: " + joined);
-    EXPECT_EQ(Run(args), 2);
+    EXPECT_EQ(Run(c.args), c.status);
     EXPECT_EQ(out_.str(), "");
     EXPECT_FALSE(err_.str().empty());
   }

@@ -312,5 +312,27 @@ TEST_F(SettingsTest, ASaveTheHiveRefusesIsReported) {
   EXPECT_THROW(subSaveCaptions(f->window, file, services), ProgramEnded);
 }
 
+// Exit saves twice (the button, then the closing it leads to). A settings file that cannot be
+// used is never written; the user hears of it once: at the start, or at the first save that
+// finds it.
+TEST_F(SettingsTest, DamagedSettingsFileIsToldOnceAndNotSavedAtExit) {
+  for (const bool damagedAtStart : {true, false}) {
+    SCOPED_TRACE(damagedAtStart ? "damaged before the start" : "damaged while the program ran");
+    const std::filesystem::path path = folder.path() / "registry.reg";
+    std::filesystem::remove(path);
+    if (damagedAtStart) lorva::testing::WriteBytes(path, "damaged\n");
+    platform::FileRegistryHive file(path.string());
+    const auto save = SaveOptionsHook(file, services);
+    lorva::testing::WriteBytes(path, "damaged\n");
+    auto f = NewForm();
+    const std::size_t shown = dialogs.shown().size();
+    save(f->form);
+    save(f->form);
+    EXPECT_EQ(dialogs.shown().size() - shown, damagedAtStart ? 0u : 1u);
+    EXPECT_FALSE(reporter.ReportShown()) << "no error report";
+    EXPECT_EQ(lorva::testing::ReadBytes(path), "damaged\n");
+  }
+}
+
 }  // namespace
 }  // namespace lorva

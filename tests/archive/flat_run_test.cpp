@@ -101,20 +101,25 @@ TEST_F(FlatRunTest, DuplicateSubjectsGiveOnePageForTheFirstInFolderOrder) {
   EXPECT_EQ(form->LastRun().duplicates, 1);
 }
 
-TEST_F(FlatRunTest, TwoSubjectsReducingToOneNameShareThePageOfTheFirstInSubjectOrder) {
+TEST_F(FlatRunTest, SubjectsReducingToOneNameKeepTheirOwnPagesFromRunToRun) {
   Add(FakeItem::Post("Alpha?", "", "", "<html><body>question</body></html>"));
   Add(FakeItem::Post("Alpha", "", "", "<html><body>plain</body></html>"));
   LoadFlat();
+  Generate();
+  EXPECT_EQ(Read("index.htm"), kPlainHead + "<ul>" +
+                                   "<li><a href='Alpha%20(2).htm'>Alpha</a></li>" +
+                                   "<li><a href='Alpha.htm'>Alpha?</a></li>" + kIndexClosing);
+  const std::string question = Read("Alpha.htm");
+  const std::string plain = Read("Alpha (2).htm");
+  EXPECT_NE(question.find("question"), std::string::npos);
+  EXPECT_NE(plain.find("plain"), std::string::npos);
+
+  // The next run gives the same names: without overwriting, it finds both pages.
   form->chkOverwrite.SetValue(0);
   Generate();
-  EXPECT_EQ(Read("index.htm"), kPlainHead + "<ul>" + "<li><a href='Alpha.htm'>Alpha</a></li>" +
-                                   "<li><a href='Alpha.htm'>Alpha?</a></li>" + kIndexClosing);
-  EXPECT_NE(Read("Alpha.htm").find("plain"), std::string::npos);
-
-  form->chkOverwrite.SetValue(1);
-  Generate();
-  EXPECT_NE(Read("Alpha.htm").find("question"), std::string::npos)
-      << "with overwrite on the later record's page replaces it";
+  EXPECT_EQ(form->LastRun().skipped, 2);
+  EXPECT_EQ(Read("Alpha.htm"), question);
+  EXPECT_EQ(Read("Alpha (2).htm"), plain);
 }
 
 TEST_F(FlatRunTest, SubjectsAreEscapedAndLinkTargetsEncodedInTheIndex) {
@@ -227,7 +232,7 @@ TEST_F(FlatRunTest, BadFirstNumberIsRefusedBeforeAnythingIsWritten) {
   }
 }
 
-TEST_F(FlatRunTest, CounterStopsCleanlyAtItsLimit) {
+TEST_F(FlatRunTest, CounterGoesOnPastTheFirstNumbersRange) {
   Add(FakeItem::Post("One", "", ""));
   Add(FakeItem::Post("Two", "", ""));
   Add(FakeItem::Post("Three", "", ""));
@@ -235,29 +240,11 @@ TEST_F(FlatRunTest, CounterStopsCleanlyAtItsLimit) {
   form->optNaming.Select(1);
   form->txtNumbering.SetText("32766");
   Generate();
-  EXPECT_EQ(Read("index.htm"),
-            kPlainHead + "<ul>" + "<li><a href='32767.htm'>One</a></li>" + kIndexClosing);
-  EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{kCounterLimitMessage});
-  EXPECT_EQ(form->LastRun().outcome, RunSummary::Outcome::kLimitReached);
-  EXPECT_FALSE(Exists("-32768.htm"));
-}
-
-TEST_F(FlatRunTest, CounterPastItsLimitDoesNotStopSubjectNamedPagesWithoutAttachments) {
-  Add(FakeItem::Post("One", "", ""));
-  Add(FakeItem::Post("Two", "", ""));
-  Add(FakeItem::Post("Three", "", ""));
-  LoadFlat();
-  form->txtNumbering.SetText("32766");
-  Generate();
+  EXPECT_EQ(Read("index.htm"), kPlainHead + "<ul>" + "<li><a href='32767.htm'>One</a></li>" +
+                                   "<li><a href='32769.htm'>Three</a></li>" +
+                                   "<li><a href='32768.htm'>Two</a></li>" + kIndexClosing);
   EXPECT_TRUE(dialogs.Messages().empty());
-  EXPECT_EQ(form->LastRun().pagesWritten, 3);
-
-  // With attachments every article needs a number of its own: the run stops at the limit.
-  form->chkAttachments.SetValue(1);
-  Generate();
-  EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{kCounterLimitMessage});
-  EXPECT_EQ(Read("index.htm"),
-            kPlainHead + "<ul>" + "<li><a href='One.htm'>One</a></li>" + kIndexClosing);
+  EXPECT_EQ(form->LastRun().outcome, RunSummary::Outcome::kCompleted);
 }
 
 TEST_F(FlatRunTest, CancelOnTheSecondYieldKeepsWhatWasTakenUp) {
@@ -305,6 +292,44 @@ TEST_F(FlatRunTest, OtherTrappedErrorsGoToTheReporterWhichEndsTheProgram) {
   kb->failItemsWith = errnum::kPermissionDenied;
   EXPECT_THROW(Generate(), ProgramEnded);
   ASSERT_EQ(dialogs.Messages().size(), 1u);
+  EXPECT_NE(dialogs.Messages()[0].find("Sub routine : subGenerateArticlesNormal \r\n"),
+            std::string::npos);
+}
+
+// A file service on which index.htm cannot be completed: its stream fails when closed.
+class IndexFailsToClose : public FileSystemObject {
+  struct Stream : TextStream {
+    std::unique_ptr<TextStream> inner;  // never closed: never takes the index's place
+    void Write(const std::string& text) override { inner->Write(text); }
+    bool AtEndOfStream() override { return true; }
+    std::string ReadAll() override { return ""; }
+    void Close() override { throw Error(61, "Disk full"); }
+  };
+
+ public:
+  std::unique_ptr<TextStream> CreateReplacingTextFile(const std::string& path) override {
+    auto inner = FileSystemObject::CreateReplacingTextFile(path);
+    if (!path.ends_with("/index.htm")) return inner;
+    auto stream = std::make_unique<Stream>();
+    stream->inner = std::move(inner);
+    return stream;
+  }
+};
+
+TEST_F(FlatRunTest, IndexThatCannotBeCompletedKeepsTheEarlierOneAndIsReported) {
+  Add(FakeItem::Post("One", "", ""));
+  LoadFlat();
+  std::ofstream(dir / "index.htm") << "the earlier index";
+  services.fs = std::make_shared<IndexFailsToClose>();
+  EXPECT_THROW(Generate(), ProgramEnded);
+  EXPECT_EQ(Read("index.htm"), "the earlier index");
+  EXPECT_TRUE(Exists("One.htm"));
+  ASSERT_EQ(dialogs.Messages().size(), 1u);
+  EXPECT_NE(dialogs.Messages()[0].find("This error has occured: :\r\nWriting file to " + Dest() +
+                                       "/index.htm\r\n"),
+            std::string::npos)
+      << dialogs.Messages()[0];
+  EXPECT_NE(dialogs.Messages()[0].find("Disk full\r\n#61\r\n"), std::string::npos);
   EXPECT_NE(dialogs.Messages()[0].find("Sub routine : subGenerateArticlesNormal \r\n"),
             std::string::npos);
 }

@@ -197,18 +197,35 @@ TEST_F(GroupedRunTest, CancelDuringAPassFinishesThatPairAndClosesTheIndex) {
   EXPECT_EQ(form->LastRun().outcome, RunSummary::Outcome::kCancelled);
 }
 
-TEST_F(GroupedRunTest, CounterLimitEndsTheOpenHeadingsAndStops) {
+TEST_F(GroupedRunTest, SameSubjectInTwoPairsGetsAPageInEach) {
+  Add(FakeItem::Post("Toner low", "Software", "FAQ", "<html><body>software toner</body></html>"));
+  LoadGrouped(0);
+  Untick(form->lstProblemType, "How-to");
+  Generate();
+  EXPECT_EQ(Read("index.htm"),
+            kPlainHead + "<ul>" + Heading("Hardware") + Heading("FAQ") +
+                Entry("Paper%20jam.htm", "Paper jam") + Entry("Toner%20low.htm", "Toner low") +
+                kTypeEnd + kCategoryEnd + Heading("Software") + Heading("FAQ") +
+                Entry("Reinstall.htm", "Reinstall") + Entry("Toner%20low%20(2).htm", "Toner low") +
+                kTypeEnd + kCategoryEnd + kIndexClosing);
+  EXPECT_EQ(Read("Toner low.htm").find("software toner"), std::string::npos);
+  EXPECT_NE(Read("Toner low (2).htm").find("software toner"), std::string::npos);
+}
+
+TEST_F(GroupedRunTest, CounterGoesOnPastTheFirstNumbersRangeInEveryPass) {
   LoadGrouped(0);
   form->optNaming.Select(1);
   form->txtNumbering.SetText("32760");
   Generate();
-  // Hardware/FAQ: items 1 and 3 get 32761 and 32763; the counter then passes its limit in
-  // Hardware/How-to (no match there), and the next numbered article (Network) stops the run.
-  EXPECT_EQ(Read("index.htm"), kPlainHead + "<ul>" + Heading("Hardware") + Heading("FAQ") +
-                                   Entry("32763.htm", "Paper jam") +
-                                   Entry("32761.htm", "Toner low") + kTypeEnd + kCategoryEnd +
-                                   kIndexClosing);
-  EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{kCounterLimitMessage});
+  // Six passes over seven items: 32761 to 32802, each item numbered anew in every pass.
+  EXPECT_EQ(Read("index.htm"),
+            kPlainHead + "<ul>" + Heading("Hardware") + Heading("FAQ") +
+                Entry("32763.htm", "Paper jam") + Entry("32761.htm", "Toner low") + kTypeEnd +
+                kCategoryEnd + Heading("Network") + Heading("How-to") +
+                Entry("32788.htm", "Network") + kTypeEnd + kCategoryEnd + Heading("Software") +
+                Heading("FAQ") + Entry("32792.htm", "Reinstall") + kTypeEnd + Heading("How-to") +
+                Entry("32797.htm", "Driver update") + kTypeEnd + kCategoryEnd + kIndexClosing);
+  EXPECT_TRUE(dialogs.Messages().empty());
 }
 
 }  // namespace

@@ -21,14 +21,14 @@ class RecordingRoute : public RichTextRoute {
   }
   std::string FilteredWordHTML(const std::string& html) override { return "[filtered]" + html; }
   std::string SaveAttachments(outlook::OutlookItem&, const std::string& folder,
-                              std::int16_t count) override {
+                              std::int32_t count) override {
     const std::string target = folder + "/" + std::to_string(count) + ".htm";
     targetAtExport.push_back(std::filesystem::exists(target));
     std::filesystem::remove(target);  // the export's first step removes the conversion target
     return "<p>attachments of " + std::to_string(count) + "</p>";
   }
   std::string ExportInlineImages(outlook::OutlookItem&, const std::string& body, const std::string&,
-                                 std::int16_t count) override {
+                                 std::int32_t count) override {
     inlineCalls.push_back(count);
     return body;
   }

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "support_code/temp_folder.h"
@@ -62,10 +64,22 @@ TEST(FncWriteTocTest, ReplacesAReadOnlyIndexAndReturnsTheOpenStream) {
   stream->Close();
   EXPECT_EQ(testing::TempFolder::Read(path), kPlainHead + "<ul></ul><br></body></html>");
 
+  // Until its stream is closed, the new index takes nobody's place: a run that ends without
+  // closing it leaves the earlier one whole.
+  auto unfinished = fncWriteTOC(test.services, path, 0);
+  ASSERT_NE(unfinished, nullptr);
+  unfinished->Write("<ul><li>");
+  unfinished.reset();
+  EXPECT_EQ(testing::TempFolder::Read(path), kPlainHead + "<ul></ul><br></body></html>");
+
   auto collapsible = fncWriteTOC(test.services, path, 3);
   ASSERT_NE(collapsible, nullptr);
-  collapsible.reset();
+  collapsible->Close();
   EXPECT_EQ(testing::TempFolder::Read(path), kCollapsibleHead);
+  EXPECT_EQ(test.reporter.fncGetCurrentStep(), "Writing file to " + path);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 TEST(FncWriteTocTest, FailureIsReportedAndGivesNothing) {

@@ -105,12 +105,12 @@ function articlePage(a) {
 // A stand-in style sheet with the rules the reader relies on, used only when resources/ has
 // none yet.
 const FALLBACK_STYLE = [
-  '<style type="text/css">', '', 'a {text-decoration: none}', '',
+  '', 'a {text-decoration: none}', '',
   'ul', '{', "list-style-image: url('images/bulletredsmall.gif');", 'list-style-type: circle', '}',
   '.LiStyle', '{', 'line-height: 150%;', '}',
   'h1', '{', 'font-family: Verdana;', 'color:Black;', 'font-weight:bold;', 'font-style:italic;',
   'font-size: 10pt;', 'text-align:left', '}',
-  'BODY', '{', 'font-family: Verdana;', 'text-align:left;', 'font-size: 8.5pt', '}', '</STYLE>',
+  'BODY', '{', 'font-family: Verdana;', 'text-align:left;', 'font-size: 8.5pt', '}',
 ].join(CRLF);
 
 // An 8 by 8 red square (GIF89a), used only when resources/ has no bullet image yet.

@@ -19,6 +19,7 @@
 
 #include "platform/imaging/qt/qt_image_converter.h"
 #include "support/error.h"
+#include "support/file_system.h"
 #include "support_code/temp_folder.h"
 #include "support_code/test_services.h"
 
@@ -176,13 +177,15 @@ TEST_F(AttachmentExport, ExportsTheArticlesFilesAndListsThem) {
     EXPECT_EQ(jpeg.height(), height);
   }
 
-  // Each file is saved under its bitmap name first, with its step recorded before.
+  // Each file is saved beside its place under a temporary name, its step (naming the bitmap's
+  // name for a bitmap) recorded before.
   const std::string folder = FilesFolder();
   ASSERT_EQ(saved_.size(), 4u);
   const std::string expectedPaths[] = {folder + "/1001_1.bmp", folder + "/1001_2.bmp",
                                        folder + "/1001_3.todo", folder + "/1001_4.docx"};
   for (std::size_t i = 0; i < saved_.size(); ++i) {
-    EXPECT_EQ(saved_[i].path, expectedPaths[i]);
+    EXPECT_EQ(fs::path(saved_[i].path).parent_path(), folder);
+    EXPECT_TRUE(TemporaryFileOwner(fs::path(saved_[i].path).filename().string())) << saved_[i].path;
     EXPECT_EQ(saved_[i].step, "Saving attachment to " + expectedPaths[i]);
   }
   EXPECT_EQ(fs_->creationSteps, std::vector<std::string>{"Creating the folder " + folder});

@@ -21,6 +21,11 @@ TEST(FncStripInvalidCharactersTest, RemovesTheNineCharactersOnly) {
       {"It's #1 at 100% & more; ok", "It's #1 at 100% & more; ok"},
       {"  padded  ", "  padded  "},
       {"Caf\xC3\xA9 \xE2\x80\x94 menu", "Caf\xC3\xA9 \xE2\x80\x94 menu"},
+      {std::string("nul\0bell\x07"
+                   "del\x7F"
+                   "c1\xC2\x85tab\t",
+                   21),
+       "nul bell del c1 tab "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("subject: " + c.subject);
@@ -53,6 +58,7 @@ TEST(PageNameTest, SubjectOrCounter) {
   EXPECT_EQ(PageName(test.services, false, "Printer: jams", 1000), "1000.htm");
   EXPECT_EQ(PageName(test.services, false, "x", -32768), "-32768.htm");
   EXPECT_EQ(PageName(test.services, false, "x", 0), "0.htm");
+  EXPECT_EQ(PageName(test.services, false, "x", 201000), "201000.htm");
 }
 
 TEST(PagePathTest, CutsPathsOf250CharactersOrMore) {
@@ -77,11 +83,17 @@ TEST(PagePathTest, CutsPathsOf250CharactersOrMore) {
   EXPECT_EQ(PagePath(folder, at250), folder + "/" + std::string(237, 'a') + ".htm");
 }
 
-TEST(PagePathTest, LongDestinationLosesTheWholeName) {
-  const std::string folder = "/" + std::string(250, 'd');
-  EXPECT_EQ(PagePath(folder, "Printer jams.htm"), "/" + std::string(244, 'd') + ".htm");
-  const std::string exact = "/" + std::string(244, 'd');  // 245 characters
-  EXPECT_EQ(PagePath(exact, "x.htm"), exact + ".htm");
+TEST(PagePathTest, LongDestinationKeepsTheWholeNameInsideIt) {
+  // The cut would leave nothing of the name, or reach into the destination: the page stays in the
+  // destination, its name whole.
+  for (const std::size_t folderLength : {244u, 245u, 250u}) {
+    SCOPED_TRACE("destination of " + std::to_string(folderLength) + " characters");
+    const std::string folder = "/" + std::string(folderLength - 1, 'd');
+    EXPECT_EQ(PagePath(folder, "Printer jams.htm"), folder + "/Printer jams.htm");
+  }
+  // One character of the name is left: the cut applies.
+  const std::string folder = "/" + std::string(242, 'd');  // 243 characters, then "/"
+  EXPECT_EQ(PagePath(folder, "Printer jams.htm"), folder + "/P.htm");
 }
 
 TEST(PagePathTest, CountsCharactersNotBytes) {
@@ -111,6 +123,30 @@ TEST(PagePathTest, CutKeepsWholeCharacters) {
   std::string expected;
   for (int i = 0; i < 83; ++i) expected += "\xE6\x97\xA5";
   EXPECT_EQ(path, "/k/" + expected + ".htm");
+}
+
+// A taken name's number stays whole within the path limits; only the name before it is cut (the
+// run's own collisions are checked through its index).
+TEST(PageNamesTest, NumberedNameKeepsWithinThePathLimits) {
+  const std::string d = "/srv/kb";
+  const std::string longName = PagePath(d, std::string(240, 's') + ".htm");  // cut to 249
+  std::string wide;  // 83 three-byte characters: 249 bytes, with ".htm" 253
+  for (int i = 0; i < 83; ++i) wide += "\xE6\x97\xA5";
+  const std::string longFolder = "/" + std::string(246, 'd');  // no room for the number
+  const struct {
+    std::string path, second;
+  } cases[] = {
+      {longName, d + "/" + std::string(233, 's') + " (2).htm"},
+      {d + "/" + wide + ".htm", d + "/" + wide.substr(0, 246) + " (2).htm"},
+      {longFolder + "/x.htm", longFolder + "/x (2).htm"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    PageNames names;
+    EXPECT_EQ(names.Reserve(c.path), c.path);
+    EXPECT_EQ(names.Peek(c.path), c.second);
+    EXPECT_EQ(names.Reserve(c.path), c.second);
+  }
 }
 
 }  // namespace

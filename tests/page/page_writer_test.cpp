@@ -156,9 +156,8 @@ TEST_F(SubWriteHtmlTest, ExistingPageIsReplacedOnlyWithOverwrite) {
 class FailingWriteFileSystem : public FileSystemObject {
  public:
   explicit FailingWriteFileSystem(int number) : number_(number) {}
-  std::unique_ptr<TextStream> CreateTextFile(const std::string& path, bool overwrite,
-                                             bool unicode) override {
-    auto inner = FileSystemObject::CreateTextFile(path, overwrite, unicode);
+  std::unique_ptr<TextStream> CreateReplacingTextFile(const std::string& path) override {
+    auto inner = FileSystemObject::CreateReplacingTextFile(path);
     return std::make_unique<Stream>(std::move(inner), number_);
   }
 
@@ -208,7 +207,13 @@ TEST_F(SubWriteHtmlTest, ErrorFiveIsPassedOverWithoutReport) {
 
 TEST_F(SubWriteHtmlTest, UnwritableFolderEndsTheProgramThroughTheReporter) {
   cArticle article = MakeArticle("<body>x");
+  test.reporter.subLogStep("Reading the value of the Outlook property Problem Category");
   EXPECT_THROW(subWriteHTML(test.services, folder / "missing/page.htm", article, 1), ProgramEnded);
+  // The report names the step that failed, not one before it.
+  EXPECT_NE(test.LastErrorDialog().find("This error has occured: :\r\nWriting file to " +
+                                        folder / "missing/page.htm" + "\r\n"),
+            std::string::npos)
+      << test.LastErrorDialog();
   EXPECT_NE(test.LastErrorDialog().find("Sub routine : subWriteHTML \r\n"), std::string::npos);
   EXPECT_EQ(test.endCalls, 1);
 }

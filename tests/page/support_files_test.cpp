@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "resources/embedded.h"
@@ -12,8 +13,9 @@
 namespace lorva {
 namespace {
 
-// The style sheet, line by line as the program carries it (CR LF between lines, none after
-// the last).
+// The style sheet's 47 lines as the original carries them (CR LF between lines, none after the
+// last). The first and the last are the style element's tags, which a style sheet file must not
+// hold (a browser drops the first rule after them): the file is the lines between.
 const char* const kStyleLines[] = {
     "<style type=\"text/css\">",
     "",
@@ -66,9 +68,9 @@ const char* const kStyleLines[] = {
 
 std::string ExpectedStyleSheet() {
   std::string text;
-  for (const char* line : kStyleLines) {
-    if (!text.empty() || line != kStyleLines[0]) text += "\r\n";
-    text += line;
+  for (std::size_t i = 1; i + 1 < std::size(kStyleLines); ++i) {
+    if (i > 1) text += "\r\n";
+    text += kStyleLines[i];
   }
   return text;
 }
@@ -83,8 +85,9 @@ TEST_F(SupportFilesTest, WritesStyleSheetAndBulletImage) {
   ASSERT_EQ(sizeof kStyleLines / sizeof kStyleLines[0], 47u);
   subExtractFilesFromResource(test.services, folder.str(), 0);
   const std::string css = testing::TempFolder::Read(folder / "style.css");
-  EXPECT_EQ(css.size(), 541u);
+  EXPECT_EQ(css.size(), 541u - 23 - 2 - 2 - 8) << "without the two tag lines";
   EXPECT_EQ(css, ExpectedStyleSheet());
+  EXPECT_EQ(css.substr(0, 33), "\r\n\r\n\r\na {text-decoration: none}\r\n");
   EXPECT_TRUE(std::filesystem::is_directory(folder / "Images"));
   const auto gif = resources::Find("BULLETREDSMALL.GIF");
   ASSERT_TRUE(gif.has_value());

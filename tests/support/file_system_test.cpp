@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "support/error.h"
 
@@ -66,6 +67,43 @@ TEST(ToAsciiWithReferencesTest, KeepsAsciiAndReferencesEverythingElse) {
   for (const Case& c : cases) {
     SCOPED_TRACE("input: " + c.input);
     EXPECT_EQ(ToAsciiWithReferences(c.input), c.expected);
+  }
+}
+
+TEST(HtmlAsciiEncoderTest, EscapesInsideStyleAndScriptAsTheirLanguagesDo) {
+  struct Case {
+    std::vector<std::string> pieces;  // handed to one encoder in turn
+    std::string expected;
+  };
+  const Case cases[] = {
+      {{"<p>caf\xC3\xA9</p>"}, "<p>caf&#233;</p>"},
+      {{"<style>p:before{content:\"\xC3\xA9\"}</style>\xC3\xA9"},
+       "<style>p:before{content:\"\\E9 \"}</style>&#233;"},
+      {{"<script>var s = '\xC3\xA9\xF0\x9F\x98\x80';</script>\xC3\xA9"},
+       "<script>var s = '\\u00E9\\uD83D\\uDE00';</script>&#233;"},
+      // Attributes of the start tag are decoded: references there.
+      {{"<style title=\"\xC3\xA9\">\xC3\xA9</style>"}, "<style title=\"&#233;\">\\E9 </style>"},
+      {{"<SCRIPT type=\"x>y\">\xC3\xA9</SCRIPT >\xC3\xA9"},
+       "<SCRIPT type=\"x>y\">\\u00E9</SCRIPT >&#233;"},
+      // Not a style or script element.
+      {{"<scripts>\xC3\xA9</scripts><stylex>\xC3\xA9"}, "<scripts>&#233;</scripts><stylex>&#233;"},
+      {{"<!-- <script> -->\xC3\xA9"}, "<!-- <script> -->&#233;"},
+      {{"a < b <\xC3\xA9"}, "a < b <&#233;"},
+      // Inside a script, only its own end tag ends it.
+      {{"<script>if (a<b) x = \"</style>\xC3\xA9\";</script>"},
+       "<script>if (a<b) x = \"</style>\\u00E9\";</script>"},
+      // The place in the markup carries from one piece to the next.
+      {{"<scr", "ipt>\xC3\xA9</scr", "ipt>\xC3\xA9"}, "<script>\\u00E9</script>&#233;"},
+      {{"<style>\xE9</style>"}, "<style>\\E9 </style>"},  // a windows-1252 byte
+  };
+  for (const Case& c : cases) {
+    std::string input;
+    for (const std::string& piece : c.pieces) input += "[" + piece + "]";
+    SCOPED_TRACE("pieces: " + input);
+    HtmlAsciiEncoder encoder;
+    std::string out;
+    for (const std::string& piece : c.pieces) out += encoder.Encode(piece);
+    EXPECT_EQ(out, c.expected);
   }
 }
 

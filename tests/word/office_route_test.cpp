@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "page/destination.h"
 #include "platform/imaging/qt/qt_image_converter.h"
 #include "platform/word/libreoffice_word.h"
 #include "support/error.h"
@@ -32,18 +33,22 @@ struct WordCalls {
   int created = 0;
   int quits = 0;
   bool missing = false;
+  std::string watched;            // a file whose content each conversion notes
+  std::vector<std::string> seen;  // what it held while the converter wrote
 };
 
 class FakeDocument : public platform::WordDocument {
  public:
-  explicit FakeDocument(std::string source) : source_(std::move(source)) {}
+  FakeDocument(std::string source, WordCalls& calls) : source_(std::move(source)), calls_(calls) {}
   void SaveAs(const std::string& path, int) override {
+    if (!calls_.watched.empty()) calls_.seen.push_back(TempFolder::Read(calls_.watched));
     std::ofstream(path) << "converted from " << TempFolder::Read(source_);
   }
   void Close(int) override {}
 
  private:
   std::string source_;
+  WordCalls& calls_;
 };
 
 class FakeWord : public platform::WordApplication {
@@ -51,7 +56,7 @@ class FakeWord : public platform::WordApplication {
   explicit FakeWord(WordCalls& calls) : calls_(calls) {}
   void SetVisible(bool) override {}
   std::shared_ptr<platform::WordDocument> Open(const std::string& path) override {
-    return std::make_shared<FakeDocument>(path);
+    return std::make_shared<FakeDocument>(path, calls_);
   }
   void Quit() override { ++calls_.quits; }
 
@@ -145,7 +150,7 @@ struct ArticleResult {
 };
 
 ArticleResult RunArticle(RichTextRoute& route, outlook::OutlookItem& item,
-                         const std::string& destination, std::int16_t counter,
+                         const std::string& destination, std::int32_t counter,
                          bool groupedRun = false) {
   ArticleResult result;
   result.body = item.HTMLBody();
@@ -174,7 +179,7 @@ class OfficeRouteTest : public ::testing::Test {
 
 TEST_F(OfficeRouteTest, OneWordProcessorServesTheRunAndIsQuitAtItsEnd) {
   OfficeRoute route(test_.services, factory_, images_);
-  for (std::int16_t counter = 1001; counter <= 1003; ++counter) {
+  for (std::int32_t counter = 1001; counter <= 1003; ++counter) {
     FakeItem item("{\\rtf1 article " + std::to_string(counter) + "}");
     const ArticleResult result = RunArticle(route, item, dir_.str(), counter);
     EXPECT_TRUE(result.converted);
@@ -221,6 +226,8 @@ TEST_F(OfficeRouteTest, EarlierPageAtTheConversionPagesNameSurvives) {
     TempFolder dir;
     calls_.missing = c.wordMissing;
     const std::string page = dir.Write("1001.htm", "the page of an earlier run");
+    calls_.watched = page;
+    calls_.seen.clear();
     OfficeRoute route(test_.services, factory_, images_);
     FakeItem item("{\\rtf1 new text}");
     item.htmlBody = "<p>html body</p>";
@@ -232,6 +239,10 @@ TEST_F(OfficeRouteTest, EarlierPageAtTheConversionPagesNameSurvives) {
     EXPECT_EQ(result.body, c.wordMissing ? "<p>html body</p>" : "converted from {\\rtf1 new text}")
         << "the body never comes from the earlier page";
     EXPECT_EQ(TempFolder::Read(page), "the page of an earlier run");
+    if (!c.wordMissing) {
+      EXPECT_EQ(calls_.seen, std::vector<std::string>{"the page of an earlier run"})
+          << "the page stays in place while the converter works";
+    }
     EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{"1001.htm", "1001_files", "Images"}))
         << "nothing set aside is left behind";
     EXPECT_TRUE(Entries(dir.path() / "Images").empty());
@@ -247,6 +258,18 @@ TEST_F(OfficeRouteTest, PageSetAsideIsPutBackWhenTheRunEndsEarly) {
     EXPECT_TRUE(route.ConvertRTF2HTML(rtf, page));
     EXPECT_EQ(TempFolder::Read(page), "converted from {\\rtf1 x}");
   }  // no attachment export: the route's end puts the page back
+  EXPECT_EQ(TempFolder::Read(page), "earlier");
+  EXPECT_EQ(Entries(dir_.path()), (std::set<std::string>{"1001.htm", "Images"}));
+}
+
+TEST_F(OfficeRouteTest, PageSetAsideWhenTheRunIsKilledIsPutBackByTheNextRun) {
+  const std::string page = dir_.Write("1001.htm", "earlier");
+  fs::create_directory(dir_ / "Images");
+  const std::string rtf = dir_.Write("Images/1001.rtf", "{\\rtf1 x}");
+  OfficeRoute route(test_.services, factory_, images_);
+  ASSERT_TRUE(route.ConvertRTF2HTML(rtf, page));
+  // Killed here, while the run reads the converted page: the next run's start mends it.
+  RecoverInterruptedRun(dir_.str());
   EXPECT_EQ(TempFolder::Read(page), "earlier");
   EXPECT_EQ(Entries(dir_.path()), (std::set<std::string>{"1001.htm", "Images"}));
 }
@@ -333,7 +356,7 @@ TEST(OfficeRouteWithLibreOffice, RunStartsLibreOfficeOnceAndEndsIt) {
   picture.save(&bmpBuffer, "BMP");
 
   pid_t group = 0;
-  for (std::int16_t counter = 1; counter <= 3; ++counter) {
+  for (std::int32_t counter = 1; counter <= 3; ++counter) {
     SCOPED_TRACE(counter);
     FakeItem item("{\\rtf1\\ansi Article text " + std::to_string(counter) +
                   "\\par{\\pict\\pngblip\\picw16\\pich16 " + png.toHex().toStdString() + "}}");
