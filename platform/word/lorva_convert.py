@@ -4,15 +4,15 @@
 Starts one headless LibreOffice with a private user profile, connects to it through UNO and
 then serves commands read line by line from stdin, answering each with one line on stdout:
 
-    open <file URL>             -> "ok <document id>" | "error <text>"
-    save <id> <file URL>        -> "ok" | "error <text>"   (HTML page, pictures beside it)
-    close <id>                  -> "ok" | "error <text>"
-    quit                        -> "ok", then the process ends
+    convert <source URL> <target URL>  -> "ok" | "error <text>"
+        loads the document, saves it as an HTML page at the target (pictures beside it) and
+        closes it again
+    quit                               -> "ok", then the process ends
 
-URLs are percent-encoded file URLs, so a command line never holds a blank inside an argument.
-Before the first command the process prints "ready" once LibreOffice answers, or
-"error <text>" and exits with status 2 when it cannot be started. On "quit", end of input or
-a signal LibreOffice is ended and the profile removed.
+One document is one command and one answer. URLs are percent-encoded file URLs, so a command
+line never holds a blank inside an argument. Before the first command the process prints
+"ready" once LibreOffice answers, or "error <text>" and exits with status 2 when it cannot be
+started. On "quit", end of input or a signal LibreOffice is ended and the profile removed.
 
 A rich-text file is read straight into a text document by the rich-text import, without a
 window, a view or a page layout, none of which the HTML page needs; any other file is opened
@@ -184,8 +184,12 @@ class Converter:
             raise RuntimeError("the document could not be opened")
         return document
 
-    def save(self, document, target):
-        document.storeToURL(target, self.html)
+    def convert(self, source, target):
+        document = self.load(source)
+        try:
+            document.storeToURL(target, self.html)
+        finally:
+            document.close(True)
 
     def end(self):
         try:
@@ -200,8 +204,6 @@ def error_text(error):
 
 def serve(context):
     converter = Converter(context)
-    documents = {}
-    next_id = 1
     for line in sys.stdin:
         words = line.split()
         if not words:
@@ -210,25 +212,13 @@ def serve(context):
         if command == "quit":
             break
         try:
-            if command == "open" and len(args) == 1:
-                documents[next_id] = converter.load(args[0])
-                answer("ok %d" % next_id)
-                next_id += 1
-            elif command == "save" and len(args) == 2:
-                converter.save(documents[int(args[0])], args[1])
-                answer("ok")
-            elif command == "close" and len(args) == 1:
-                documents.pop(int(args[0])).close(True)
+            if command == "convert" and len(args) == 2:
+                converter.convert(args[0], args[1])
                 answer("ok")
             else:
                 answer("error unknown command")
         except Exception as error:  # every failure is answered, the process goes on
             answer("error " + error_text(error))
-    for document in documents.values():
-        try:
-            document.close(True)
-        except Exception:
-            pass
     converter.end()
 
 

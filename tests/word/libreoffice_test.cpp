@@ -259,14 +259,12 @@ TEST_F(WithTempDir, LibreOfficeThatCannotBeStartedIsError429) {
   ::unsetenv("LORVA_SOFFICE");
 }
 
-// A stand-in converter script run by /bin/sh: answers "ready" and "ok 1" to open, then on save
-// writes part of the page and stops answering (and keeps a child process busy).
+// A stand-in converter script run by /bin/sh: answers "ready", then on a conversion writes part
+// of the page and stops answering (and keeps a child process busy).
 constexpr const char* kHangingConverter = R"sh(echo ready
 while read -r command a b; do
   case "$command" in
-    open) echo "ok 1" ;;
-    save) echo partial > "${b#file://}"; sleep 1237; echo ok ;;
-    close) echo ok ;;
+    convert) echo partial > "${b#file://}"; sleep 1237; echo ok ;;
     quit) echo ok; exit 0 ;;
   esac
 done
