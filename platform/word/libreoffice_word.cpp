@@ -130,19 +130,21 @@ std::string FileUrl(const std::string& path) {
   return url;
 }
 
-// One document opened by the converter, named by the converter's document number.
+// One document of the converter. LibreOffice reads it when it is saved: one command loads it,
+// writes the page and closes it again, so nothing stays open there between calls.
 class LibreOfficeDocument : public WordDocument {
  public:
-  LibreOfficeDocument(std::weak_ptr<LibreOfficeWord*> app, int id, int generation)
-      : app_(std::move(app)), id_(id), generation_(generation) {}
+  LibreOfficeDocument(std::weak_ptr<LibreOfficeWord*> app, std::string sourceUrl, int generation)
+      : app_(std::move(app)), sourceUrl_(std::move(sourceUrl)), generation_(generation) {}
 
   void SaveAs(const std::string& path, int format) override {
     if (format != kWordFormatFilteredHtml) {
       throw Error(errnum::kInvalidProcedureCall, "Unsupported file format", kSource);
     }
+    if (closed_) throw Error(errnum::kObjectNotSet, "The document has been closed", kSource);
     LibreOfficeWord& app = Current();
     try {
-      app.Command("save " + std::to_string(id_) + " " + FileUrl(path));
+      app.Command("convert " + sourceUrl_ + " " + FileUrl(path));
     } catch (const GivenUp& givenUp) {
       // A save broken off may have left a partial page behind.
       std::error_code ignored;
@@ -151,16 +153,8 @@ class LibreOfficeDocument : public WordDocument {
     }
   }
 
-  void Close(int) override {
-    auto token = app_.lock();
-    LibreOfficeWord* app = token ? *token : nullptr;
-    if (!app || app->pid_ == 0 || app->starts_ != generation_) return;  // gone with its converter
-    try {
-      app->Command("close " + std::to_string(id_));
-    } catch (const GivenUp& givenUp) {
-      throw Error(errnum::kPathFileAccessError, givenUp.why, kSource);
-    }
-  }
+  // Nothing is held open in LibreOffice: closing only ends the document object.
+  void Close(int) override { closed_ = true; }
 
  private:
   LibreOfficeWord& Current() {
@@ -173,8 +167,9 @@ class LibreOfficeDocument : public WordDocument {
   }
 
   std::weak_ptr<LibreOfficeWord*> app_;
-  int id_;
+  std::string sourceUrl_;
   int generation_;
+  bool closed_ = false;
 };
 
 LibreOfficeWord::LibreOfficeWord(LibreOfficeOptions options) : options_(std::move(options)) {
@@ -386,19 +381,19 @@ std::string LibreOfficeWord::Command(const std::string& line) {
 std::shared_ptr<WordDocument> LibreOfficeWord::Open(const std::string& path) {
   if (quit_) throw Error(errnum::kObjectNotSet, "LibreOffice has been quit", kSource);
   if (pid_ == 0) Start();  // an earlier command was given up
-  std::string id;
-  try {
-    id = Command("open " + FileUrl(path));
-  } catch (const GivenUp& givenUp) {
-    throw Error(errnum::kPathFileAccessError, givenUp.why, kSource);
+  // LibreOffice reads the file when the document is saved; one that cannot be read fails here.
+  const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int openError = errno;
+  struct stat info {};
+  const bool regular = file >= 0 && ::fstat(file, &info) == 0 && S_ISREG(info.st_mode);
+  if (file >= 0) ::close(file);
+  if (!regular) {
+    throw Error(
+        errnum::kPathFileAccessError,
+        "Cannot read " + path + ": " + (file < 0 ? std::strerror(openError) : "not a regular file"),
+        kSource);
   }
-  int number = 0;
-  try {
-    number = std::stoi(id);
-  } catch (const std::exception&) {
-    throw Error(errnum::kPathFileAccessError, "Unexpected answer: " + id, kSource);
-  }
-  return std::make_shared<LibreOfficeDocument>(self_, number, starts_);
+  return std::make_shared<LibreOfficeDocument>(self_, FileUrl(path), starts_);
 }
 
 void LibreOfficeWord::Quit() {

@@ -2,7 +2,8 @@
 // process (platform/word/lorva_convert.py run by Python) that lives as long as the application
 // object. The converter starts LibreOffice with a private user profile in a temporary directory,
 // so it neither disturbs nor depends on a LibreOffice the user has open, and serves one command
-// at a time over a socket: open a rich-text file, save it as an HTML page, close it, quit.
+// at a time over a socket: convert a rich-text file into an HTML page (one command and one
+// answer per document), quit.
 //
 // Every command is given up after a bounded time; the converter's whole process group
 // (the converter, LibreOffice's launcher and LibreOffice) is then ended, and the next Open
@@ -55,9 +56,10 @@ class LibreOfficeWord : public WordApplication {
 
   // The window is never shown; kept for the object model.
   void SetVisible(bool visible) override { visible_ = visible; }
-  // Loads the rich-text file at `path`, hidden and read-only. Throws when it cannot be loaded
-  // or LibreOffice does not answer in time; starts the converter again first when an earlier
-  // command was given up.
+  // The rich-text file at `path` as a document; starts the converter again first when an earlier
+  // command was given up. Throws when the file cannot be read. LibreOffice loads the file,
+  // read-only, only when the document is saved, and SaveAs throws when it cannot be loaded or
+  // LibreOffice does not answer in time; Close has nothing left to end.
   std::shared_ptr<WordDocument> Open(const std::string& path) override;
   // Ends LibreOffice and the converter and removes the profile. Later calls of Open throw.
   void Quit() override;

@@ -4,15 +4,19 @@
 Starts one headless LibreOffice with a private user profile, connects to it through UNO and
 then serves commands read line by line from stdin, answering each with one line on stdout:
 
-    open <file URL>             -> "ok <document id>" | "error <text>"
-    save <id> <file URL>        -> "ok" | "error <text>"   (HTML page, pictures beside it)
-    close <id>                  -> "ok" | "error <text>"
-    quit                        -> "ok", then the process ends
+    convert <source URL> <target URL>  -> "ok" | "error <text>"
+        loads the document, saves it as an HTML page at the target (pictures beside it) and
+        closes it again
+    quit                               -> "ok", then the process ends
 
-URLs are percent-encoded file URLs, so a command line never holds a blank inside an argument.
-Before the first command the process prints "ready" once LibreOffice answers, or
-"error <text>" and exits with status 2 when it cannot be started. On "quit", end of input or
-a signal LibreOffice is ended and the profile removed.
+One document is one command and one answer. URLs are percent-encoded file URLs, so a command
+line never holds a blank inside an argument. Before the first command the process prints
+"ready" once LibreOffice answers, or "error <text>" and exits with status 2 when it cannot be
+started. On "quit", end of input or a signal LibreOffice is ended and the profile removed.
+
+A rich-text file is read straight into a text document by the rich-text import, without a
+window, a view or a page layout, none of which the HTML page needs; any other file is opened
+the general way, its type detected, in a hidden window.
 
 Usage: lorva_convert.py <soffice program> [profile directory [start-up timeout in seconds]]
 Without a profile directory a temporary one is made and removed at the end.
@@ -125,7 +129,7 @@ def start_office(program, profile, timeout):
             raise RuntimeError("LibreOffice ended with status %d" % code)
         if time.monotonic() > deadline:
             raise RuntimeError("LibreOffice did not answer within %g s" % timeout)
-        time.sleep(0.1)
+        time.sleep(0.02)
 
 
 def prop(name, value):
@@ -136,50 +140,86 @@ def prop(name, value):
     return p
 
 
+RTF_SIGNATURE = b"{\\rtf"
+
+
+def is_rich_text(url):
+    """True when the file at `url` starts like a rich-text file."""
+    import uno
+    with open(uno.fileUrlToSystemPath(url), "rb") as source:
+        return source.read(len(RTF_SIGNATURE)) == RTF_SIGNATURE
+
+
+class Converter:
+    """Turns documents into HTML pages through one LibreOffice."""
+
+    def __init__(self, context):
+        self.context = context
+        self.services = context.ServiceManager
+        self.desktop = self.services.createInstanceWithContext(
+            "com.sun.star.frame.Desktop", context)
+        # Never run macros, never update links: the documents are only read.
+        self.safety = (prop("ReadOnly", True), prop("MacroExecutionMode", 0),
+                       prop("UpdateDocMode", 0))
+        self.html = (prop("FilterName", "HTML (StarWriter)"), prop("Overwrite", True))
+
+    def load(self, url):
+        if is_rich_text(url):
+            # A frame, its view and the page layout cost more than the import itself.
+            document = self.services.createInstanceWithContext(
+                "com.sun.star.text.TextDocument", self.context)
+            try:
+                document.load((prop("URL", url), prop("FilterName", "Rich Text Format")) +
+                              self.safety)
+            except Exception:
+                try:
+                    document.close(True)
+                except Exception:
+                    pass
+                raise RuntimeError("the document could not be opened")
+            return document
+        document = self.desktop.loadComponentFromURL(
+            url, "_blank", 0, (prop("Hidden", True),) + self.safety)
+        if document is None:
+            raise RuntimeError("the document could not be opened")
+        return document
+
+    def convert(self, source, target):
+        document = self.load(source)
+        try:
+            document.storeToURL(target, self.html)
+        finally:
+            document.close(True)
+
+    def end(self):
+        try:
+            self.desktop.terminate()
+        except Exception:
+            pass  # the bridge goes down with the office
+
+
+def error_text(error):
+    return getattr(error, "Message", "") or str(error) or type(error).__name__
+
+
 def serve(context):
-    desktop = context.ServiceManager.createInstanceWithContext(
-        "com.sun.star.frame.Desktop", context)
-    documents = {}
-    next_id = 1
+    converter = Converter(context)
     for line in sys.stdin:
         words = line.split()
         if not words:
             continue
         command, args = words[0], words[1:]
+        if command == "quit":
+            break
         try:
-            if command == "quit":
-                break
-            if command == "open" and len(args) == 1:
-                document = desktop.loadComponentFromURL(
-                    args[0], "_blank", 0,
-                    (prop("Hidden", True), prop("ReadOnly", True),
-                     prop("MacroExecutionMode", 0), prop("UpdateDocMode", 0)))
-                if document is None:
-                    raise RuntimeError("the document could not be opened")
-                documents[next_id] = document
-                answer("ok %d" % next_id)
-                next_id += 1
-            elif command == "save" and len(args) == 2:
-                documents[int(args[0])].storeToURL(
-                    args[1], (prop("FilterName", "HTML (StarWriter)"), prop("Overwrite", True)))
-                answer("ok")
-            elif command == "close" and len(args) == 1:
-                document = documents.pop(int(args[0]))
-                document.close(True)
+            if command == "convert" and len(args) == 2:
+                converter.convert(args[0], args[1])
                 answer("ok")
             else:
                 answer("error unknown command")
         except Exception as error:  # every failure is answered, the process goes on
-            answer("error " + (getattr(error, "Message", "") or type(error).__name__))
-    for document in documents.values():
-        try:
-            document.close(True)
-        except Exception:
-            pass
-    try:
-        desktop.terminate()
-    except Exception:
-        pass  # the bridge goes down with the office
+            answer("error " + error_text(error))
+    converter.end()
 
 
 def main():
@@ -194,8 +234,7 @@ def main():
         try:
             context = start_office(sys.argv[1], profile, timeout)
         except Exception as error:
-            answer("error " + (getattr(error, "Message", "") or str(error) or
-                               type(error).__name__))
+            answer("error " + error_text(error))
             return 2
         answer("ready")
         serve(context)

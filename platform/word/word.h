@@ -22,7 +22,8 @@ class WordApplication {
  public:
   virtual ~WordApplication() = default;
   virtual void SetVisible(bool visible) = 0;
-  // Opens the document at `path`; throws when it cannot.
+  // Opens the document at `path`; throws when it cannot be read. A word processor may load the
+  // content only when the document is saved, and fail there for content it cannot load.
   virtual std::shared_ptr<WordDocument> Open(const std::string& path) = 0;
   // Ends the word processor; the object is unusable afterwards.
   virtual void Quit() = 0;

@@ -153,15 +153,61 @@ TEST_F(RealLibreOffice, DroppingTheApplicationEndsLibreOffice) {
   EXPECT_FALSE(fs::exists(profile));
 }
 
+// A document fails whether it cannot be read when opened or cannot be loaded when saved; it
+// leaves no page, and the same LibreOffice converts the next document.
 TEST_F(RealLibreOffice, UnreadableDocumentFailsAndTheConverterGoesOn) {
+  fs::create_directory(dir_ / "folder.rtf");
+  struct Case {
+    const char* name;
+    fs::path path;
+  };
+  const Case cases[] = {
+      {"missing file", dir_ / "missing.rtf"},
+      {"folder", dir_ / "folder.rtf"},
+      {"rich text broken off", WriteFile("broken.rtf", "{\\rtf1\\ansi broken {\\b off")},
+  };
   LibreOfficeWord office(LibreOfficeOptions{});
-  EXPECT_THROW(office.Open((dir_ / "missing.rtf").string()), Error);
+  const fs::path page = dir_ / "failed.htm";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto convert = [&] {
+      auto doc = office.Open(c.path.string());
+      doc->SaveAs(page.string(), kWordFormatFilteredHtml);
+    };
+    EXPECT_THROW(convert(), Error);
+    EXPECT_FALSE(fs::exists(page));
+  }
   const fs::path rtf = WriteFile("ok.rtf", MakeRtf("still working", false));
   auto doc = office.Open(rtf.string());
   doc->SaveAs((dir_ / "ok.htm").string(), kWordFormatFilteredHtml);
   doc->Close(kWordDoNotSaveChanges);
   EXPECT_NE(ReadText(dir_ / "ok.htm").find("still working"), std::string::npos);
   EXPECT_EQ(office.Starts(), 1);
+}
+
+// Rich text goes straight to the rich-text import; a file of another kind under the same name
+// is still converted as what it is.
+TEST_F(RealLibreOffice, FileOfAnyKindBecomesAPageWithItsText) {
+  struct Case {
+    const char* name;
+    std::string content;
+  };
+  const Case cases[] = {
+      {"rich text", MakeRtf("Printer offline", false)},
+      {"plain text", "Printer offline\n"},
+      {"HTML", "<html><body><p>Printer offline</p></body></html>"},
+  };
+  LibreOfficeWord office(LibreOfficeOptions{});
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string name = std::to_string(++n);
+    auto doc = office.Open(WriteFile(name + ".rtf", c.content).string());
+    doc->SaveAs((dir_ / (name + ".htm")).string(), kWordFormatFilteredHtml);
+    doc->Close(kWordDoNotSaveChanges);
+    const std::string html = ReadText(dir_ / (name + ".htm"));
+    EXPECT_NE(html.find("Printer offline"), std::string::npos) << html;
+  }
 }
 
 // Creation fails as error 429 whenever LibreOffice cannot be had: a missing program (also when
@@ -213,14 +259,12 @@ TEST_F(WithTempDir, LibreOfficeThatCannotBeStartedIsError429) {
   ::unsetenv("LORVA_SOFFICE");
 }
 
-// A stand-in converter script run by /bin/sh: answers "ready" and "ok 1" to open, then on save
-// writes part of the page and stops answering (and keeps a child process busy).
+// A stand-in converter script run by /bin/sh: answers "ready", then on a conversion writes part
+// of the page and stops answering (and keeps a child process busy).
 constexpr const char* kHangingConverter = R"sh(echo ready
 while read -r command a b; do
   case "$command" in
-    open) echo "ok 1" ;;
-    save) echo partial > "${b#file://}"; sleep 1237; echo ok ;;
-    close) echo ok ;;
+    convert) echo partial > "${b#file://}"; sleep 1237; echo ok ;;
     quit) echo ok; exit 0 ;;
   esac
 done
