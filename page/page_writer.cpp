@@ -3,9 +3,11 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <exception>
 #include <memory>
 #include <new>
+#include <string_view>
 #include <utility>
 
 #include "support/error.h"
@@ -28,6 +30,26 @@ std::string ReplaceAll(const std::string& text, const std::string& from, const s
     out.append(text, start, found - start);
     out += to;
     start = found + from.size();
+  }
+  if (start == 0) return text;
+  out.append(text, start, std::string::npos);
+  return out;
+}
+
+// `text` with `subject` put into every empty title element, whatever the tags' letter case
+// (Word writes "<TITLE></TITLE>", LibreOffice "<title></title>"); the tags stay as written.
+std::string FillEmptyTitles(const std::string& text, const std::string& subject) {
+  constexpr std::string_view kEmptyTitle = "<title></title>";
+  constexpr std::size_t kOpenLength = 7;  // "<title>"
+  std::string lower = text;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string out;
+  std::size_t start = 0;
+  for (std::size_t found = lower.find(kEmptyTitle); found != std::string::npos;
+       found = lower.find(kEmptyTitle, start)) {
+    out.append(text, start, found + kOpenLength - start);
+    out += subject;
+    start = found + kOpenLength;
   }
   if (start == 0) return text;
   out.append(text, start, std::string::npos);
@@ -61,7 +83,7 @@ std::string ComposePage(cArticle& article) {
                              "<br>" + "<b>Problem Category : </b>" +
                              MarkupText(article.ProblemCategory) + "<br><hr><br>";
 
-  std::string body = ReplaceAll(article.Body, "<TITLE></TITLE>", "<TITLE>" + subject + "</TITLE>");
+  std::string body = FillEmptyTitles(article.Body, subject);
 
   if (body.find("</title>") != std::string::npos) {
     body = ReplaceAll(body, "</title>", std::string("</title>") + kStyleSheetLink);
