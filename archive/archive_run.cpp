@@ -57,6 +57,15 @@ bool HasContentIdReference(const std::string& body) {
   return false;
 }
 
+// Only genuine rich text goes to the word processor. Rich text that merely wraps the item's HTML
+// body would come back as the wrapper's text alone, without the body's pictures: the item's own
+// HTML body stands for the word processor's page then. An item that cannot tell is taken as
+// genuine rich text.
+bool GenuineRichText(outlook::OutlookItem& item) {
+  const auto format = ValueOrNothing([&] { return item.BodyFormat(); });
+  return !format || *format == outlook::OlBodyFormat::kRichText;
+}
+
 }  // namespace
 
 const char* const kCounterLimitMessage =
@@ -195,6 +204,11 @@ void ArchiveRunner::RichTextAndAttachments(outlook::OutlookItem& item, cArticle&
   // A skipped item whose existing page has the conversion target's name: converting would write
   // over that page and the attachment export would remove it. The earlier page is kept.
   if (skipped && target == article.strWebPagePath) return;
+  if (!GenuineRichText(item)) {  // the body stays the item's HTML body, no rich-text copy
+    SkipOnFailure(
+        [&] { article.Attachments = d_.route.SaveAttachments(item, destination, counter); });
+    return;
+  }
 
   FileSystemObject* fs = d_.services.fs.get();
   const std::string images = destination + "/Images";

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "archive/run_fixture.h"
 
@@ -20,16 +22,18 @@ class RecordingRoute : public RichTextRoute {
     return true;
   }
   std::string FilteredWordHTML(const std::string& html) override { return "[filtered]" + html; }
-  std::string SaveAttachments(outlook::OutlookItem&, const std::string& folder,
+  std::string SaveAttachments(outlook::OutlookItem& item, const std::string& folder,
                               std::int16_t count) override {
+    exportedFor.push_back(item.Subject());
     const std::string target = folder + "/" + std::to_string(count) + ".htm";
     targetAtExport.push_back(std::filesystem::exists(target));
     std::filesystem::remove(target);  // the export's first step removes the conversion target
     return "<p>attachments of " + std::to_string(count) + "</p>";
   }
-  std::string ExportInlineImages(outlook::OutlookItem&, const std::string& body, const std::string&,
-                                 std::int16_t count) override {
+  std::string ExportInlineImages(outlook::OutlookItem& item, const std::string& body,
+                                 const std::string&, std::int16_t count) override {
     inlineCalls.push_back(count);
+    inlineBodies[item.Subject()] = body;
     return body;
   }
   void QuitWord() override { ++quits; }
@@ -37,6 +41,8 @@ class RecordingRoute : public RichTextRoute {
   std::vector<std::string> conversions;
   std::vector<bool> targetAtExport;
   std::vector<int> inlineCalls;
+  std::vector<std::string> exportedFor;             // subjects, in export order
+  std::map<std::string, std::string> inlineBodies;  // by subject
   bool rtfSeen = false;
   int quits = 0;
 };
@@ -87,6 +93,51 @@ TEST_F(RichTextRouteTest, WithoutAttachmentsOnlyTheInlineImagesAreExported) {
   EXPECT_TRUE(recording.conversions.empty());
   EXPECT_EQ(recording.inlineCalls.size(), 2u);
   EXPECT_EQ(recording.quits, 1);
+}
+
+// Only genuine rich text goes to the word processor; every other item keeps its HTML body, which
+// still reaches the inline-image export, and its attachments are still exported.
+TEST_F(RichTextRouteTest, OnlyGenuineRichTextIsConvertedInBothRuns) {
+  using outlook::OlBodyFormat;
+  struct Case {
+    const char* subject;
+    OlBodyFormat format;
+    bool converted;
+  };
+  const Case cases[] = {
+      {"Rich", OlBodyFormat::kRichText, true},
+      {"Html", OlBodyFormat::kHtml, false},
+      {"Plain", OlBodyFormat::kPlain, false},
+      {"Unspecified", OlBodyFormat::kUnspecified, false},
+  };
+  kb->items.clear();
+  for (const Case& c : cases) {
+    auto item = FakeItem::Post(
+        c.subject, "Hardware", "FAQ",
+        std::string("<html><body><img src=\"cid:shot\">") + c.subject + " body</body></html>");
+    item->bodyFormat = c.format;
+    Add(item);
+  }
+  Load();
+  form->chkCollapse.SetValue(0);
+  for (const bool grouped : {true, false}) {
+    SCOPED_TRACE(grouped ? "grouped run" : "flat run");
+    form->optGroup.Select(grouped ? 0 : 1);
+    recording.conversions.clear();
+    recording.exportedFor.clear();
+    recording.inlineBodies.clear();
+    Generate();
+    EXPECT_EQ(recording.conversions.size(), 1u);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.subject);
+      const std::string page = Read(std::string(c.subject) + ".htm");
+      EXPECT_EQ(page.find("[filtered]") != std::string::npos, c.converted) << page;
+      const std::string& body = recording.inlineBodies[c.subject];
+      EXPECT_EQ(body.find("cid:shot") != std::string::npos, !c.converted) << body;
+      EXPECT_EQ(std::count(recording.exportedFor.begin(), recording.exportedFor.end(), c.subject),
+                1);
+    }
+  }
 }
 
 }  // namespace
