@@ -164,7 +164,9 @@ std::string BatchUsage() {
          "  --set NAME=VALUE  an option, as stored: DestinationFolder=DIR, iNamingScheme=0|1,\n"
          "               iNumbering=N, GenerateTOC, OverwriteFiles, RunTOC, chkAttachments,\n"
          "               chkCollapse, chkCollapseInitially=0|1, optGroup=0|1 (1: flat list)\n"
-         "  Exit status: 0 done, 1 failed, 2 not a knowledge-base folder, 64 usage error.\n";
+         "  Exit status: 0 done, 1 failed, 2 not a knowledge-base folder, 64 usage error.\n"
+         "  An item that cannot be read is named on standard error with the reason and counted\n"
+         "  as unreadable; the status stays 0 when every readable item was written.\n";
 }
 
 std::string CheckSetting(const std::string& name, const std::string& value) {
@@ -250,6 +252,7 @@ int RunBatch(const BatchOptions& options, outlook::ApplicationLauncher& launcher
       [&platform](Services& services) {
         FormHooks hooks;
         if (platform.hive) hooks.restoreOptions = RestoreOptionsHook(*platform.hive, services);
+        hooks.runEnded = [](const RunSummary&) {};  // the unreadable items are printed below
         return hooks;
       },
       platform.makeRoute);
@@ -275,12 +278,13 @@ int RunBatch(const BatchOptions& options, outlook::ApplicationLauncher& launcher
   pump.EndLine();
 
   const RunSummary& run = form.LastRun();
+  for (const std::string& reason : run.unreadable) err << kProgram << ": " << reason << "\n";
   const std::string elapsed = Seconds(std::chrono::steady_clock::now() - started);
   switch (run.outcome) {
     case RunSummary::Outcome::kCompleted:
       out << kProgram << ": " << run.pagesWritten << " articles written, " << run.skipped
-          << " skipped, " << run.duplicates << " duplicates, " << elapsed << ", index "
-          << run.destination << "/index.htm\n";
+          << " skipped, " << run.duplicates << " duplicates, " << run.unreadable.size()
+          << " unreadable, " << elapsed << ", index " << run.destination << "/index.htm\n";
       return 0;
     case RunSummary::Outcome::kLimitReached:
       err << kProgram << ": incomplete: " << run.pagesWritten << " articles written, "

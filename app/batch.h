@@ -9,7 +9,8 @@
 //
 // Exit status: 0 the run finished; 1 an error report, a refused or incomplete run, or nothing to
 // archive (the message says which); 2 the folder is not a knowledge-base folder (the question's
-// text is printed); 64 a usage error.
+// text is printed); 64 a usage error. Items that cannot be read are named on standard error and
+// counted; they alone do not make the status other than 0.
 #pragma once
 
 #include <optional>

@@ -72,6 +72,23 @@ const char* const kCounterLimitMessage =
     "The page counter has reached 32767, the highest page number: the remaining articles were "
     "not archived.\r\nPlease start again with a smaller first number!";
 
+std::string UnreadableItemsMessage(const std::vector<std::string>& reasons) {
+  constexpr std::size_t kListed = 10;
+  if (reasons.empty()) return "";
+  std::string text =
+      reasons.size() == 1
+          ? std::string("1 item could not be read and was not archived:")
+          : std::to_string(reasons.size()) + " items could not be read and were not archived:";
+  text += "\r\n";
+  for (std::size_t i = 0; i < reasons.size() && i < kListed; ++i) {
+    text += "\r\n" + reasons[i];
+  }
+  if (reasons.size() > kListed) {
+    text += "\r\n... and " + std::to_string(reasons.size() - kListed) + " more.";
+  }
+  return text;
+}
+
 std::string FirstNumberMessage(const std::string& text) {
   return "The first number \"" + text +
          "\" is not a whole number from -32768 to 32767.\r\nPlease enter a valid first number!";
@@ -166,6 +183,18 @@ bool ArchiveRunner::ReadFirstNumber(std::int16_t& counter) {
   }
   counter = *number;
   return true;
+}
+
+std::shared_ptr<outlook::OutlookItem> ArchiveRunner::ReadItem(outlook::ItemCollection& items,
+                                                              int position) {
+  try {
+    return items.Item(position);
+  } catch (const Error& e) {
+    summary_.unreadable.push_back(e.description());
+  } catch (const std::exception& e) {
+    summary_.unreadable.push_back(e.what());
+  }
+  return nullptr;
 }
 
 void ArchiveRunner::RaiseCounter(std::int16_t& counter) {
@@ -357,9 +386,8 @@ void ArchiveRunner::subGenerateArticlesNormal() {
       cancelled = true;
       break;
     }
-    auto fetched = ValueOrNothing([&] { return items->Item(i); });
-    std::shared_ptr<outlook::OutlookItem> item = fetched ? *fetched : nullptr;
-    if (!item) continue;  // nothing, or an item that cannot be read
+    std::shared_ptr<outlook::OutlookItem> item = ReadItem(*items, i);
+    if (!item) continue;  // nothing, or an item that cannot be read (noted for the summary)
     RaiseCounter(counter);
     ++taken;
     SkipOnFailure([&] { w_.pb.SetValue(taken); });
@@ -440,8 +468,7 @@ void ArchiveRunner::subGenerateArticlesOutline() {
     ErrorReporter& reporter = d_.services.reporter;
     cache.resize(static_cast<std::size_t>(count));
     for (int i = 1; i <= count; ++i) {
-      auto fetched = ValueOrNothing([&] { return items->Item(i); });
-      std::shared_ptr<outlook::OutlookItem> item = fetched ? *fetched : nullptr;
+      std::shared_ptr<outlook::OutlookItem> item = ReadItem(*items, i);
       if (!item) continue;
       CachedItem& c = cache[static_cast<std::size_t>(i - 1)];
       c.present = true;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "archive/run_window.h"
 #include "outlook/connection.h"
@@ -45,6 +46,9 @@ struct RunSummary {
   int pagesWritten = 0;  // records handed to the page writer (one index entry each)
   int skipped = 0;       // items whose page existed while overwriting was off
   int duplicates = 0;    // items dropped because their subject was taken already
+  // Why each item that could not be read was passed over, in folder order: the description of
+  // the error that reading it raised (the mail store's names the item's file).
+  std::vector<std::string> unreadable;
   std::string destination;
 };
 
@@ -52,6 +56,9 @@ struct RunSummary {
 std::string FirstNumberMessage(const std::string& text);
 // The message shown when the page counter reached its limit.
 extern const char* const kCounterLimitMessage;
+// The message that tells, once a run has ended, which items it could not read (`reasons` as in
+// RunSummary::unreadable); "" when there are none. Names the first ten.
+std::string UnreadableItemsMessage(const std::vector<std::string>& reasons);
 
 class ArchiveRunner {
  public:
@@ -82,6 +89,8 @@ class ArchiveRunner {
                  std::int16_t& counter, std::unique_ptr<TextStream>& toc);
   // The first number as the page counter's start; nothing (after the message) when refused.
   bool ReadFirstNumber(std::int16_t& counter);
+  // The item at `position`; nothing when it is nothing or cannot be read (noted in the summary).
+  std::shared_ptr<outlook::OutlookItem> ReadItem(outlook::ItemCollection& items, int position);
   // Raises the counter. At 32767 it keeps its value and notes that it has passed its limit.
   void RaiseCounter(std::int16_t& counter);
   // Whether an article taken up after the counter passed its limit would need a number of its
