@@ -13,7 +13,7 @@ for target in build-fuzz/tests/fuzz/*_fuzz; do
   name=$(basename "$target")
   seeds=build-fuzz/fuzz-seeds/$name
   mkdir -p "$seeds"
-  for d in tests/fuzz/seeds/"$name" ../shared/corpus/msg build-fuzz/samples/store; do
+  for d in tests/fuzz/seeds/"$name" tests/data/msg tests/data/real build-fuzz/samples/store; do
     [ -d "$d" ] && find "$d" -type f -name '*' -size -4M -exec cp -n {} "$seeds"/ \; 2>/dev/null || true
   done
   echo "fuzzing $name for ${seconds}s"

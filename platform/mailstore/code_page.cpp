@@ -14,7 +14,7 @@
 namespace lorva::mailstore {
 namespace {
 
-// The iconv name of a Windows code page, or empty when we know of none.
+// The iconv name of a Windows code page.
 std::string IconvName(std::uint32_t codePage) {
   switch (codePage) {
     case 65001:
@@ -65,12 +65,10 @@ std::string IconvName(std::uint32_t codePage) {
   if (codePage >= 28591 && codePage <= 28606) {
     return "ISO-8859-" + std::to_string(codePage - 28590);
   }
-  if ((codePage >= 1250 && codePage <= 1258) || codePage == 874 || codePage == 932 ||
-      codePage == 949 || codePage == 437 || (codePage >= 850 && codePage <= 869) ||
-      codePage == 737 || codePage == 775) {
-    return "CP" + std::to_string(codePage);
-  }
-  return "";
+  if (codePage == 20932) return "EUC-JP";
+  // 874, 932, 949, 1250-1258, 1361, the DOS code pages: iconv knows them by this name; for
+  // others it finds no converter, and the text is read as windows-1252.
+  return "CP" + std::to_string(codePage);
 }
 
 // Whether ASCII bytes read as themselves in the code page.
@@ -92,56 +90,71 @@ bool AsciiCompatible(std::uint32_t codePage) {
   }
 }
 
+// The character of byte `b` in windows-1252; U+FFFD for the five bytes it leaves undefined.
+std::uint32_t Windows1252(std::uint8_t b) {
+  static constexpr std::uint16_t kHigh[32] = {
+      0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+  return b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : b;
+}
+
 // One converter per code page, opened once and shared (guarded: iconv_t is not thread-safe).
 class ConverterCache {
  public:
   ~ConverterCache() {
     for (auto& [page, cd] : converters_) {
-      if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+      if (cd != kNoConverter) iconv_close(cd);
     }
   }
 
-  // Converts with the code page's converter; false when no converter exists for it.
-  bool Convert(std::uint32_t codePage, std::span<const std::uint8_t> bytes, std::string& out) {
+  // Converts with the code page's converter, appending to `out`; false when no converter exists
+  // for it.
+  bool Convert(std::uint32_t codePage, std::span<const std::uint8_t> bytes, std::string& out,
+               Undecodable undecodable) {
     std::lock_guard lock(mutex_);
     auto it = converters_.find(codePage);
     if (it == converters_.end()) {
-      const std::string name = IconvName(codePage);
-      iconv_t cd = name.empty() ? reinterpret_cast<iconv_t>(-1) : iconv_open("UTF-8", name.c_str());
+      iconv_t cd = iconv_open("UTF-8", IconvName(codePage).c_str());
       it = converters_.emplace(codePage, cd).first;
     }
     iconv_t cd = it->second;
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    if (cd == kNoConverter) return false;
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    char* in = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
-    size_t inLeft = bytes.size();
     char buffer[4096];
-    while (true) {
+    // Hands out what the converter holds back (1255 and 1258 wait for combining marks) and any
+    // shift state's end.
+    auto drain = [&] {
       char* outPtr = buffer;
       size_t outLeft = sizeof buffer;
-      const size_t result = iconv(cd, inLeft ? &in : nullptr, &inLeft, &outPtr, &outLeft);
+      iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
       out.append(buffer, outPtr);
-      if (result != static_cast<size_t>(-1)) {
-        if (inLeft == 0) break;
-        continue;
-      }
-      if (errno == E2BIG) continue;
-      // EILSEQ or EINVAL (cut short): one byte that does not convert.
-      if (inLeft == 0) break;
-      out += "\xEF\xBF\xBD";
+    };
+    char* in = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
+    size_t inLeft = bytes.size();
+    while (inLeft > 0) {
+      char* outPtr = buffer;
+      size_t outLeft = sizeof buffer;
+      const size_t result = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+      out.append(buffer, outPtr);
+      if (result != static_cast<size_t>(-1) || errno == E2BIG) continue;
+      // EILSEQ, or EINVAL (cut short): the first byte does not decode.
+      drain();
+      const std::uint32_t shown = undecodable == Undecodable::kAsWindows1252
+                                      ? Windows1252(static_cast<std::uint8_t>(*in))
+                                      : 0xFFFD;
+      utf8::Append(out, shown);
       ++in;
       --inLeft;
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
-    // Flush any shift state.
-    char* outPtr = buffer;
-    size_t outLeft = sizeof buffer;
-    iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
-    out.append(buffer, outPtr);
+    drain();
     return true;
   }
 
  private:
+  static inline const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
   std::mutex mutex_;
   std::map<std::uint32_t, iconv_t> converters_;
 };
@@ -166,16 +179,25 @@ ConverterCache& Converters() {
 
 }  // namespace
 
-std::string DecodeCodePage(std::span<const std::uint8_t> bytes, std::uint32_t codePage) {
+void AppendDecoded(std::string& out, std::span<const std::uint8_t> bytes, std::uint32_t codePage,
+                   Undecodable undecodable) {
   if (AsciiCompatible(codePage) && IsAscii(bytes)) {
-    return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    out.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return;
   }
+  if (codePage == 1200) {
+    out += Utf16LeToUtf8(bytes);
+    return;
+  }
+  out.reserve(out.size() + bytes.size() + bytes.size() / 2);
+  if (Converters().Convert(codePage, bytes, out, undecodable)) return;
+  Converters().Convert(kCodePageWindows1252, bytes, out, undecodable);
+}
+
+std::string DecodeCodePage(std::span<const std::uint8_t> bytes, std::uint32_t codePage,
+                           Undecodable undecodable) {
   std::string out;
-  if (codePage == 1200) return Utf16LeToUtf8(bytes);
-  out.reserve(bytes.size() + bytes.size() / 2);
-  if (Converters().Convert(codePage, bytes, out)) return out;
-  out.clear();
-  Converters().Convert(kCodePageWindows1252, bytes, out);
+  AppendDecoded(out, bytes, codePage, undecodable);
   return out;
 }
 
@@ -248,6 +270,160 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
     }
   });
   return out;
+}
+
+// The ANSI code pages of Windows locales (the NLS tables as MS-LCID names the locales): first
+// the languages whose sub-languages differ in script, then by primary language.
+std::optional<std::uint32_t> AnsiCodePageOfLocale(std::uint32_t lcid) {
+  const std::uint32_t language = lcid & 0xFFFF;
+  switch (language) {
+    case 0x0004:  // zh-Hans
+    case 0x0804:  // zh-CN
+    case 0x1004:  // zh-SG
+      return 936;
+    case 0x0404:  // zh-TW
+    case 0x0C04:  // zh-HK
+    case 0x1404:  // zh-MO
+    case 0x7C04:  // zh-Hant
+      return 950;
+    case 0x0C1A:  // sr-Cyrl-CS
+    case 0x1C1A:  // sr-Cyrl-BA
+    case 0x201A:  // bs-Cyrl-BA
+    case 0x281A:  // sr-Cyrl-RS
+    case 0x301A:  // sr-Cyrl-ME
+    case 0x641A:  // bs-Cyrl
+    case 0x6C1A:  // sr-Cyrl
+    case 0x742C:  // az-Cyrl
+    case 0x082C:  // az-Cyrl-AZ
+    case 0x0843:  // uz-Cyrl-UZ
+    case 0x7843:  // uz-Cyrl
+      return 1251;
+    case 0x0846:  // pa-Arab-PK
+    case 0x0859:  // sd-Arab-PK
+      return 1256;
+    case 0x0850:  // mn-Mong-CN: Unicode only
+    case 0x045D:  // iu-Cans-CA: Unicode only
+      return std::nullopt;
+    default:
+      break;
+  }
+  switch (language & 0x3FF) {
+    case 0x11:  // Japanese
+      return 932;
+    case 0x12:  // Korean
+      return 949;
+    case 0x04:  // Chinese (other sub-languages)
+      return 936;
+    case 0x1E:  // Thai
+      return 874;
+    case 0x05:  // Czech
+    case 0x0E:  // Hungarian
+    case 0x15:  // Polish
+    case 0x18:  // Romanian
+    case 0x1A:  // Croatian, Serbian and Bosnian in Latin script
+    case 0x1B:  // Slovak
+    case 0x1C:  // Albanian
+    case 0x24:  // Slovenian
+    case 0x42:  // Turkmen
+      return 1250;
+    case 0x02:  // Bulgarian
+    case 0x19:  // Russian
+    case 0x22:  // Ukrainian
+    case 0x23:  // Belarusian
+    case 0x28:  // Tajik
+    case 0x2F:  // Macedonian
+    case 0x3F:  // Kazakh
+    case 0x40:  // Kyrgyz
+    case 0x44:  // Tatar
+    case 0x50:  // Mongolian (Cyrillic)
+    case 0x6D:  // Bashkir
+    case 0x85:  // Sakha
+      return 1251;
+    case 0x08:  // Greek
+      return 1253;
+    case 0x1F:  // Turkish
+    case 0x2C:  // Azerbaijani (Latin)
+    case 0x43:  // Uzbek (Latin)
+      return 1254;
+    case 0x0D:  // Hebrew
+      return 1255;
+    case 0x01:  // Arabic
+    case 0x20:  // Urdu
+    case 0x29:  // Persian
+    case 0x80:  // Uyghur
+    case 0x8C:  // Dari
+    case 0x92:  // Central Kurdish
+      return 1256;
+    case 0x25:  // Estonian
+    case 0x26:  // Latvian
+    case 0x27:  // Lithuanian
+      return 1257;
+    case 0x2A:  // Vietnamese
+      return 1258;
+    case 0x03:  // Catalan
+    case 0x06:  // Danish
+    case 0x07:  // German
+    case 0x09:  // English
+    case 0x0A:  // Spanish
+    case 0x0B:  // Finnish
+    case 0x0C:  // French
+    case 0x0F:  // Icelandic
+    case 0x10:  // Italian
+    case 0x13:  // Dutch
+    case 0x14:  // Norwegian
+    case 0x16:  // Portuguese
+    case 0x17:  // Romansh
+    case 0x1D:  // Swedish
+    case 0x21:  // Indonesian
+    case 0x2D:  // Basque
+    case 0x2E:  // Sorbian
+    case 0x32:  // Setswana
+    case 0x34:  // isiXhosa
+    case 0x35:  // isiZulu
+    case 0x36:  // Afrikaans
+    case 0x38:  // Faroese
+    case 0x3B:  // Sami
+    case 0x3C:  // Irish
+    case 0x3E:  // Malay
+    case 0x41:  // Kiswahili
+    case 0x52:  // Welsh
+    case 0x56:  // Galician
+    case 0x5D:  // Inuktitut (Latin)
+    case 0x62:  // Frisian
+    case 0x6E:  // Luxembourgish
+    case 0x7E:  // Breton
+    case 0x83:  // Corsican
+    case 0x84:  // Alsatian
+    case 0x91:  // Scottish Gaelic
+      return 1252;
+    default:
+      return std::nullopt;
+  }
+}
+
+bool IsWindowsAnsiCodePage(std::uint32_t codePage) {
+  return codePage == 874 || codePage == 932 || codePage == 936 || codePage == 949 ||
+         codePage == 950 || (codePage >= 1250 && codePage <= 1258);
+}
+
+std::uint32_t EightBitCodePage(std::optional<std::int32_t> messageCodePage,
+                               std::optional<std::int32_t> localeId,
+                               std::optional<std::int32_t> internetCodePage) {
+  // UTF-16 and UTF-32 are no code pages for 8-bit strings.
+  const auto byteOriented = [](std::uint32_t page) {
+    return page != 1200 && page != 1201 && page != 12000 && page != 12001;
+  };
+  if (messageCodePage && *messageCodePage > 0 &&
+      byteOriented(static_cast<std::uint32_t>(*messageCodePage))) {
+    return static_cast<std::uint32_t>(*messageCodePage);
+  }
+  if (localeId) {
+    if (auto page = AnsiCodePageOfLocale(static_cast<std::uint32_t>(*localeId))) return *page;
+  }
+  if (internetCodePage && IsWindowsAnsiCodePage(static_cast<std::uint32_t>(*internetCodePage))) {
+    return static_cast<std::uint32_t>(*internetCodePage);
+  }
+  return kCodePageWindows1252;
 }
 
 }  // namespace lorva::mailstore

@@ -41,6 +41,9 @@ struct MsgContent {
   std::optional<std::string> htmlBody;                     // PR_HTML, decoded to UTF-8
   std::optional<std::string> plainBody;                    // PR_BODY, UTF-8
   std::optional<std::vector<std::uint8_t>> compressedRtf;  // PR_RTF_COMPRESSED, as stored
+  // PR_NATIVE_BODY_INFO, the body the item was written in: 1 plain text, 2 rich text, 3 HTML;
+  // 0 when the item does not say.
+  std::int32_t nativeBody = 0;
   std::vector<MsgUserProperty> userProperties;
   std::vector<MsgAttachment> attachments;
 };

@@ -30,6 +30,7 @@ inline constexpr std::uint16_t kHtml = 0x1013;
 inline constexpr std::uint16_t kNativeBody = 0x1016;
 inline constexpr std::uint16_t kStoreSupportMask = 0x340D;
 inline constexpr std::uint16_t kInternetCodePage = 0x3FDE;
+inline constexpr std::uint16_t kMessageLocaleId = 0x3FF1;
 inline constexpr std::uint16_t kMessageCodePage = 0x3FFD;
 inline constexpr std::uint16_t kAttachNumber = 0x0E21;
 inline constexpr std::uint16_t kDisplayName = 0x3001;

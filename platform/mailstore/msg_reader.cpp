@@ -80,10 +80,12 @@ class PropertyBag {
       } else if (cfb.IsStream(child) && StartsWithNoCase(e.name, msg::kPropertiesStream) &&
                  e.name.size() == sizeof msg::kPropertiesStream - 1) {
         properties_ = cfb.Stream(child, propertyScratch_);
-        if (properties_.size() < headerSize || (properties_.size() - headerSize) % 16 != 0) {
-          Bad("property stream of wrong length (" + std::to_string(properties_.size()) + " bytes)");
+        if (properties_.size() < headerSize) {
+          Bad("property stream shorter than its header (" + std::to_string(properties_.size()) +
+              " bytes)");
         }
-        properties_ = properties_.subspan(headerSize);
+        // Whole 16-byte entries; some writers leave a few bytes after the last one.
+        properties_ = properties_.subspan(headerSize, (properties_.size() - headerSize) / 16 * 16);
       }
     }
     // Sorted for lookups in logarithmic time (a hostile file may hold very many of both); the
@@ -191,10 +193,22 @@ void CopyStorage(const CfbReader& cfb, std::uint32_t source, CfbWriter& writer,
   }
 }
 
+// The 8-byte value slot of `tag` among the whole 16-byte entries of `entries`, or null.
+const std::uint8_t* FindEntry(std::span<const std::uint8_t> entries, std::uint32_t tag) {
+  for (size_t i = 0; i + 16 <= entries.size(); i += 16) {
+    if (U32(entries.data() + i) == tag) return entries.data() + i + 8;
+  }
+  return nullptr;
+}
+
 // A stand-alone .msg file holding the message embedded in storage `storage`: its streams and
-// storages, a top-level property header, and the enclosing file's name-to-id map.
+// storages, a top-level property header, and the enclosing file's name-to-id map. An embedded
+// message's 8-bit strings are in its enclosing message's code page unless it names one of its
+// own (a message code page, or a locale we know the code page of): the stand-alone file is given
+// `inheritedCodePage` as its message code page then.
 std::vector<std::uint8_t> RebuildEmbeddedMessage(const CfbReader& cfb, std::uint32_t storage,
-                                                 std::optional<std::uint32_t> nameMap) {
+                                                 std::optional<std::uint32_t> nameMap,
+                                                 std::uint32_t inheritedCodePage) {
   CfbWriter writer;
   bool hasNameMap = false;
   for (std::uint32_t child : cfb.entry(storage).children) {
@@ -209,11 +223,27 @@ std::vector<std::uint8_t> RebuildEmbeddedMessage(const CfbReader& cfb, std::uint
       std::vector<std::uint8_t> data = cfb.ReadStream(child);
       if (StartsWithNoCase(e.name, msg::kPropertiesStream) &&
           e.name.size() == sizeof msg::kPropertiesStream - 1) {
-        // An embedded message's header is 24 bytes, a file's 32. A stream that fits neither is
-        // copied as it is: the embedded message then fails on its own, not its parent.
-        if (data.size() >= msg::kEmbeddedHeader && (data.size() - msg::kEmbeddedHeader) % 16 == 0) {
+        // An embedded message's header is 24 bytes, a file's 32. A stream shorter than its
+        // header is copied as it is: the embedded message then fails on its own, not its parent.
+        if (data.size() >= msg::kEmbeddedHeader) {
+          const auto entries = std::span<const std::uint8_t>(data).subspan(msg::kEmbeddedHeader);
+          const std::uint8_t* locale =
+              FindEntry(entries, Tag(msg::kMessageLocaleId, msg::kTypeInt32));
+          const bool ownCodePage =
+              FindEntry(entries, Tag(msg::kMessageCodePage, msg::kTypeInt32)) != nullptr ||
+              (locale != nullptr && AnsiCodePageOfLocale(U32(locale)).has_value());
+          // Whole entries only, so that an added one lines up.
+          data.resize(msg::kEmbeddedHeader + entries.size() / 16 * 16);
           data.insert(data.begin() + msg::kEmbeddedHeader, msg::kTopHeader - msg::kEmbeddedHeader,
                       0);
+          if (!ownCodePage) {
+            // The entry: tag, flags (readable), the 8-byte value.
+            const std::uint32_t tag = Tag(msg::kMessageCodePage, msg::kTypeInt32);
+            for (const std::uint32_t word : {tag, 2u, inheritedCodePage, 0u}) {
+              for (int i = 0; i < 4; ++i)
+                data.push_back(static_cast<std::uint8_t>(word >> (8 * i)));
+            }
+          }
         }
       }
       writer.AddStream(CfbWriter::kRoot, e.name, std::move(data));
@@ -242,7 +272,7 @@ MsgAttachment ReadAttachment(const CfbReader& cfb, std::uint32_t storage, std::u
     a.data = std::move(*data);
   } else if (auto sub = props.StreamEntry(Tag(msg::kAttachData, msg::kTypeObject));
              sub && cfb.IsStorage(*sub) && a.method == msg::kAttachEmbeddedMessage) {
-    a.data = RebuildEmbeddedMessage(cfb, *sub, nameMap);
+    a.data = RebuildEmbeddedMessage(cfb, *sub, nameMap, codePage);
   }
   return a;
 }
@@ -349,12 +379,14 @@ MsgContent ReadMsg(std::span<const std::uint8_t> bytes) {
   }
   const PropertyBag props(cfb, CfbReader::kRootEntry, msg::kTopHeader);
 
-  const auto messageCodePage = props.Int32(msg::kMessageCodePage);
+  // 8-bit strings are in the code page the message names, else in the ANSI code page of its
+  // locale. An HTML body keeps the code page it travelled in (its <meta> charset agrees).
   const auto internetCodePage = props.Int32(msg::kInternetCodePage);
-  const std::uint32_t textCodePage = static_cast<std::uint32_t>(
-      messageCodePage.value_or(internetCodePage.value_or(kCodePageWindows1252)));
-  const std::uint32_t htmlCodePage = static_cast<std::uint32_t>(
-      internetCodePage.value_or(messageCodePage.value_or(kCodePageWindows1252)));
+  const std::uint32_t textCodePage = EightBitCodePage(
+      props.Int32(msg::kMessageCodePage), props.Int32(msg::kMessageLocaleId), internetCodePage);
+  const std::uint32_t htmlCodePage = internetCodePage && *internetCodePage > 0
+                                         ? static_cast<std::uint32_t>(*internetCodePage)
+                                         : textCodePage;
 
   MsgContent content;
   content.messageClass = props.Text(msg::kMessageClass, textCodePage).value_or("");
@@ -371,6 +403,7 @@ MsgContent ReadMsg(std::span<const std::uint8_t> bytes) {
     }
   }
   content.compressedRtf = props.Binary(msg::kRtfCompressed);
+  content.nativeBody = props.Int32(msg::kNativeBody).value_or(0);
   ReadUserProperties(cfb, props, textCodePage, content.userProperties);
 
   std::vector<std::pair<std::uint32_t, std::uint32_t>> attachments;  // number, entry

@@ -1,14 +1,13 @@
 #include "platform/mailstore/rtf_html.h"
 
+#include "platform/mailstore/code_page.h"
 #include "support/utf8.h"
-
-#include <iconv.h>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdint>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,10 +17,12 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // Text in code pages.
 
-// The Windows code page of a font's \fcharset; `ansiCodePage` for the default and unknown sets.
+// The Windows code page of a font's \fcharset; `ansiCodePage` (the document's \ansicpg) for the
+// default and unknown sets.
 int CodePageForCharset(int charset, int ansiCodePage) {
   switch (charset) {
-    case 0:  // ANSI
+    case 0:  // ANSI: Western; in a UTF-8 document (\ansicpg65001) its bytes are UTF-8
+      return ansiCodePage == 65001 ? 65001 : 1252;
     case 2:  // symbol fonts: their bytes are taken as Western text
       return 1252;
     case 77:
@@ -62,100 +63,6 @@ int CodePageForCharset(int charset, int ansiCodePage) {
       return ansiCodePage;
   }
 }
-
-std::string IconvName(int codePage) {
-  switch (codePage) {
-    case 65001:
-      return "UTF-8";
-    case 10000:
-      return "MACINTOSH";
-    case 20127:
-      return "ASCII";
-    case 20866:
-      return "KOI8-R";
-    case 21866:
-      return "KOI8-U";
-    case 20932:
-      return "EUC-JP";
-    case 51949:
-      return "EUC-KR";
-    case 54936:
-      return "GB18030";
-    default:
-      if (codePage >= 28591 && codePage <= 28606) {
-        return "ISO-8859-" + std::to_string(codePage - 28590);
-      }
-      return "CP" + std::to_string(codePage);
-  }
-}
-
-// Turns bytes in Windows code pages into UTF-8 through iconv, keeping one converter per code
-// page. Bytes that do not decode become U+FFFD; an unknown code page is read as 1252.
-class CodePageDecoder {
- public:
-  CodePageDecoder() = default;
-  CodePageDecoder(const CodePageDecoder&) = delete;
-  CodePageDecoder& operator=(const CodePageDecoder&) = delete;
-  ~CodePageDecoder() {
-    for (auto& [codePage, converter] : converters_) {
-      if (converter != kNoConverter) iconv_close(converter);
-    }
-  }
-
-  void Append(std::string& out, std::string_view bytes, int codePage) {
-    if (std::all_of(bytes.begin(), bytes.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-      out.append(bytes);  // every code page we read agrees on ASCII bytes standing alone
-      return;
-    }
-    iconv_t converter = Converter(codePage);
-    if (converter == kNoConverter) converter = Converter(1252);
-    if (converter == kNoConverter) {
-      for (char c : bytes) utf8::Append(out, static_cast<unsigned char>(c));
-      return;
-    }
-    iconv(converter, nullptr, nullptr, nullptr, nullptr);
-    std::array<char, 1024> buffer;
-    // Some converters (1255, 1258) hold a character back until they see whether combining marks
-    // follow; this hands it out.
-    auto drain = [&] {
-      char* outPtr = buffer.data();
-      std::size_t outLeft = buffer.size();
-      iconv(converter, nullptr, nullptr, &outPtr, &outLeft);
-      out.append(buffer.data(), buffer.size() - outLeft);
-    };
-    char* in = const_cast<char*>(bytes.data());
-    std::size_t inLeft = bytes.size();
-    while (inLeft > 0) {
-      char* outPtr = buffer.data();
-      std::size_t outLeft = buffer.size();
-      const std::size_t result = iconv(converter, &in, &inLeft, &outPtr, &outLeft);
-      out.append(buffer.data(), buffer.size() - outLeft);
-      if (result == static_cast<std::size_t>(-1)) {
-        if (errno == E2BIG) continue;
-        // An undecodable or incomplete sequence: one replacement character for its first byte.
-        drain();
-        utf8::Append(out, 0xFFFD);
-        ++in;
-        --inLeft;
-      }
-    }
-    drain();
-  }
-
- private:
-  static inline const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
-
-  iconv_t Converter(int codePage) {
-    auto found = converters_.find(codePage);
-    if (found != converters_.end()) return found->second;
-    iconv_t converter = iconv_open("UTF-8", IconvName(codePage).c_str());
-    converters_.emplace(codePage, converter);
-    return converter;
-  }
-
-  std::map<int, iconv_t> converters_;
-};
 
 // ---------------------------------------------------------------------------------------------
 // Tokens of rich text.
@@ -587,9 +494,13 @@ class RtfReader {
     out_.append(text);
   }
 
+  // Decodes the pending bytes. Writers put bytes of other code pages in a document (single
+  // \'a0 no-break spaces in UTF-8 ones): a byte that does not decode is read as windows-1252.
   void Flush() {
     if (pending_.empty()) return;
-    decoder_.Append(out_, pending_, pendingCodePage_);
+    AppendDecoded(
+        out_, std::span(reinterpret_cast<const std::uint8_t*>(pending_.data()), pending_.size()),
+        static_cast<std::uint32_t>(pendingCodePage_), Undecodable::kAsWindows1252);
     pending_.clear();
   }
 
@@ -607,7 +518,6 @@ class RtfReader {
   std::string pending_;  // bytes in pendingCodePage_ not yet decoded
   int pendingCodePage_ = 1252;
   std::string out_;
-  CodePageDecoder decoder_;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -971,6 +881,10 @@ class HtmlEncapsulator {
 std::optional<std::string> ExtractHtmlFromRtf(std::string_view rtf) {
   if (Classify(rtf) != RtfKind::kFromHtml) return std::nullopt;
   return RtfReader(RtfReader::Mode::kHtml, /*honourHtmlRtf=*/true).Read(rtf);
+}
+
+bool IsRtfFromHtml(std::string_view rtf) {
+  return Classify(rtf) == RtfKind::kFromHtml;
 }
 
 bool IsRtfFromText(std::string_view rtf) {

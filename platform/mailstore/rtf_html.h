@@ -14,9 +14,16 @@ namespace lorva::mailstore {
 // first ten tokens), returns that HTML, decoded to UTF-8. Otherwise returns nothing.
 // Kept: the content of {\*\htmltag} groups (bytes in the document's \ansicpg code page) and the
 // text outside them except where \htmlrtf is on (bytes in the current font's \fcharset code
-// page); \par gives CR LF, \uN a character (its \ucN fallback skipped). Rewritten copies of
-// tags in {\*\mhtmltag} groups are left out, as every destination the format does not name.
+// page, \fcharset0 being Western except in a \ansicpg65001 document); \par gives CR LF, \uN a
+// character (its \ucN fallback skipped). Bytes split into \'hh escapes join into characters of
+// their code page; a byte that does not decode there is read as windows-1252 (Outlook puts single
+// \'a0 no-break spaces into UTF-8 documents). Rewritten copies of tags in {\*\mhtmltag} groups
+// are left out, as every destination the format does not name.
 std::optional<std::string> ExtractHtmlFromRtf(std::string_view rtf);
+
+// True when `rtf` is rich text that encapsulates an HTML body (what ExtractHtmlFromRtf reads),
+// told from its first tokens only.
+bool IsRtfFromHtml(std::string_view rtf);
 
 // True when `rtf` is rich text that Outlook made from a plain-text body (`{\rtf1` with
 // `\fromtext` among its first tokens).

@@ -197,38 +197,41 @@ class StoreItem : public outlook::OutlookItem {
   std::string HTMLBody() override {
     if (content_->htmlBody) return *content_->htmlBody;
     if (content_->compressedRtf) {
-      std::string rtf;
+      const std::string* rtf = nullptr;
       try {
-        rtf = DecompressRtf(*content_->compressedRtf);
+        rtf = &RichText();
       } catch (const Error& error) {
         // A damaged rich-text body does not hide an intact plain-text one.
         if (content_->plainBody) return PlainTextToHtml(*content_->plainBody);
         throw Error(error.number(), Describe(error.description()));
       }
-      if (std::optional<std::string> html = ExtractHtmlFromRtf(rtf)) return *std::move(html);
+      if (std::optional<std::string> html = ExtractHtmlFromRtf(*rtf)) return *std::move(html);
       if (content_->plainBody) return PlainTextToHtml(*content_->plainBody);
-      return PlainTextToHtml(ExtractTextFromRtf(rtf));
+      return PlainTextToHtml(ExtractTextFromRtf(*rtf));
     }
     if (content_->plainBody) return PlainTextToHtml(*content_->plainBody);
     return "";
   }
 
-  // Rich text counts as genuine unless it wraps the HTML body, or wraps a plain-text body while
-  // the item holds HTML of its own. An item without rich text has the body it holds.
+  // Rich text is genuine unless it wraps the HTML body, or wraps a plain-text body while the
+  // item holds HTML of its own, or the item says it was written in HTML and holds that HTML (its
+  // rich text then is a copy made from it). An item without rich text has the body it holds.
   outlook::OlBodyFormat BodyFormat() override {
     using outlook::OlBodyFormat;
-    if (content_->compressedRtf) {
-      std::string rtf;
-      try {
-        rtf = DecompressRtf(*content_->compressedRtf);
-      } catch (const Error&) {
-        return content_->htmlBody ? OlBodyFormat::kHtml : OlBodyFormat::kPlain;
-      }
-      if (ExtractHtmlFromRtf(rtf)) return OlBodyFormat::kHtml;
-      if (IsRtfFromText(rtf) && content_->htmlBody) return OlBodyFormat::kHtml;
-      return OlBodyFormat::kRichText;
+    constexpr std::int32_t kNativeHtml = 3;
+    const OlBodyFormat held = content_->htmlBody ? OlBodyFormat::kHtml : OlBodyFormat::kPlain;
+    if (!content_->compressedRtf) return held;
+    const std::string* rtf = nullptr;
+    try {
+      rtf = &RichText();
+    } catch (const Error&) {
+      return held;
     }
-    return content_->htmlBody ? OlBodyFormat::kHtml : OlBodyFormat::kPlain;
+    if (IsRtfFromHtml(*rtf)) return OlBodyFormat::kHtml;
+    if (content_->htmlBody && (IsRtfFromText(*rtf) || content_->nativeBody == kNativeHtml)) {
+      return OlBodyFormat::kHtml;
+    }
+    return OlBodyFormat::kRichText;
   }
 
   void SaveAs(const std::string& path, int format) override {
@@ -241,7 +244,7 @@ class StoreItem : public outlook::OutlookItem {
     std::string rtf;
     if (content_->compressedRtf) {
       try {
-        rtf = DecompressRtf(*content_->compressedRtf);
+        rtf = RichText();
       } catch (const Error& error) {
         throw Error(error.number(), Describe(error.description()));
       }
@@ -263,8 +266,16 @@ class StoreItem : public outlook::OutlookItem {
     return "The rich text of the item \"" + fileName_ + "\" cannot be read: " + reason;
   }
 
+  // The item's rich text (which it must hold), decompressed once: the body format, the HTML body
+  // and saving as rich text each need it. Throws lorva::Error when it is damaged.
+  const std::string& RichText() {
+    if (!richText_) richText_ = DecompressRtf(*content_->compressedRtf);
+    return *richText_;
+  }
+
   std::shared_ptr<const MsgContent> content_;
   std::string fileName_;
+  std::optional<std::string> richText_;
 };
 
 class StoreItems : public outlook::ItemCollection {

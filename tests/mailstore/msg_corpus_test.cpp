@@ -1,12 +1,10 @@
 // Reading .msg files that Outlook itself wrote.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "mailstore/corpus.h"
 #include "platform/mailstore/msg_content.h"
 #include "support/error.h"
 
@@ -14,12 +12,7 @@ namespace lorva::mailstore {
 namespace {
 
 std::vector<std::uint8_t> LoadCorpusFile(const std::string& name) {
-  std::ifstream in(std::filesystem::path(LORVA_CORPUS_DIR) / name, std::ios::binary);
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-bool CorpusPresent() {
-  return std::filesystem::is_directory(LORVA_CORPUS_DIR);
+  return testing::LoadCorpusFile(testing::kCorpusDir, name);
 }
 
 struct CorpusCase {
@@ -32,7 +25,6 @@ struct CorpusCase {
 class MsgCorpusTest : public ::testing::TestWithParam<CorpusCase> {};
 
 TEST_P(MsgCorpusTest, ReadsClassSubjectAndAttachmentNames) {
-  if (!CorpusPresent()) GTEST_SKIP() << "no corpus at " << LORVA_CORPUS_DIR;
   const CorpusCase& c = GetParam();
   SCOPED_TRACE(c.file);
   const auto bytes = LoadCorpusFile(c.file);
@@ -68,7 +60,6 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(MsgCorpusTest, JpegAttachmentKeepsItsBytes) {
-  if (!CorpusPresent()) GTEST_SKIP() << "no corpus at " << LORVA_CORPUS_DIR;
   const MsgContent content = ReadMsg(LoadCorpusFile("plain_jpeg_attached.msg"));
   ASSERT_EQ(content.attachments.size(), 1u);
   const auto& data = content.attachments[0].data;
@@ -80,7 +71,6 @@ TEST(MsgCorpusTest, JpegAttachmentKeepsItsBytes) {
 }
 
 TEST(MsgCorpusTest, TiffAttachmentsKeepTheirBytes) {
-  if (!CorpusPresent()) GTEST_SKIP() << "no corpus at " << LORVA_CORPUS_DIR;
   const MsgContent content = ReadMsg(LoadCorpusFile("unicode.msg"));
   ASSERT_EQ(content.attachments.size(), 2u);
   for (const auto& a : content.attachments) {
@@ -93,7 +83,6 @@ TEST(MsgCorpusTest, TiffAttachmentsKeepTheirBytes) {
 }
 
 TEST(MsgCorpusTest, EightBitTextIsDecodedByItsCodePage) {
-  if (!CorpusPresent()) GTEST_SKIP() << "no corpus at " << LORVA_CORPUS_DIR;
   const MsgContent content = ReadMsg(LoadCorpusFile("charset.msg"));
   ASSERT_TRUE(content.plainBody.has_value());
   // windows-1252 byte 0x85 is the horizontal ellipsis U+2026.
@@ -104,7 +93,6 @@ TEST(MsgCorpusTest, EightBitTextIsDecodedByItsCodePage) {
 }
 
 TEST(MsgCorpusTest, BodiesAreRead) {
-  if (!CorpusPresent()) GTEST_SKIP() << "no corpus at " << LORVA_CORPUS_DIR;
   for (const char* file : {"plain_unsent.msg", "plain_uc_unsent.msg", "unicode.msg"}) {
     SCOPED_TRACE(file);
     const MsgContent content = ReadMsg(LoadCorpusFile(file));

@@ -3,7 +3,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/mailstore/cfb.h"
@@ -257,6 +259,11 @@ class HandItem {
   HandItem& String8(std::uint32_t tag, const std::string& bytes) {
     return Stream(tag, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
   }
+  // Bytes after the last whole entry, as some writers leave.
+  HandItem& Trailing(std::size_t count) {
+    props_.resize(props_.size() + count, 0);
+    return *this;
+  }
   CfbWriter& writer() { return writer_; }
   std::vector<std::uint8_t> Finish() {
     writer_.AddStream(CfbWriter::kRoot, "__properties_version1.0", props_);
@@ -295,6 +302,160 @@ TEST(MsgReaderTest, EightBitTextFollowsTheMessageCodePage) {
     EXPECT_EQ(content.messageClass, "IPM.Post");
     EXPECT_EQ(content.subject, c.text);
     EXPECT_EQ(content.plainBody, c.text);
+  }
+}
+
+// A property stream: `header` zero bytes, an entry per tag and value, `trailing` zero bytes.
+std::vector<std::uint8_t> PropertyStream(
+    std::size_t header, const std::vector<std::pair<std::uint32_t, std::uint64_t>>& entries,
+    std::size_t trailing = 0) {
+  std::vector<std::uint8_t> props(header, 0);
+  for (const auto& [tag, value] : entries) {
+    for (int i = 0; i < 4; ++i) props.push_back(static_cast<std::uint8_t>(tag >> (8 * i)));
+    for (int i = 0; i < 4; ++i) props.push_back(i == 0 ? 6 : 0);
+    for (int i = 0; i < 8; ++i) props.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  }
+  props.resize(props.size() + trailing, 0);
+  return props;
+}
+
+std::vector<std::uint8_t> Text8(const std::string& bytes) {
+  return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+}
+
+TEST(CodePageTest, MessageCodePageThenLocaleThenWindowsInternetCodePage) {
+  struct Case {
+    std::optional<std::int32_t> messageCodePage, locale, internetCodePage;
+    std::uint32_t expected;
+  };
+  const std::optional<std::int32_t> none;
+  const Case cases[] = {
+      {1251, 1041, 932, 1251},        // the message code page first
+      {none, 1041, 50220, 932},       // ja-JP
+      {none, 1031, 1251, 1252},       // de-DE: the locale before the internet code page
+      {none, 1049, 20127, 1251},      // ru-RU
+      {none, 1028, none, 950},        // zh-TW
+      {none, 2052, none, 936},        // zh-CN
+      {none, 0x0C04, none, 950},      // zh-HK
+      {none, 1042, none, 949},        // ko-KR
+      {none, 0x081A, none, 1250},     // sr-Latn-CS
+      {none, 0x0C1A, none, 1251},     // sr-Cyrl-CS
+      {none, 0x082C, none, 1251},     // az-Cyrl-AZ
+      {none, 0x0C07, none, 1252},     // de-AT: a sub-language by its primary language
+      {none, 0x00040411, none, 932},  // ja-JP with a sort order
+      {none, 1081, 1251, 1251},       // hi-IN has no ANSI code page: the internet code page
+      {none, 1081, 28591, 1252},      // ... unless that is no Windows code page
+      {none, none, 874, 874},         // no locale: a Windows internet code page
+      {none, none, 65001, 1252},      // ... but not UTF-8
+      {none, none, 20127, 1252},      // ... nor ASCII
+      {none, none, none, 1252},       // nothing said: windows-1252
+      {0, 1049, none, 1251},          // a zero message code page says nothing
+      {1200, 1049, none, 1251},       // nor does UTF-16, which no 8-bit string is in
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << "message code page " << c.messageCodePage.value_or(-1) << ", locale "
+                 << c.locale.value_or(-1) << ", internet code page "
+                 << c.internetCodePage.value_or(-1));
+    EXPECT_EQ(EightBitCodePage(c.messageCodePage, c.locale, c.internetCodePage), c.expected);
+  }
+}
+
+TEST(MsgReaderTest, EightBitStringsEverywhereFollowTheLocale) {
+  // ru-RU, and an internet code page that is no Windows code page.
+  const std::string printers = "\xCF\xF0\xE8\xED\xF2\xE5\xF0\xFB";  // "Принтеры" in 1251
+  HandItem item;
+  item.Fixed(0x3FF10003, 1049).Fixed(0x3FDE0003, 20127).Fixed(0x8000001E, 9);
+  item.String8(0x001A001E, "IPM.Post").String8(0x0037001E, printers);
+  item.String8(0x1000001E, printers).String8(0x8000001E, printers);
+  CfbWriter& w = item.writer();
+  const auto attach = w.AddStorage(CfbWriter::kRoot, "__attach_version1.0_#00000000");
+  w.AddStream(attach, "__properties_version1.0", PropertyStream(8, {}));
+  w.AddStream(attach, "__substg1.0_3001001E", Text8(printers + ".txt"));
+  const auto map = w.AddStorage(CfbWriter::kRoot, "__nameid_version1.0");
+  std::vector<std::uint8_t> strings{8, 0, 0, 0};
+  AppendUtf16Le("Kind", strings);
+  w.AddStream(map, "__substg1.0_00020102", {});
+  w.AddStream(map, "__substg1.0_00030102", {0, 0, 0, 0, 5, 0, 0, 0});
+  w.AddStream(map, "__substg1.0_00040102", strings);
+  const MsgContent c = ReadMsg(item.Finish());
+  EXPECT_EQ(c.subject, "Принтеры");
+  EXPECT_EQ(c.plainBody, "Принтеры");
+  ASSERT_EQ(c.attachments.size(), 1u);
+  EXPECT_EQ(c.attachments[0].ShownName(), "Принтеры.txt");
+  ASSERT_EQ(c.userProperties.size(), 1u);
+  EXPECT_EQ(c.userProperties[0].value, Value::Text("Принтеры"));
+}
+
+// A message with one embedded message whose property stream holds `embeddedEntries`, and whose
+// subject is the 8-bit `subject`; the parent's locale is `parentLocale`.
+std::vector<std::uint8_t> WithEmbeddedMessage(
+    std::uint32_t parentLocale,
+    std::vector<std::pair<std::uint32_t, std::uint64_t>> embeddedEntries,
+    const std::string& subject, std::size_t trailing = 0) {
+  HandItem item;
+  item.Fixed(0x3FF10003, parentLocale).String8(0x0037001E, "Parent");
+  CfbWriter& w = item.writer();
+  const auto attach = w.AddStorage(CfbWriter::kRoot, "__attach_version1.0_#00000000");
+  w.AddStream(attach, "__properties_version1.0", PropertyStream(8, {{0x37050003, 5}}));
+  const auto sub = w.AddStorage(attach, "__substg1.0_3701000D");
+  w.AddStream(sub, "__properties_version1.0", PropertyStream(24, embeddedEntries, trailing));
+  w.AddStream(sub, "__substg1.0_0037001E", Text8(subject));
+  return item.Finish();
+}
+
+TEST(MsgReaderTest, EmbeddedMessageTakesItsParentsCodePageUnlessItNamesOne) {
+  const std::string japanese = "\x93\xFA\x96\x7B\x8C\xEA";  // "日本語" in 932
+  const std::string russian = "\xCF\xF0\xE8";               // "При" in 1251
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::uint32_t, std::uint64_t>> entries;
+    std::string subject;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"no code page of its own", {}, japanese, "日本語"},
+      {"an internet code page only", {{0x3FDE0003, 1251}}, japanese, "日本語"},
+      {"its own message code page", {{0x3FFD0003, 1251}}, russian, "При"},
+      {"its own locale", {{0x3FF10003, 1049}}, russian, "При"},
+      {"a locale without a code page", {{0x3FF10003, 1081}}, japanese, "日本語"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const MsgContent parent = ReadMsg(WithEmbeddedMessage(1041, c.entries, c.subject));
+    ASSERT_EQ(parent.attachments.size(), 1u);
+    EXPECT_EQ(ReadMsg(parent.attachments[0].data).subject, c.expected);
+  }
+}
+
+TEST(MsgReaderTest, PropertyStreamsMayEndInAPartialEntry) {
+  // Some writers leave a few bytes after the last whole entry; the entries before them count.
+  for (const std::size_t trailing : {1u, 4u, 8u, 15u}) {
+    SCOPED_TRACE(std::to_string(trailing) + " bytes after the last entry");
+    {
+      SCOPED_TRACE("message");
+      HandItem item;
+      item.Fixed(0x3FFD0003, 1251).String8(0x0037001E, "\xCF\xF0\xE8").Trailing(trailing);
+      EXPECT_EQ(ReadMsg(item.Finish()).subject, "При");
+    }
+    {
+      SCOPED_TRACE("attachment");
+      HandItem item;
+      const auto attach =
+          item.writer().AddStorage(CfbWriter::kRoot, "__attach_version1.0_#00000000");
+      item.writer().AddStream(attach, "__properties_version1.0",
+                              PropertyStream(8, {{0x7FFE000B, 1}}, trailing));
+      const MsgContent c = ReadMsg(item.Finish());
+      ASSERT_EQ(c.attachments.size(), 1u);
+      EXPECT_TRUE(c.attachments[0].hidden);
+    }
+    {
+      SCOPED_TRACE("embedded message");
+      const MsgContent parent =
+          ReadMsg(WithEmbeddedMessage(1033, {{0x3FFD0003, 1251}}, "\xCF\xF0\xE8", trailing));
+      ASSERT_EQ(parent.attachments.size(), 1u);
+      EXPECT_EQ(ReadMsg(parent.attachments[0].data).subject, "При");
+    }
   }
 }
 

@@ -191,12 +191,42 @@ TEST(RtfHtmlTest, HexBytesFollowTheCodePage) {
       // Code pages whose converters hold back a character for combining marks.
       {"{\\rtf1\\ansi\\ansicpg1255\\fromhtml1 \\'e0\\'e1}", "\u05D0\u05D1"},
       {"{\\rtf1\\ansi\\ansicpg1258\\fromhtml1 a\\'e0\\'82b}", "a\u00E0\u201Ab"},
-      {"{\\rtf1\\ansi\\ansicpg932\\fromhtml1 \\'82}", "\uFFFD"},
+      // A byte that decodes neither in its code page nor in windows-1252: its neighbours stay.
+      {"{\\rtf1\\ansi\\ansicpg932\\fromhtml1 a\\'81\\par b}", "a\uFFFD\r\nb"},
       {"{\\rtf1\\ansi\\ansicpg99999\\fromhtml1 \\'e9}", "\u00E9"},  // unknown: read as 1252
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.rtf);
     EXPECT_EQ(ExtractHtmlFromRtf(c.rtf).value_or("(none)"), c.html);
+  }
+}
+
+// Outlook writes single \'a0 no-break spaces into wrappers whatever their code page, also into
+// UTF-8 ones where the byte alone is no character; characters split into several escapes still
+// join.
+TEST(RtfHtmlTest, NoBreakSpacesSurviveEveryWrapperCodePage) {
+  struct Case {
+    const char* codePage;  // \ansicpg
+    const char* font;      // the font table's one font
+    const char* body;
+    const char* html;
+  };
+  const Case cases[] = {
+      {"65001", "\\f0\\fswiss Arial", "\\'a0\\'a0Alec", "\u00A0\u00A0Alec"},
+      {"65001", "\\f0\\fswiss\\fcharset0 Arial", "x\\'a0y", "x\u00A0y"},
+      {"65001", "\\f0\\fswiss Arial", "{\\*\\htmltag84 &nbsp;\\'a0}", "&nbsp;\u00A0"},
+      {"65001", "\\f0\\fswiss Arial", "\\'e3\\'81\\'82\\'a0\\'c3\\'a9", "\u3042\u00A0\u00E9"},
+      {"65001", "\\f0\\fswiss\\fcharset0 Arial", "\\'e6\\'97\\'a5", "\u65E5"},
+      {"1252", "\\f0\\fswiss\\fcharset0 Arial", "x\\'a0y", "x\u00A0y"},
+      {"1251", "\\f0\\fswiss\\fcharset204 Arial", "\\'cf\\'a0\\'f0", "\u041F\u00A0\u0440"},
+      {"932", "\\f0\\fswiss\\fcharset128 MS PGothic", "\\'82\\'a0\\'a0", "\u3042\u00A0"},
+      {"936", "\\f0\\fswiss\\fcharset134 SimSun", "\\'d6\\'d0\\'a0", "\u4E2D\u00A0"},
+  };
+  for (const Case& c : cases) {
+    const std::string rtf = std::string("{\\rtf1\\ansi\\ansicpg") + c.codePage +
+                            "\\fromhtml1 \\deff0{\\fonttbl{" + c.font + ";}}\\f0 " + c.body + "}";
+    SCOPED_TRACE(rtf);
+    EXPECT_EQ(ExtractHtmlFromRtf(rtf).value_or("(none)"), c.html);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -316,6 +317,54 @@ TEST(HtmlBodyTest, FallsBackFromHtmlToRichTextToPlainText) {
     EXPECT_EQ(MakeItem(c.content, "item.msg")->HTMLBody(), c.expected);
   }
   EXPECT_NE(PlainTextToHtml(ExtractTextFromRtf(nativeRtf)).find("Native text"), std::string::npos);
+}
+
+TEST(BodyFormatTest, OnlyGenuineRichTextIsRichText) {
+  const std::string html = "<html><body><p>Text <img src=\"cid:a@b\"></p></body></html>";
+  const auto wrappedHtml = CompressRtf(EncapsulateHtmlInRtf(html));
+  const auto genuine = CompressRtf("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0 Text\\par}");
+  const auto fromText =
+      CompressRtf("{\\rtf1\\ansi\\ansicpg1252\\fromtext \\deff0{\\fonttbl{\\f0 Arial;}}Text}");
+  auto damaged = genuine;
+  damaged.back() ^= 0xFF;
+  struct Case {
+    const char* what;
+    std::optional<std::vector<std::uint8_t>> rtf;
+    bool hasHtml;
+    std::int32_t nativeBody;
+    outlook::OlBodyFormat format;
+  };
+  using F = outlook::OlBodyFormat;
+  const Case cases[] = {
+      {"rich text wrapping the HTML", wrappedHtml, false, 0, F::kHtml},
+      {"rich text wrapping the HTML, and the HTML", wrappedHtml, true, 0, F::kHtml},
+      {"rich text wrapping the HTML, said to be native", wrappedHtml, false, 2, F::kHtml},
+      {"genuine rich text", genuine, false, 0, F::kRichText},
+      {"genuine rich text and HTML made from it", genuine, true, 0, F::kRichText},
+      {"genuine rich text, native, and HTML", genuine, true, 2, F::kRichText},
+      {"HTML said to be native, and rich text made from it", genuine, true, 3, F::kHtml},
+      {"HTML said to be native but missing", genuine, false, 3, F::kRichText},
+      {"rich text made from plain text", fromText, false, 0, F::kRichText},
+      {"rich text made from plain text, and HTML", fromText, true, 0, F::kHtml},
+      {"damaged rich text and HTML", damaged, true, 0, F::kHtml},
+      {"damaged rich text alone", damaged, false, 0, F::kPlain},
+      {"HTML alone", std::nullopt, true, 0, F::kHtml},
+      {"no body", std::nullopt, false, 0, F::kPlain},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MsgContent content;
+    content.compressedRtf = c.rtf;
+    if (c.hasHtml) content.htmlBody = html;
+    content.plainBody = "Text";
+    content.nativeBody = c.nativeBody;
+    const auto item = MakeItem(content, "item.msg");
+    EXPECT_EQ(item->BodyFormat(), c.format);
+    // The page of an item told as HTML shows its HTML, pictures and all.
+    if (c.format == F::kHtml) {
+      EXPECT_EQ(item->HTMLBody(), html);
+    }
+  }
 }
 
 TEST(HtmlBodyTest, DamagedRichTextAloneFailsNamingTheItem) {
