@@ -158,15 +158,16 @@ std::string Seconds(std::chrono::steady_clock::duration elapsed) {
 std::string BatchUsage() {
   return "usage: lorva-archive --generate [--store DIR] [--folder PATH] [--set NAME=VALUE]...\n"
          "       lorva-archive --list-items [--store DIR] [--folder PATH]\n"
-         "  --generate   archives the knowledge-base folder into web pages, without a window\n"
+         "  --generate   archives the knowledge-base folder into web pages, without a window;\n"
+         "               an item that cannot be read is named on standard error with the reason\n"
+         "               and counted as unreadable, and the exit status stays 0 when every\n"
+         "               readable item was written\n"
          "  --store DIR  the mail store (default: $LORVA_STORE, else the bundled sample store)\n"
          "  --folder PATH  the folder to archive (default: the store's current folder)\n"
          "  --set NAME=VALUE  an option, as stored: DestinationFolder=DIR, iNamingScheme=0|1,\n"
          "               iNumbering=N, GenerateTOC, OverwriteFiles, RunTOC, chkAttachments,\n"
          "               chkCollapse, chkCollapseInitially=0|1, optGroup=0|1 (1: flat list)\n"
-         "  Exit status: 0 done, 1 failed, 2 not a knowledge-base folder, 64 usage error.\n"
-         "  An item that cannot be read is named on standard error with the reason and counted\n"
-         "  as unreadable; the status stays 0 when every readable item was written.\n";
+         "  Exit status: 0 done, 1 failed, 2 not a knowledge-base folder, 64 usage error.\n";
 }
 
 std::string CheckSetting(const std::string& name, const std::string& value) {

@@ -5,12 +5,12 @@
 // Starts as the window's load does (stored-option defaults, the mail store attached, the
 // knowledge-base folder check, both lists filled and ticked), applies each --set, presses
 // "Generate", waits for the run and exits. Messages go to standard error; every question is
-// answered No. Never opens index.htm and never stores the options.
+// answered No. Never opens index.htm and never stores the options. An item that cannot be read
+// is named there and counted; it alone does not make the exit status other than 0.
 //
 // Exit status: 0 the run finished; 1 an error report, a refused or incomplete run, or nothing to
 // archive (the message says which); 2 the folder is not a knowledge-base folder (the question's
-// text is printed); 64 a usage error. Items that cannot be read are named on standard error and
-// counted; they alone do not make the status other than 0.
+// text is printed); 64 a usage error.
 #pragma once
 
 #include <optional>

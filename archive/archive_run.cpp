@@ -72,6 +72,11 @@ const char* const kCounterLimitMessage =
     "The page counter has reached 32767, the highest page number: the remaining articles were "
     "not archived.\r\nPlease start again with a smaller first number!";
 
+std::string FirstNumberMessage(const std::string& text) {
+  return "The first number \"" + text +
+         "\" is not a whole number from -32768 to 32767.\r\nPlease enter a valid first number!";
+}
+
 std::string UnreadableItemsMessage(const std::vector<std::string>& reasons) {
   constexpr std::size_t kListed = 10;
   if (reasons.empty()) return "";
@@ -87,11 +92,6 @@ std::string UnreadableItemsMessage(const std::vector<std::string>& reasons) {
     text += "\r\n... and " + std::to_string(reasons.size() - kListed) + " more.";
   }
   return text;
-}
-
-std::string FirstNumberMessage(const std::string& text) {
-  return "The first number \"" + text +
-         "\" is not a whole number from -32768 to 32767.\r\nPlease enter a valid first number!";
 }
 
 // Marks a run as working for its whole length, and restores the window however it ends.
@@ -150,6 +150,18 @@ void ArchiveRunner::ReportTrap(const Error& error, std::int16_t line, const char
   d_.services.reporter.subErrorHandler(error.description(), error.number(), line, routine);
 }
 
+std::shared_ptr<outlook::OutlookItem> ArchiveRunner::ReadItem(outlook::ItemCollection& items,
+                                                              int position) {
+  try {
+    return items.Item(position);
+  } catch (const Error& e) {
+    summary_.unreadable.push_back(e.description());
+  } catch (const std::exception& e) {
+    summary_.unreadable.push_back(e.what());
+  }
+  return nullptr;
+}
+
 void ArchiveRunner::WriteIndex(TextStream* toc, const std::string& text) {
   SkipOnFailure([&] {
     if (!toc) throw Error(errnum::kObjectNotSet, "Object variable or With block variable not set");
@@ -183,18 +195,6 @@ bool ArchiveRunner::ReadFirstNumber(std::int16_t& counter) {
   }
   counter = *number;
   return true;
-}
-
-std::shared_ptr<outlook::OutlookItem> ArchiveRunner::ReadItem(outlook::ItemCollection& items,
-                                                              int position) {
-  try {
-    return items.Item(position);
-  } catch (const Error& e) {
-    summary_.unreadable.push_back(e.description());
-  } catch (const std::exception& e) {
-    summary_.unreadable.push_back(e.what());
-  }
-  return nullptr;
 }
 
 void ArchiveRunner::RaiseCounter(std::int16_t& counter) {

@@ -52,13 +52,13 @@ struct RunSummary {
   std::string destination;
 };
 
+// The message that tells, once a run has ended, which items it could not read (`reasons` as in
+// RunSummary::unreadable); "" when there are none. Names the first ten.
+std::string UnreadableItemsMessage(const std::vector<std::string>& reasons);
 // The message shown when the first number is refused.
 std::string FirstNumberMessage(const std::string& text);
 // The message shown when the page counter reached its limit.
 extern const char* const kCounterLimitMessage;
-// The message that tells, once a run has ended, which items it could not read (`reasons` as in
-// RunSummary::unreadable); "" when there are none. Names the first ten.
-std::string UnreadableItemsMessage(const std::vector<std::string>& reasons);
 
 class ArchiveRunner {
  public:
@@ -89,8 +89,6 @@ class ArchiveRunner {
                  std::int16_t& counter, std::unique_ptr<TextStream>& toc);
   // The first number as the page counter's start; nothing (after the message) when refused.
   bool ReadFirstNumber(std::int16_t& counter);
-  // The item at `position`; nothing when it is nothing or cannot be read (noted in the summary).
-  std::shared_ptr<outlook::OutlookItem> ReadItem(outlook::ItemCollection& items, int position);
   // Raises the counter. At 32767 it keeps its value and notes that it has passed its limit.
   void RaiseCounter(std::int16_t& counter);
   // Whether an article taken up after the counter passed its limit would need a number of its
@@ -115,6 +113,8 @@ class ArchiveRunner {
   void RestoreWindow();
   void ReportTrap(const Error& error, std::int16_t line, const char* routine, bool show287);
   void WriteIndex(TextStream* toc, const std::string& text);
+  // The item at `position`; nothing when it is nothing or cannot be read (noted in the summary).
+  std::shared_ptr<outlook::OutlookItem> ReadItem(outlook::ItemCollection& items, int position);
 
   RunWindow& w_;
   RunServices d_;

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cctype>
 #include <exception>
 #include <memory>
 #include <new>
@@ -42,7 +41,9 @@ std::string FillEmptyTitles(const std::string& text, const std::string& subject)
   constexpr std::string_view kEmptyTitle = "<title></title>";
   constexpr std::size_t kOpenLength = 7;  // "<title>"
   std::string lower = text;
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
   std::string out;
   std::size_t start = 0;
   for (std::size_t found = lower.find(kEmptyTitle); found != std::string::npos;
