@@ -158,7 +158,10 @@ std::string Seconds(std::chrono::steady_clock::duration elapsed) {
 std::string BatchUsage() {
   return "usage: lorva-archive --generate [--store DIR] [--folder PATH] [--set NAME=VALUE]...\n"
          "       lorva-archive --list-items [--store DIR] [--folder PATH]\n"
-         "  --generate   archives the knowledge-base folder into web pages, without a window\n"
+         "  --generate   archives the knowledge-base folder into web pages, without a window;\n"
+         "               an item that cannot be read is named on standard error with the reason\n"
+         "               and counted as unreadable, and the exit status stays 0 when every\n"
+         "               readable item was written\n"
          "  --store DIR  the mail store (default: $LORVA_STORE, else the bundled sample store)\n"
          "  --folder PATH  the folder to archive (default: the store's current folder)\n"
          "  --set NAME=VALUE  an option, as stored: DestinationFolder=DIR, iNamingScheme=0|1,\n"
@@ -253,6 +256,7 @@ int RunBatch(const BatchOptions& options, outlook::ApplicationLauncher& launcher
       [&platform](Services& services) {
         FormHooks hooks;
         if (platform.hive) hooks.restoreOptions = RestoreOptionsHook(*platform.hive, services);
+        hooks.runEnded = [](const RunSummary&) {};  // the unreadable items are printed below
         return hooks;
       },
       platform.makeRoute);
@@ -278,12 +282,13 @@ int RunBatch(const BatchOptions& options, outlook::ApplicationLauncher& launcher
   pump.EndLine();
 
   const RunSummary& run = form.LastRun();
+  for (const std::string& reason : run.unreadable) err << kProgram << ": " << reason << "\n";
   const std::string elapsed = Seconds(std::chrono::steady_clock::now() - started);
   switch (run.outcome) {
     case RunSummary::Outcome::kCompleted:
       out << kProgram << ": " << run.pagesWritten << " articles written, " << run.skipped
-          << " skipped, " << run.duplicates << " duplicates, " << elapsed << ", index "
-          << run.destination << "/index.htm\n";
+          << " skipped, " << run.duplicates << " duplicates, " << run.unreadable.size()
+          << " unreadable, " << elapsed << ", index " << run.destination << "/index.htm\n";
       return 0;
     case RunSummary::Outcome::kLimitReached:
       err << kProgram << ": incomplete: " << run.pagesWritten << " articles written, "

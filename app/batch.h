@@ -5,7 +5,8 @@
 // Starts as the window's load does (stored-option defaults, the mail store attached, the
 // knowledge-base folder check, both lists filled and ticked), applies each --set, presses
 // "Generate", waits for the run and exits. Messages go to standard error; every question is
-// answered No. Never opens index.htm and never stores the options.
+// answered No. Never opens index.htm and never stores the options. An item that cannot be read
+// is named there and counted; it alone does not make the exit status other than 0.
 //
 // Exit status (the same for --list-items where it applies): 0 the run finished; 1 an error
 // report, a refused, cancelled or incomplete run, or nothing to archive (the message says which);

@@ -2,6 +2,7 @@
 
 #include "outlook/category_lists.h"
 #include "support/error.h"
+#include "support/error_reporter.h"
 
 namespace lorva {
 
@@ -32,6 +33,15 @@ frmMain::frmMain(FormServices services, FormHooks hooks)
   if (!hooks_.stopImaging) hooks_.stopImaging = [] {};
   if (!hooks_.restoreOptions) hooks_.restoreOptions = ApplyDefaultOptions;
   if (!hooks_.saveOptions) hooks_.saveOptions = [](frmMain&) {};
+  if (!hooks_.runEnded) {
+    hooks_.runEnded = [this](const RunSummary& run) {
+      const std::string message = UnreadableItemsMessage(run.unreadable);
+      if (!message.empty()) {
+        s_.dialogs.MsgBox(message, platform::msgbox::kOkOnly | platform::msgbox::kExclamation,
+                          kAppTitle);
+      }
+    };
+  }
   chkExtractIndexPage.onClick = [this] { chkExtractIndexPage_Click(); };
   optGroup.onClick = [this](int index) { optGroup_Click(index); };
   chkCollapse.onClick = [this] { chkCollapse_Click(); };
@@ -87,6 +97,12 @@ void frmMain::Form_Unload() {
   hooks_.stopImaging();
   if (optionsRestored_) hooks_.saveOptions(*this);
   s_.connection.subEndProgram();
+}
+
+void frmMain::cmdGenerate_Click() {
+  const bool starts = !runner_.Running() && cmdGenerate.Caption() == "Generate";
+  runner_.cmdGenerate_Click();
+  if (starts) hooks_.runEnded(runner_.LastRun());
 }
 
 void frmMain::cmdExit_Click() {

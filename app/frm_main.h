@@ -31,6 +31,9 @@ struct FormHooks {
   std::function<void(frmMain&)> restoreOptions;
   // Stores the window's options (subSaveCaptions). Default: nothing is stored.
   std::function<void(frmMain&)> saveOptions;
+  // Called once a run started by "Generate" has ended. Default: a message box naming the items
+  // the run could not read, when there were any.
+  std::function<void(const RunSummary&)> runEnded = nullptr;
 };
 
 // What the window works with: what its runs work with (the window sets itself as their form).
@@ -46,7 +49,8 @@ class frmMain : public RunWindow, public outlook::LoadedWindow {
   // Closing: imaging shut-down, options saved, end of the program (throws ProgramEnded).
   void Form_Unload();
 
-  void cmdGenerate_Click() { runner_.cmdGenerate_Click(); }
+  // Starts a run and, once it has ended, tells what it could not read; or cancels the run.
+  void cmdGenerate_Click();
   // Sets the cancel flag, saves the options and ends the program (throws ProgramEnded).
   void cmdExit_Click();
   void lblWebLink_Click();

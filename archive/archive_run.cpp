@@ -59,6 +59,15 @@ bool HasContentIdReference(const std::string& body) {
   return false;
 }
 
+// Only genuine rich text goes to the word processor. Rich text that merely wraps the item's HTML
+// body would come back as the wrapper's text alone, without the body's pictures: the item's own
+// HTML body stands for the word processor's page then. An item that cannot tell is taken as
+// genuine rich text.
+bool GenuineRichText(outlook::OutlookItem& item) {
+  const auto format = ValueOrNothing([&] { return item.BodyFormat(); });
+  return !format || *format == outlook::OlBodyFormat::kRichText;
+}
+
 }  // namespace
 
 const char* const kCounterLimitMessage =
@@ -74,6 +83,23 @@ std::string LinkedFolderMessage(const std::string& folder, const std::string& ta
 std::string FirstNumberMessage(const std::string& text) {
   return "The first number \"" + text +
          "\" is not a whole number from -32768 to 32767.\r\nPlease enter a valid first number!";
+}
+
+std::string UnreadableItemsMessage(const std::vector<std::string>& reasons) {
+  constexpr std::size_t kListed = 10;
+  if (reasons.empty()) return "";
+  std::string text =
+      reasons.size() == 1
+          ? std::string("1 item could not be read and was not archived:")
+          : std::to_string(reasons.size()) + " items could not be read and were not archived:";
+  text += "\r\n";
+  for (std::size_t i = 0; i < reasons.size() && i < kListed; ++i) {
+    text += "\r\n" + reasons[i];
+  }
+  if (reasons.size() > kListed) {
+    text += "\r\n... and " + std::to_string(reasons.size() - kListed) + " more.";
+  }
+  return text;
 }
 
 // Marks a run as working for its whole length, and restores the window however it ends.
@@ -130,6 +156,18 @@ void ArchiveRunner::ReportTrap(const Error& error, std::int16_t line, const char
     return;
   }
   d_.services.reporter.subErrorHandler(error.description(), error.number(), line, routine);
+}
+
+std::shared_ptr<outlook::OutlookItem> ArchiveRunner::ReadItem(outlook::ItemCollection& items,
+                                                              int position) {
+  try {
+    return items.Item(position);
+  } catch (const Error& e) {
+    summary_.unreadable.push_back(e.description());
+  } catch (const std::exception& e) {
+    summary_.unreadable.push_back(e.what());
+  }
+  return nullptr;
 }
 
 void ArchiveRunner::WriteIndex(TextStream* toc, const std::string& text) {
@@ -217,6 +255,11 @@ void ArchiveRunner::RichTextAndAttachments(outlook::OutlookItem& item, cArticle&
   // A skipped item whose existing page has the conversion target's name: converting would write
   // over that page and the attachment export would remove it. The earlier page is kept.
   if (skipped && target == article.strWebPagePath) return;
+  if (!GenuineRichText(item)) {  // the body stays the item's HTML body, no rich-text copy
+    SkipOnFailure(
+        [&] { article.Attachments = d_.route.SaveAttachments(item, destination, counter); });
+    return;
+  }
 
   FileSystemObject* fs = d_.services.fs.get();
   const std::string images = destination + "/Images";
@@ -373,9 +416,8 @@ void ArchiveRunner::subGenerateArticlesNormal() {
       cancelled = true;
       break;
     }
-    auto fetched = ValueOrNothing([&] { return items->Item(i); });
-    std::shared_ptr<outlook::OutlookItem> item = fetched ? *fetched : nullptr;
-    if (!item) continue;  // nothing, or an item that cannot be read
+    std::shared_ptr<outlook::OutlookItem> item = ReadItem(*items, i);
+    if (!item) continue;  // nothing, or an item that cannot be read (noted for the summary)
     RaiseCounter(counter);
     ++taken;
     SkipOnFailure([&] { w_.pb.SetValue(taken); });
@@ -458,8 +500,7 @@ void ArchiveRunner::subGenerateArticlesOutline() {
     ErrorReporter& reporter = d_.services.reporter;
     cache.resize(static_cast<std::size_t>(count));
     for (int i = 1; i <= count; ++i) {
-      auto fetched = ValueOrNothing([&] { return items->Item(i); });
-      std::shared_ptr<outlook::OutlookItem> item = fetched ? *fetched : nullptr;
+      std::shared_ptr<outlook::OutlookItem> item = ReadItem(*items, i);
       if (!item) continue;
       CachedItem& c = cache[static_cast<std::size_t>(i - 1)];
       c.present = true;

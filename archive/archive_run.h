@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "archive/run_window.h"
 #include "outlook/connection.h"
@@ -46,9 +47,15 @@ struct RunSummary {
   int pagesWritten = 0;  // records handed to the page writer (one index entry each)
   int skipped = 0;       // items whose page existed while overwriting was off
   int duplicates = 0;    // items dropped because their subject was taken already
+  // Why each item that could not be read was passed over, in folder order: the description of
+  // the error that reading it raised (the mail store's names the item's file).
+  std::vector<std::string> unreadable;
   std::string destination;
 };
 
+// The message that tells, once a run has ended, which items it could not read (`reasons` as in
+// RunSummary::unreadable); "" when there are none. Names the first ten.
+std::string UnreadableItemsMessage(const std::vector<std::string>& reasons);
 // The message shown when the first number is refused.
 std::string FirstNumberMessage(const std::string& text);
 // The message shown when the page counter reached its limit.
@@ -116,6 +123,8 @@ class ArchiveRunner {
   void RestoreWindow();
   void ReportTrap(const Error& error, std::int16_t line, const char* routine, bool show287);
   void WriteIndex(TextStream* toc, const std::string& text);
+  // The item at `position`; nothing when it is nothing or cannot be read (noted in the summary).
+  std::shared_ptr<outlook::OutlookItem> ReadItem(outlook::ItemCollection& items, int position);
 
   RunWindow& w_;
   RunServices d_;

@@ -3,6 +3,7 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <string_view>
 #include <utility>
 
 #include "support/error.h"
@@ -31,6 +32,28 @@ std::string ReplaceAll(const std::string& text, const std::string& from, const s
   return out;
 }
 
+// `text` with `subject` put into every empty title element, whatever the tags' letter case
+// (Word writes "<TITLE></TITLE>", LibreOffice "<title></title>"); the tags stay as written.
+std::string FillEmptyTitles(const std::string& text, const std::string& subject) {
+  constexpr std::string_view kEmptyTitle = "<title></title>";
+  constexpr std::size_t kOpenLength = 7;  // "<title>"
+  std::string lower = text;
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  std::string out;
+  std::size_t start = 0;
+  for (std::size_t found = lower.find(kEmptyTitle); found != std::string::npos;
+       found = lower.find(kEmptyTitle, start)) {
+    out.append(text, start, found + kOpenLength - start);
+    out += subject;
+    start = found + kOpenLength;
+  }
+  if (start == 0) return text;
+  out.append(text, start, std::string::npos);
+  return out;
+}
+
 std::string RemoveUnusable(const std::string& text) {
   return ReplaceAll(ReplaceAll(text, kUnusableReference, ""), kUnusableCharacter, "");
 }
@@ -49,7 +72,7 @@ std::string ComposePage(cArticle& article) {
                              "<br>" + "<b>Problem Category : </b>" +
                              MarkupText(article.ProblemCategory) + "<br><hr><br>";
 
-  std::string body = ReplaceAll(article.Body, "<TITLE></TITLE>", "<TITLE>" + subject + "</TITLE>");
+  std::string body = FillEmptyTitles(article.Body, subject);
 
   if (body.find("</title>") != std::string::npos) {
     body = ReplaceAll(body, "</title>", std::string("</title>") + kStyleSheetLink);

@@ -98,6 +98,20 @@ TEST_F(BatchTest, FlatRunOverAStoreWritesTheArchiveAndASummary) {
   EXPECT_EQ(out.str().find('\n'), out.str().size() - 1) << "one line";
 }
 
+TEST_F(BatchTest, UnreadableItemIsNamedOnStandardErrorAndCounted) {
+  Write(store.path() / "Knowledge Base" / "0002b.msg", "not a compound file");
+  const int status = Run({StoreArg(), "--folder", "Knowledge Base", "--set",
+                          "DestinationFolder=" + output.path().string(), "--set", "optGroup=1"});
+  EXPECT_EQ(status, 0) << "every readable item was written";
+  const std::string said = err.str();
+  EXPECT_NE(said.find("lorva-archive: The item \"0002b.msg\" cannot be read: "), std::string::npos)
+      << said;
+  EXPECT_EQ(said.find('\n'), said.size() - 1) << "one line: " << said;
+  EXPECT_NE(out.str().find("3 articles written, 0 skipped, 0 duplicates, 1 unreadable, "),
+            std::string::npos)
+      << out.str();
+}
+
 TEST_F(BatchTest, GroupedRunWithoutTheCollapsibleOutline) {
   const int status =
       Run({StoreArg(), "--folder=Knowledge Base",

@@ -179,6 +179,25 @@ TEST_F(FlatRunTest, UnreadableItemIsPassedOverWithoutANumber) {
   Generate();
   EXPECT_EQ(Read("index.htm"), kPlainHead + "<ul>" + "<li><a href='1001.htm'>One</a></li>" +
                                    "<li><a href='1002.htm'>Three</a></li>" + kIndexClosing);
+  // It is named in the run's summary, and the window tells it once the run has ended.
+  EXPECT_EQ(form->LastRun().unreadable, std::vector<std::string>{"The item cannot be read"});
+  ASSERT_EQ(dialogs.shown().size(), 1u);
+  EXPECT_EQ(dialogs.shown()[0].text,
+            "1 item could not be read and was not archived:\r\n\r\nThe item cannot be read");
+  EXPECT_EQ(dialogs.shown()[0].title, "LorvaArchive");
+}
+
+TEST(UnreadableItemsMessageTest, NamesTheFirstTen) {
+  std::vector<std::string> reasons;
+  std::string listed;
+  for (int i = 1; i <= 12; ++i) {
+    reasons.push_back("r" + std::to_string(i));
+    if (i <= 10) listed += "\r\nr" + std::to_string(i);
+  }
+  EXPECT_EQ(
+      UnreadableItemsMessage(reasons),
+      "12 items could not be read and were not archived:\r\n" + listed + "\r\n... and 2 more.");
+  EXPECT_EQ(UnreadableItemsMessage({}), "");
 }
 
 TEST_F(FlatRunTest, TrailingSeparatorWritesIntoTheSameFolder) {

@@ -30,6 +30,7 @@ class RecordingRoute : public RichTextRoute {
   std::string ExportInlineImages(outlook::OutlookItem&, const std::string& body, const std::string&,
                                  std::int32_t count) override {
     inlineCalls.push_back(count);
+    inlineBodies.push_back(body);
     return body;
   }
   void QuitWord() override { ++quits; }
@@ -37,6 +38,7 @@ class RecordingRoute : public RichTextRoute {
   std::vector<std::string> conversions;
   std::vector<bool> targetAtExport;
   std::vector<int> inlineCalls;
+  std::vector<std::string> inlineBodies;
   bool rtfSeen = false;
   int quits = 0;
 };
@@ -87,6 +89,52 @@ TEST_F(RichTextRouteTest, WithoutAttachmentsOnlyTheInlineImagesAreExported) {
   EXPECT_TRUE(recording.conversions.empty());
   EXPECT_EQ(recording.inlineCalls.size(), 2u);
   EXPECT_EQ(recording.quits, 1);
+}
+
+// Only genuine rich text goes to the word processor; every other item keeps its HTML body, which
+// still reaches the inline-image export, and its attachments are still exported.
+TEST_F(RichTextRouteTest, OnlyGenuineRichTextIsConvertedInBothRuns) {
+  using outlook::OlBodyFormat;
+  struct Case {
+    const char* subject;
+    OlBodyFormat format;
+    bool converted;
+  };
+  const Case cases[] = {
+      {"Rich", OlBodyFormat::kRichText, true},
+      {"Html", OlBodyFormat::kHtml, false},
+      {"Plain", OlBodyFormat::kPlain, false},
+      {"Unspecified", OlBodyFormat::kUnspecified, false},
+  };
+  kb->items.clear();
+  for (const Case& c : cases) {
+    auto item = FakeItem::Post(c.subject, "Hardware", "FAQ",
+                               std::string("<body><img src=\"cid:shot\">") + c.subject + " body");
+    item->bodyFormat = c.format;
+    Add(item);
+  }
+  Load();
+  form->chkCollapse.SetValue(0);
+  for (const bool grouped : {true, false}) {
+    SCOPED_TRACE(grouped ? "grouped run" : "flat run");
+    form->optGroup.Select(grouped ? 0 : 1);
+    recording.conversions.clear();
+    recording.inlineBodies.clear();
+    Generate();
+    EXPECT_EQ(recording.conversions.size(), 1u);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.subject);
+      const std::string page = Read(std::string(c.subject) + ".htm");
+      EXPECT_EQ(page.find("[filtered]") != std::string::npos, c.converted) << page;
+      EXPECT_NE(page.find("<p>attachments of "), std::string::npos) << page;
+      const std::string html = std::string("<img src=\"cid:shot\">") + c.subject + " body";
+      bool htmlToInlineExport = false;
+      for (const std::string& body : recording.inlineBodies) {
+        htmlToInlineExport = htmlToInlineExport || body.find(html) != std::string::npos;
+      }
+      EXPECT_EQ(htmlToInlineExport, !c.converted);
+    }
+  }
 }
 
 }  // namespace

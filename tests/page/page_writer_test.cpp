@@ -52,8 +52,8 @@ TEST(ComposePageTest, PatchesTitleLinkAndHeaderIntoTheBody) {
       {"mixed-case body tag", "<title>t</title><Body>x",
        kHeader + "<title>t</title>" + kLink + "<Body>x" + tail},
       {"empty body", "", kHeader + kLink + tail},
-      {"two body tags", "<title></title><body>a<body>b",
-       "<title></title>" + kLink + "<body>" + kHeader + "a<body>" + kHeader + "b" + tail},
+      {"two body tags", "<title>t</title><body>a<body>b",
+       "<title>t</title>" + kLink + "<body>" + kHeader + "a<body>" + kHeader + "b" + tail},
       {"lower-case title wins over upper-case", "<TITLE></TITLE><title>x</title><BODY>",
        "<TITLE>Printer jams</TITLE><title>x</title>" + kLink + "<BODY>" + kHeader + tail},
       {"lone &#65535; removed, other references stay", "<body>a&#65535;b&#233;&#65535;</body>",
@@ -63,6 +63,35 @@ TEST(ComposePageTest, PatchesTitleLinkAndHeaderIntoTheBody) {
     SCOPED_TRACE(std::string(c.what) + ": " + c.body);
     cArticle article = MakeArticle(c.body);
     EXPECT_EQ(ComposePage(article), c.expected);
+  }
+}
+
+// An empty title element is filled with the subject whatever its letter case (the word
+// processor writes "<title></title>"); the tags keep theirs, and the style-sheet link still
+// follows only an exact "</title>" or "</TITLE>".
+TEST(ComposePageTest, EmptyTitleIsFilledWhateverItsLetterCase) {
+  struct Case {
+    std::string subject;
+    std::string body;
+    std::string expected;  // the page up to the article header
+  };
+  const Case cases[] = {
+      {"Jams", "<TITLE></TITLE><BODY>", "<TITLE>Jams</TITLE>" + kLink + "<BODY>"},
+      {"Jams", "<head>\n\t<title></title>\n</head><body>",
+       "<head>\n\t<title>Jams</title>" + kLink + "\n</head><body>"},
+      {"Jams", "<Title></tITLE><body>", kLink + "<Title>Jams</tITLE><body>"},
+      {"Jams", "<title></title><title></title><body>",
+       "<title>Jams</title>" + kLink + "<title>Jams</title>" + kLink + "<body>"},
+      {"Jams", "<title> </title><body>", "<title> </title>" + kLink + "<body>"},
+      {"a < b & c", "<title></title><body>", "<title>a &lt; b &amp; c</title>" + kLink + "<body>"},
+      {"R&D", "<TITLE></TITLE><BODY>", "<TITLE>R&amp;D</TITLE>" + kLink + "<BODY>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.subject + " in " + c.body);
+    cArticle article = MakeArticle(c.body);
+    article.Subject = c.subject;
+    const std::string page = ComposePage(article);
+    EXPECT_EQ(page.substr(0, page.find("<h1>")), c.expected);
   }
 }
 

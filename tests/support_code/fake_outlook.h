@@ -24,6 +24,7 @@ class FakeItem : public outlook::OutlookItem {
   std::string htmlBody;
   std::map<std::string, outlook::Value> properties;  // user properties by name
   bool failProperties = false;                       // UserProperties throws
+  outlook::OlBodyFormat bodyFormat = outlook::OlBodyFormat::kRichText;
   int saveAsCalls = 0;
 
   static std::shared_ptr<FakeItem> Post(const std::string& subject, const std::string& category,
@@ -33,6 +34,7 @@ class FakeItem : public outlook::OutlookItem {
   std::string MessageClass() override { return messageClass; }
   std::string Subject() override { return subject; }
   std::string HTMLBody() override { return htmlBody; }
+  outlook::OlBodyFormat BodyFormat() override { return bodyFormat; }
   // Writes a small rich-text file holding the subject.
   void SaveAs(const std::string& path, int format) override;
   std::shared_ptr<outlook::UserPropertyCollection> UserProperties() override;
