@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "archive/run_fixture.h"
+#include "support_code/program_fixture.h"
 
 namespace lorva::testing {
 namespace {
@@ -338,7 +338,7 @@ class IndexFailsToClose : public FileSystemObject {
 TEST_F(FlatRunTest, IndexThatCannotBeCompletedKeepsTheEarlierOneAndIsReported) {
   Add(FakeItem::Post("One", "", ""));
   LoadFlat();
-  std::ofstream(dir / "index.htm") << "the earlier index";
+  folder.Write("index.htm", "the earlier index");
   services.fs = std::make_shared<IndexFailsToClose>();
   EXPECT_THROW(Generate(), ProgramEnded);
   EXPECT_EQ(Read("index.htm"), "the earlier index");

@@ -2,24 +2,10 @@
 
 #include <filesystem>
 
-#include "archive/run_fixture.h"
+#include "support_code/program_fixture.h"
 
 namespace lorva::testing {
 namespace {
-
-const std::string kCollapsibleHead =
-    "<html><head><title>Table of Contents</title>"
-    "<LINK REL=\"STYLESHEET\" HREF=\"style.css\" TYPE=\"text/css\" />"
-    "\r\n"
-    "<script language=\"JavaScript\" fptype=\"dynamicoutline\">\r\n<!--\r\n"
-    "function dynOutline() {}\r\n//-->\r\n</script>\r\n\r\n"
-    "<script language=\"JavaScript1.2\" fptype=\"dynamicoutline\" src=\"outline.js\">\r\n"
-    "</script>\r\n\r\n"
-    "<script language=\"JavaScript1.2\" fptype=\"dynamicoutline\" for=\"document\" "
-    "event=\"onreadystatechange()\">\r\n<!--\r\ninitOutline()\r\n//-->\r\n</script>"
-    "</head>"
-    "\r\n"
-    "<body onclick=\"dynOutline()\" language=\"Javascript1.2\"><h1>Table of Contents</h1></p>";
 
 std::string Heading(const std::string& text) {
   return "<li><p class=\"LiStyle\"><b>" + text + "</b></p><ul>";
@@ -36,11 +22,6 @@ std::string CEntry(const std::string& file, const std::string& subject) {
 }
 const std::string kTypeEnd = "</ul></li>";
 const std::string kCategoryEnd = "</ul></li><br>";
-
-bool OutlineScriptAvailable() {
-  return std::filesystem::exists(std::filesystem::path(LORVA_SOURCE_DIR) / "resources" /
-                                 "outline.js");
-}
 
 class GroupedRunTest : public ProgramFixture {
  protected:
@@ -140,7 +121,6 @@ TEST_F(GroupedRunTest, GroupedRunReadsEachItemOnceForAllPasses) {
 }
 
 TEST_F(GroupedRunTest, CollapsibleOutlineOpensCollapsedOrNot) {
-  if (!OutlineScriptAvailable()) GTEST_SKIP() << "the outline script is not built in yet";
   for (int initially : {1, 0}) {
     SCOPED_TRACE(initially ? "collapsed at first" : "open at first");
     LoadGrouped(1);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/run_fixture.h"
+#include "support_code/program_fixture.h"
 
 namespace lorva::testing {
 namespace {
@@ -57,10 +57,10 @@ TEST_F(HostileSubjectsTest, EveryArticleKeepsItsOwnPageReachedFromTheIndex) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string out = "run" + std::to_string(runs++) + "/";  // a folder for each case
-    fs::create_directory(dir / out);
-    form->txtDestination.SetText((dir / out).string());
+    fs::create_directory(folder / out);
+    form->txtDestination.SetText(folder / out);
     form->chkOverwrite.SetValue(c.before.empty() ? 1 : 0);
-    if (!c.before.empty()) std::ofstream(dir / out / c.before) << "kept";
+    if (!c.before.empty()) folder.Write(out + c.before, "kept");
     kb->items.clear();
     for (std::size_t i = 0; i < c.subjects.size(); ++i) {
       Add(FakeItem::Post(c.subjects[i], "", "", "<body>item " + std::to_string(i) + "<"));
@@ -94,8 +94,8 @@ TEST_F(HostileSubjectsTest, DestinationTypedWithBlanksAroundIsTheFolderChecked) 
   Add(FakeItem::Post("One", "", ""));
   Load();
   form->optGroup.Select(1);
-  fs::create_directory(dir / "tb");
-  form->txtDestination.SetText("  " + (dir / "tb").string() + "/ ");
+  fs::create_directory(folder / "tb");
+  form->txtDestination.SetText("  " + folder / "tb" + "/ ");
   Generate();
   EXPECT_TRUE(Exists("tb/index.htm"));
   EXPECT_TRUE(Exists("tb/One.htm"));

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "archive/run_fixture.h"
+#include "support_code/program_fixture.h"
 
 namespace lorva::testing {
 namespace {

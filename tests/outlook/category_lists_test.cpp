@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/run_fixture.h"
+#include "support_code/program_fixture.h"
 
 namespace lorva::testing {
 namespace {

@@ -19,8 +19,8 @@
 #include "app/appearance.h"
 #include "app/qt/frame_box.h"
 #include "app/qt/window_font.h"
-#include "archive/run_fixture.h"
 #include "qt_window/qt_app.h"
+#include "support_code/program_fixture.h"
 
 namespace lorva::testing {
 namespace {

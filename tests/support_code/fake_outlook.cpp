@@ -36,12 +36,19 @@ class FakeProperties : public outlook::UserPropertyCollection {
   const std::map<std::string, outlook::Value>& properties_;
 };
 
-class NoAttachments : public outlook::AttachmentCollection {
+class FakeAttachments : public outlook::AttachmentCollection {
  public:
-  int Count() override { return 0; }
-  std::shared_ptr<outlook::Attachment> Item(int) override {
-    throw Error(errnum::kSubscriptOutOfRange, "Subscript out of range");
+  explicit FakeAttachments(FakeItem& item) : item_(item) {}
+  int Count() override { return static_cast<int>(item_.attachments.size()); }
+  std::shared_ptr<outlook::Attachment> Item(int index) override {
+    if (index < 1 || index > Count()) {
+      throw Error(errnum::kSubscriptOutOfRange, "Subscript out of range");
+    }
+    return item_.attachments[static_cast<std::size_t>(index - 1)];
   }
+
+ private:
+  FakeItem& item_;
 };
 
 class FakeItems : public outlook::ItemCollection {
@@ -106,14 +113,28 @@ class FakeExplorers : public outlook::ExplorerCollection {
 
 class FakeMailItem : public outlook::MailItem {
  public:
-  void SetTo(const std::string&) override {}
-  void SetSubject(const std::string&) override {}
-  void SetBody(const std::string&) override {}
-  void Save() override {}
-  void Display() override {}
+  FakeMailItem(SentMail& mail, bool failSave) : mail_(mail), failSave_(failSave) {}
+  void SetTo(const std::string& to) override { mail_.to = to; }
+  void SetSubject(const std::string& subject) override { mail_.subject = subject; }
+  void SetBody(const std::string& body) override { mail_.body = body; }
+  void Save() override {
+    if (failSave_) throw Error(-2147467259, "The store refused the item");
+    mail_.saved = true;
+  }
+  void Display() override { mail_.displayed = true; }
+
+ private:
+  SentMail& mail_;
+  bool failSave_;
 };
 
 }  // namespace
+
+void FakeAttachment::SaveAsFile(const std::string& path) {
+  if (onSave) onSave(path);
+  if (fail) throw Error(errnum::kPathFileAccessError, "Cannot save the attachment");
+  std::ofstream(path, std::ios::binary) << bytes;
+}
 
 std::shared_ptr<FakeItem> FakeItem::Post(const std::string& subject, const std::string& category,
                                          const std::string& type, const std::string& body) {
@@ -125,12 +146,18 @@ std::shared_ptr<FakeItem> FakeItem::Post(const std::string& subject, const std::
   return item;
 }
 
+FakeAttachment& FakeItem::Attach(const std::string& name, const std::string& bytes,
+                                 const std::string& contentId, bool hidden) {
+  attachments.push_back(std::make_shared<FakeAttachment>(name, bytes, contentId, hidden));
+  return *attachments.back();
+}
+
 void FakeItem::SaveAs(const std::string& path, int format) {
   ++saveAsCalls;
   if (format != 1) throw Error(errnum::kInvalidProcedureCall, "Invalid procedure call");
   std::ofstream out(path, std::ios::binary);
   if (!out) throw Error(errnum::kPathNotFound, "Path not found: " + path);
-  out << "{\\rtf1 " << subject << "}";
+  out << (rtf.empty() ? "{\\rtf1 " + subject + "}" : rtf);
 }
 
 std::shared_ptr<outlook::UserPropertyCollection> FakeItem::UserProperties() {
@@ -139,7 +166,7 @@ std::shared_ptr<outlook::UserPropertyCollection> FakeItem::UserProperties() {
 }
 
 std::shared_ptr<outlook::AttachmentCollection> FakeItem::Attachments() {
-  return std::make_shared<NoAttachments>();
+  return std::make_shared<FakeAttachments>(*this);
 }
 
 std::string FakeFolder::WebViewURL() {
@@ -173,6 +200,20 @@ std::shared_ptr<FakeExplorer> FakeApplication::OpenExplorer(
   return explorer;
 }
 
+int FakeAssistant::DoAlert(const std::string& title, const std::string& text, int buttons, int icon,
+                           int defaultButton, int cancelBehaviour, bool systemModal) {
+  calls.push_back(title + "|" + text + "|" + std::to_string(buttons) + "|" + std::to_string(icon) +
+                  "|" + std::to_string(defaultButton) + "|" + std::to_string(cancelBehaviour) +
+                  "|" + (systemModal ? "1" : "0") + "|" + (visible_ ? "visible" : "hidden"));
+  return answer;
+}
+
+std::string FakeApplication::Version() {
+  ++versionReads;
+  if (versionFails) throw Error(-2147023174, "The RPC server is unavailable.");
+  return version;
+}
+
 std::shared_ptr<outlook::NameSpace> FakeApplication::GetNamespace(const std::string& type) {
   if (type != "MAPI") throw Error(errnum::kInvalidProcedureCall, "Invalid procedure call");
   return std::make_shared<FakeNameSpace>(shared_from_this());
@@ -183,11 +224,15 @@ std::shared_ptr<outlook::ExplorerCollection> FakeApplication::Explorers() {
 }
 
 std::shared_ptr<outlook::Assistant> FakeApplication::Assistant() {
-  throw Error(errnum::kNotSupported, "Object doesn't support this property or method");
+  if (!assistant) {
+    throw Error(errnum::kNotSupported, "Object doesn't support this property or method");
+  }
+  return assistant;
 }
 
-std::shared_ptr<outlook::MailItem> FakeApplication::CreateItem(int) {
-  return std::make_shared<FakeMailItem>();
+std::shared_ptr<outlook::MailItem> FakeApplication::CreateItem(int kind) {
+  createdKinds.push_back(kind);
+  return std::make_shared<FakeMailItem>(mail, failMailSave);
 }
 
 std::shared_ptr<outlook::Application> FakeLauncher::GetRunning(const std::string& progId) {

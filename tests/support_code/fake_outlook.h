@@ -1,7 +1,8 @@
 // An in-memory mail application for tests: folders holding items with subject, HTML body, user
 // properties and attachments; explorers; a namespace whose folder picker answers from a queue;
-// no assistant; a launcher that hands the application out under chosen identifiers; and an event
-// pump that runs scripted actions on chosen yields.
+// an assistant when one is given; mail items that record what was put in them; a launcher that
+// hands the application out under chosen identifiers; and an event pump that runs scripted
+// actions on chosen yields.
 #pragma once
 
 #include <deque>
@@ -16,26 +17,50 @@
 
 namespace lorva::testing {
 
+class FakeAttachment : public outlook::Attachment {
+ public:
+  FakeAttachment(std::string name, std::string bytes, std::string contentId = "",
+                 bool hidden = false)
+      : name(std::move(name)),
+        bytes(std::move(bytes)),
+        contentId(std::move(contentId)),
+        hidden(hidden) {}
+  std::string DisplayName() override { return name; }
+  // Calls `onSave` with the path, then writes the bytes there (throws when `fail`).
+  void SaveAsFile(const std::string& path) override;
+  std::string ContentId() override { return contentId; }
+  bool Hidden() override { return hidden; }
+
+  std::string name, bytes, contentId;
+  bool hidden = false;
+  bool fail = false;
+  std::function<void(const std::string& path)> onSave;
+};
+
 class FakeItem : public outlook::OutlookItem {
  public:
   outlook::ItemClass itemClass = outlook::ItemClass::kPost;
   std::string messageClass = "IPM.Post";
   std::string subject;
   std::string htmlBody;
+  std::string rtf;                                   // what SaveAs writes ("{\rtf1 SUBJECT}" if "")
   std::map<std::string, outlook::Value> properties;  // user properties by name
-  bool failProperties = false;                       // UserProperties throws
+  std::vector<std::shared_ptr<FakeAttachment>> attachments;
+  bool failProperties = false;  // UserProperties throws
   outlook::OlBodyFormat bodyFormat = outlook::OlBodyFormat::kRichText;
   int saveAsCalls = 0;
 
+  // A post item; its body is a page showing the subject unless `body` is given.
   static std::shared_ptr<FakeItem> Post(const std::string& subject, const std::string& category,
                                         const std::string& type, const std::string& body = "");
+  FakeAttachment& Attach(const std::string& name, const std::string& bytes = "data",
+                         const std::string& contentId = "", bool hidden = false);
 
   outlook::ItemClass Class() override { return itemClass; }
   std::string MessageClass() override { return messageClass; }
   std::string Subject() override { return subject; }
   std::string HTMLBody() override { return htmlBody; }
   outlook::OlBodyFormat BodyFormat() override { return bodyFormat; }
-  // Writes a small rich-text file holding the subject.
   void SaveAs(const std::string& path, int format) override;
   std::shared_ptr<outlook::UserPropertyCollection> UserProperties() override;
   std::shared_ptr<outlook::AttachmentCollection> Attachments() override;
@@ -80,10 +105,30 @@ class FakeExplorer : public outlook::Explorer {
   std::shared_ptr<outlook::Folder> folder_;
 };
 
+// An assistant recording each alert as "title|text|buttons|icon|default|cancel|modal|visible".
+class FakeAssistant : public outlook::Assistant {
+ public:
+  void SetVisible(bool visible) override { visible_ = visible; }
+  int DoAlert(const std::string& title, const std::string& text, int buttons, int icon,
+              int defaultButton, int cancelBehaviour, bool systemModal) override;
+  std::vector<std::string> calls;
+  int answer = platform::msgbox::kYes;
+
+ private:
+  bool visible_ = false;
+};
+
+// What was put into the mail items the application created.
+struct SentMail {
+  std::string to, subject, body;
+  bool saved = false, displayed = false;
+};
+
 class FakeApplication : public outlook::Application,
                         public std::enable_shared_from_this<FakeApplication> {
  public:
   std::string version = "11.0.8312";
+  bool versionFails = false;  // Version throws
   // Default folders by kind (6 Inbox, 9 Calendar).
   std::map<int, std::shared_ptr<outlook::Folder>> defaultFolders;
   // Answers of the folder picker in order; nothing = closed without a choice. Empty queue:
@@ -93,19 +138,20 @@ class FakeApplication : public outlook::Application,
   int versionReads = 0;
   std::vector<std::shared_ptr<FakeExplorer>> explorers;
   std::shared_ptr<FakeExplorer> active;
+  std::shared_ptr<FakeAssistant> assistant;  // none: Assistant throws
+  SentMail mail;                             // of the mail items created
+  std::vector<int> createdKinds;
+  bool failMailSave = false;
 
   // Opens an explorer window on `folder` and brings it to the front.
   std::shared_ptr<FakeExplorer> OpenExplorer(std::shared_ptr<outlook::Folder> folder);
 
-  std::string Version() override {
-    ++versionReads;
-    return version;
-  }
+  std::string Version() override;
   std::shared_ptr<outlook::NameSpace> GetNamespace(const std::string& type) override;
   std::shared_ptr<outlook::Explorer> ActiveExplorer() override { return active; }
   std::shared_ptr<outlook::ExplorerCollection> Explorers() override;
   std::string ActiveWindowCaption() override { return "Outlook"; }
-  std::shared_ptr<outlook::Assistant> Assistant() override;  // throws: there is none
+  std::shared_ptr<outlook::Assistant> Assistant() override;
   std::shared_ptr<outlook::MailItem> CreateItem(int kind) override;
 };
 

@@ -22,9 +22,10 @@ TempFolder::~TempFolder() {
 }
 
 std::string TempFolder::Write(const std::string& name, const std::string& bytes) const {
-  const std::string path = (path_ / name).string();
+  const std::filesystem::path path = path_ / name;
+  std::filesystem::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary) << bytes;
-  return path;
+  return path.string();
 }
 
 std::string TempFolder::Read(const std::string& path) {

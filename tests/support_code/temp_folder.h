@@ -19,7 +19,8 @@ class TempFolder {
   // The path of `name` inside the folder.
   std::string operator/(const std::string& name) const { return (path_ / name).string(); }
 
-  // Writes `bytes` to the file `name` inside the folder; returns its path.
+  // Writes `bytes` to the file `name` inside the folder (making the folders on its way);
+  // returns its path.
   std::string Write(const std::string& name, const std::string& bytes) const;
   // The bytes of the file at `path` ("" when it cannot be read).
   static std::string Read(const std::string& path);

@@ -4,13 +4,9 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "app/frm_main.h"
@@ -20,17 +16,16 @@
 #include "support/error_reporter.h"
 #include "support/file_handling.h"
 #include "support_code/fake_outlook.h"
+#include "support_code/index_heads.h"
 #include "support_code/recording_shell.h"
 #include "support_code/scripted_dialogs.h"
+#include "support_code/temp_folder.h"
 
 namespace lorva::testing {
 
 class ProgramFixture : public ::testing::Test {
  protected:
   ProgramFixture() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lorva-run-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    dir = pattern;
     app = std::make_shared<FakeApplication>();
     kb = std::make_shared<FakeFolder>("Knowledge Base", kKbHomePage);
     inbox = std::make_shared<FakeFolder>("Inbox", "");
@@ -40,34 +35,29 @@ class ProgramFixture : public ::testing::Test {
     app->OpenExplorer(kb);
     launcher.app = app;
     connection = std::make_unique<outlook::Connection>(services, launcher, dialogs);
+    UseRoute(route);
+  }
+  ~ProgramFixture() override { form.reset(); }
+
+  // (Re)builds the window, with `richText` as the runs' rich-text route.
+  void UseRoute(RichTextRoute& richText) {
     form = std::make_unique<frmMain>(
-        FormServices{services, files, *connection, dialogs, pump, route, &shell},
+        FormServices{services, files, *connection, dialogs, pump, richText, &shell},
         FormHooks{{}, {}, {}, [this](frmMain&) { ++saves; }});
   }
-  ~ProgramFixture() override {
-    form.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
-  }
-
   // Loads the window and points the destination at the temporary folder.
   void Load() {
     form->Form_Load();
-    form->txtDestination.SetText(dir.string());
+    form->txtDestination.SetText(Dest());
   }
   void Add(const std::shared_ptr<FakeItem>& item) { kb->items.push_back(item); }
   // Presses "Generate" and returns when the run has ended.
   void Generate() { form->cmdGenerate_Click(); }
-  std::string Read(const std::string& name) const {
-    std::ifstream in(dir / name, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-  bool Exists(const std::string& name) const { return std::filesystem::exists(dir / name); }
-  std::string Dest() const { return dir.string(); }
+  std::string Read(const std::string& name) const { return TempFolder::Read(folder / name); }
+  bool Exists(const std::string& name) const { return std::filesystem::exists(folder / name); }
+  std::string Dest() const { return folder.str(); }
 
-  std::filesystem::path dir;
+  TempFolder folder;  // the destination
   ScriptedDialogs dialogs;
   ScriptedPump pump;
   RecordingShell shell;
@@ -90,12 +80,5 @@ class ProgramFixture : public ::testing::Test {
   std::unique_ptr<frmMain> form;
   int saves = 0;
 };
-
-// The head of a flat index, as the table of contents writes it.
-inline const std::string kPlainHead =
-    "<html><head><title>Table of Contents</title>"
-    "<LINK REL=\"STYLESHEET\" HREF=\"style.css\" TYPE=\"text/css\" />"
-    "</head><body><h1>Table of Contents</h1></p>";
-inline const std::string kIndexClosing = "</ul><br></body></html>";
 
 }  // namespace lorva::testing
