@@ -13,14 +13,12 @@
 #include <thread>
 #include <vector>
 
-#include "registry/temp_folder.h"
+#include "support_code/temp_folder.h"
 
 namespace lorva::platform {
 namespace {
 
-using lorva::testing::ReadBytes;
 using lorva::testing::TempFolder;
-using lorva::testing::WriteBytes;
 
 const std::uint8_t* Bytes(const std::string& text) {
   return reinterpret_cast<const std::uint8_t*>(text.data());
@@ -47,12 +45,34 @@ std::string Sz(const std::string& text) {
   return text + std::string(1, '\0');
 }
 
+// Sets `name` in Software\Test through `hive`.
+LSTATUS Store(RegistryHive& hive, const std::string& name, const std::string& text) {
+  HKEY key = 0;
+  LSTATUS status = hive.RegCreateKeyEx(kHkeyCurrentUser, "Software\\Test", 0, regaccess::kAllAccess,
+                                       &key, nullptr);
+  if (status != regerr::kSuccess) return status;
+  status = SetText(hive, key, name, text);
+  hive.RegCloseKey(key);
+  return status;
+}
+
+std::optional<std::string> Load(RegistryHive& hive, const std::string& name) {
+  HKEY key = 0;
+  if (hive.RegOpenKeyEx(kHkeyCurrentUser, "Software\\Test", 0, regaccess::kRead, &key) !=
+      regerr::kSuccess) {
+    return {};
+  }
+  std::optional<std::string> data = Query(hive, key, name);
+  hive.RegCloseKey(key);
+  return data;
+}
+
 // The calls answer alike whether the tree lives in memory or in a file.
 class HiveCallsTest : public ::testing::TestWithParam<bool> {
  protected:
   HiveCallsTest() {
     if (GetParam()) {
-      hive_ = std::make_unique<FileRegistryHive>((folder_.path() / "registry.reg").string());
+      hive_ = std::make_unique<FileRegistryHive>(folder_ / "registry.reg");
     } else {
       hive_ = std::make_unique<MemoryRegistryHive>();
     }
@@ -63,21 +83,19 @@ class HiveCallsTest : public ::testing::TestWithParam<bool> {
   std::unique_ptr<RegistryHive> hive_;
 };
 
-TEST_P(HiveCallsTest, CreatedKeysOpenInAnyLetterCase) {
+TEST_P(HiveCallsTest, KeysOpenInAnyLetterCaseAndQueriesAnswerSizeAndType) {
   HKEY key = 0;
-  EXPECT_EQ(hive().RegOpenKeyEx(kHkeyCurrentUser, "Software\\Tessaly", 0, regaccess::kRead, &key),
-            regerr::kFileNotFound);
   std::uint32_t disposition = 0;
   ASSERT_EQ(hive().RegCreateKeyEx(kHkeyCurrentUser, "Software\\Tessaly\\Outlook Lorva", 0,
                                   regaccess::kAllAccess, &key, &disposition),
             regerr::kSuccess);
   EXPECT_EQ(disposition, kRegCreatedNewKey);
-  EXPECT_EQ(hive().RegCloseKey(key), regerr::kSuccess);
-  ASSERT_EQ(hive().RegCreateKeyEx(kHkeyCurrentUser, "SOFTWARE\\tessaly\\outlook lorva", 0,
-                                  regaccess::kAllAccess, &key, &disposition),
+  // REG_SZ without its zero is completed by the hive; with it, it is kept as given.
+  EXPECT_EQ(SetText(hive(), key, "Text", "abc"), regerr::kSuccess);
+  EXPECT_EQ(SetText(hive(), key, "Zero", Sz("abc")), regerr::kSuccess);
+  const std::string dword("\x0a\0\0\0", 4);
+  EXPECT_EQ(hive().RegSetValueEx(key, "Number", regtype::kDword, Bytes(dword), 4),
             regerr::kSuccess);
-  EXPECT_EQ(disposition, kRegOpenedExistingKey);
-  EXPECT_EQ(SetText(hive(), key, "Name", "value"), regerr::kSuccess);
   EXPECT_EQ(hive().RegCloseKey(key), regerr::kSuccess);
 
   HKEY parent = 0;
@@ -85,73 +103,61 @@ TEST_P(HiveCallsTest, CreatedKeysOpenInAnyLetterCase) {
             regerr::kSuccess);
   ASSERT_EQ(hive().RegOpenKeyEx(parent, "Tessaly\\OUTLOOK LORVA", 0, regaccess::kRead, &key),
             regerr::kSuccess);
-  EXPECT_EQ(Query(hive(), key, "NAME"), Sz("value"));
-  EXPECT_EQ(hive().RegCloseKey(key), regerr::kSuccess);
-  EXPECT_EQ(hive().RegCloseKey(parent), regerr::kSuccess);
-}
-
-TEST_P(HiveCallsTest, QueriesAnswerSizeTypeAndMoreData) {
-  HKEY key = 0;
-  ASSERT_EQ(hive().RegCreateKeyEx(kHkeyCurrentUser, "Software\\Test", 0, regaccess::kAllAccess,
-                                  &key, nullptr),
-            regerr::kSuccess);
-  // REG_SZ without its zero is completed by the hive; with it, it is kept as given.
-  ASSERT_EQ(SetText(hive(), key, "Text", "abc"), regerr::kSuccess);
-  ASSERT_EQ(SetText(hive(), key, "Zero", Sz("abc")), regerr::kSuccess);
-  const std::string dword("\x0a\0\0\0", 4);
-  ASSERT_EQ(hive().RegSetValueEx(key, "Number", regtype::kDword, Bytes(dword), 4),
-            regerr::kSuccess);
-
+  EXPECT_EQ(Query(hive(), key, "TEXT"), Sz("abc"));
+  EXPECT_EQ(Query(hive(), key, "Zero"), Sz("abc"));
+  EXPECT_EQ(Query(hive(), key, "Number"), dword);
   std::uint32_t type = 99;
   std::uint32_t size = 0;
-  EXPECT_EQ(hive().RegQueryValueEx(key, "Text", &type, nullptr, &size), regerr::kSuccess);
-  EXPECT_EQ(type, regtype::kSz);
-  EXPECT_EQ(size, 4u);
+  EXPECT_EQ(hive().RegQueryValueEx(key, "Number", &type, nullptr, &size), regerr::kSuccess);
+  EXPECT_EQ(type, regtype::kDword);
   std::uint8_t small[2] = {0, 0};
   size = sizeof small;
   EXPECT_EQ(hive().RegQueryValueEx(key, "Text", &type, small, &size), regerr::kMoreData);
   EXPECT_EQ(size, 4u);
-  EXPECT_EQ(Query(hive(), key, "Text"), Sz("abc"));
-  EXPECT_EQ(Query(hive(), key, "Zero"), Sz("abc"));
-
-  EXPECT_EQ(hive().RegQueryValueEx(key, "Number", &type, nullptr, nullptr), regerr::kSuccess);
-  EXPECT_EQ(type, regtype::kDword);
-  EXPECT_EQ(Query(hive(), key, "Number"), dword);
-
-  EXPECT_EQ(hive().RegQueryValueEx(key, "Missing", &type, nullptr, &size), regerr::kFileNotFound);
+  EXPECT_EQ(type, regtype::kSz);
   EXPECT_EQ(hive().RegQueryValueEx(key, "Text", &type, small, nullptr), regerr::kInvalidParameter);
+  EXPECT_EQ(hive().RegQueryValueEx(key, "Missing", &type, nullptr, &size), regerr::kFileNotFound);
   EXPECT_EQ(hive().RegCloseKey(key), regerr::kSuccess);
+  EXPECT_EQ(hive().RegCloseKey(parent), regerr::kSuccess);
 }
 
 TEST_P(HiveCallsTest, RefusesWhatWindowsRefuses) {
-  HKEY key = 0;
+  HKEY closed = 0, readOnly = 0, key = 0;
   ASSERT_EQ(hive().RegCreateKeyEx(kHkeyCurrentUser, "Software\\Test", 0, regaccess::kAllAccess,
-                                  &key, nullptr),
+                                  &closed, nullptr),
             regerr::kSuccess);
-  ASSERT_EQ(hive().RegCloseKey(key), regerr::kSuccess);
-  EXPECT_EQ(hive().RegCloseKey(key), regerr::kInvalidHandle);
-  EXPECT_EQ(SetText(hive(), key, "a", "b"), regerr::kInvalidHandle);
-
-  HKEY readOnly = 0;
+  ASSERT_EQ(hive().RegCloseKey(closed), regerr::kSuccess);
   ASSERT_EQ(hive().RegOpenKeyEx(kHkeyCurrentUser, "Software\\Test", 0, regaccess::kRead, &readOnly),
             regerr::kSuccess);
-  EXPECT_EQ(SetText(hive(), readOnly, "a", "b"), regerr::kAccessDenied);
-  EXPECT_EQ(SetText(hive(), readOnly, "two\nlines", "b"), regerr::kAccessDenied);
+  const auto create = [&](const char* path, std::uint32_t options) {
+    return hive().RegCreateKeyEx(kHkeyCurrentUser, path, options, regaccess::kAllAccess, &key,
+                                 nullptr);
+  };
+  const struct {
+    const char* call;
+    std::function<LSTATUS()> run;
+    LSTATUS expected;
+  } cases[] = {
+      {"closing a closed key", [&] { return hive().RegCloseKey(closed); }, regerr::kInvalidHandle},
+      {"setting through a closed key", [&] { return SetText(hive(), closed, "a", "b"); },
+       regerr::kInvalidHandle},
+      {"setting through a read-only key", [&] { return SetText(hive(), readOnly, "a", "b"); },
+       regerr::kAccessDenied},
+      {"another root key",
+       [&] { return hive().RegOpenKeyEx(0x80000002u, "Software", 0, regaccess::kRead, &key); },
+       regerr::kInvalidHandle},
+      {"an empty path element", [&] { return create("Software\\\\Test", 0); },
+       regerr::kBadPathname},
+      {"a line break in a key", [&] { return create("Software\\Te\nst", 0); },
+       regerr::kBadPathname},
+      {"a volatile key", [&] { return create("Software\\Volatile", 1); },
+       regerr::kInvalidParameter},
+      {"a line break in a value name",
+       [&] { return SetText(hive(), kHkeyCurrentUser, "two\nlines", "b"); },
+       regerr::kInvalidParameter},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.run(), c.expected) << c.call;
   EXPECT_EQ(hive().RegCloseKey(readOnly), regerr::kSuccess);
-
-  const HKEY localMachine = 0x80000002u;
-  EXPECT_EQ(hive().RegOpenKeyEx(localMachine, "Software", 0, regaccess::kRead, &key),
-            regerr::kInvalidHandle);
-  EXPECT_EQ(hive().RegCreateKeyEx(kHkeyCurrentUser, "Software\\\\Test", 0, regaccess::kAllAccess,
-                                  &key, nullptr),
-            regerr::kBadPathname);
-  EXPECT_EQ(hive().RegCreateKeyEx(kHkeyCurrentUser, "Software\\Te\nst", 0, regaccess::kAllAccess,
-                                  &key, nullptr),
-            regerr::kBadPathname);
-  EXPECT_EQ(hive().RegCreateKeyEx(kHkeyCurrentUser, "Software\\Volatile", 1, regaccess::kAllAccess,
-                                  &key, nullptr),
-            regerr::kInvalidParameter);
-  EXPECT_EQ(SetText(hive(), kHkeyCurrentUser, "two\nlines", "b"), regerr::kInvalidParameter);
 }
 
 INSTANTIATE_TEST_SUITE_P(MemoryAndFile, HiveCallsTest, ::testing::Values(false, true),
@@ -161,33 +167,11 @@ INSTANTIATE_TEST_SUITE_P(MemoryAndFile, HiveCallsTest, ::testing::Values(false, 
 
 class FileHiveTest : public ::testing::Test {
  protected:
-  std::filesystem::path Folder() const { return folder_.path() / "lorva-archive"; }
-  std::string HivePath() const { return (Folder() / "registry.reg").string(); }
-
-  // Sets `name` in Software\Test through `hive`.
-  static LSTATUS Store(RegistryHive& hive, const std::string& name, const std::string& text) {
-    HKEY key = 0;
-    LSTATUS status = hive.RegCreateKeyEx(kHkeyCurrentUser, "Software\\Test", 0,
-                                         regaccess::kAllAccess, &key, nullptr);
-    if (status != regerr::kSuccess) return status;
-    status = SetText(hive, key, name, text);
-    hive.RegCloseKey(key);
-    return status;
-  }
-  static std::optional<std::string> Load(RegistryHive& hive, const std::string& name) {
-    HKEY key = 0;
-    if (hive.RegOpenKeyEx(kHkeyCurrentUser, "Software\\Test", 0, regaccess::kRead, &key) !=
-        regerr::kSuccess) {
-      return {};
-    }
-    std::optional<std::string> data = Query(hive, key, name);
-    hive.RegCloseKey(key);
-    return data;
-  }
+  std::string HivePath() const { return folder_ / "lorva-archive/registry.reg"; }
   // The names in the hive's folder.
   std::vector<std::string> FolderEntries() const {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(Folder())) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder_ / "lorva-archive")) {
       names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
@@ -195,21 +179,15 @@ class FileHiveTest : public ::testing::Test {
   }
 
   TempFolder folder_;
+  const std::vector<std::string> kHiveAndLock{"registry.reg", "registry.reg.lock"};
 };
 
-TEST_F(FileHiveTest, ReadingAFreshProfileCreatesNothing) {
+TEST_F(FileHiveTest, ReadingAFreshProfileCreatesNothingAndWritingGivesTheRegExportSyntax) {
   FileRegistryHive hive(HivePath());
   EXPECT_EQ(Load(hive, "Anything"), std::nullopt);
-  HKEY key = 0;
-  EXPECT_EQ(hive.RegOpenKeyEx(kHkeyCurrentUser, "", 0, regaccess::kRead, &key), regerr::kSuccess);
-  EXPECT_EQ(hive.RegQueryValueEx(key, "x", nullptr, nullptr, nullptr), regerr::kFileNotFound);
-  EXPECT_EQ(hive.RegCloseKey(key), regerr::kSuccess);
   EXPECT_EQ(hive.Problem(), "");
-  EXPECT_FALSE(std::filesystem::exists(Folder()));
-}
+  EXPECT_TRUE(std::filesystem::is_empty(folder_.path()));
 
-TEST_F(FileHiveTest, WritesTheRegExportSyntax) {
-  FileRegistryHive hive(HivePath());
   ASSERT_EQ(Store(hive, "Path", "C:\\KB \"new\" caf\xC3\xA9"), regerr::kSuccess);
   HKEY key = 0;
   ASSERT_EQ(hive.RegOpenKeyEx(kHkeyCurrentUser, "Software\\Test", 0, regaccess::kAllAccess, &key),
@@ -219,7 +197,7 @@ TEST_F(FileHiveTest, WritesTheRegExportSyntax) {
   ASSERT_EQ(hive.RegSetValueEx(key, "Blob", regtype::kBinary, Bytes("\x01\xff"), 2),
             regerr::kSuccess);
   ASSERT_EQ(hive.RegCloseKey(key), regerr::kSuccess);
-  EXPECT_EQ(ReadBytes(HivePath()),
+  EXPECT_EQ(TempFolder::Read(HivePath()),
             "Windows Registry Editor Version 5.00\n"
             "\n"
             "[HKEY_CURRENT_USER\\Software]\n"
@@ -229,13 +207,13 @@ TEST_F(FileHiveTest, WritesTheRegExportSyntax) {
             "\"Count\"=dword:0000000a\n"
             "\"Blob\"=hex:01,ff\n"
             "\n");
-  EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"registry.reg", "registry.reg.lock"}));
+  EXPECT_EQ(FolderEntries(), kHiveAndLock);
 }
 
 // Fails the write of the new file's bytes (after half of them) or their flush to disk.
 class FailingFileHive : public FileRegistryHive {
  public:
-  enum class FailAt { kNothing, kWrite, kSync };
+  enum class FailAt { kWrite, kSync };
   FailingFileHive(std::string path, FailAt failAt)
       : FileRegistryHive(std::move(path)), failAt_(failAt) {}
 
@@ -261,50 +239,42 @@ TEST_F(FileHiveTest, AFailedWriteLeavesTheOldFileWhole) {
     FileRegistryHive hive(HivePath());
     ASSERT_EQ(Store(hive, "Kept", "old value"), regerr::kSuccess);
   }
-  const std::string before = ReadBytes(HivePath());
-  struct Case {
-    FailingFileHive::FailAt failAt;
-    LSTATUS expected;
-  };
-  for (const Case& c : {Case{FailingFileHive::FailAt::kWrite, regerr::kDiskFull},
-                        Case{FailingFileHive::FailAt::kSync, regerr::kRegistryIoFailed}}) {
-    SCOPED_TRACE(c.failAt == FailingFileHive::FailAt::kWrite ? "write fails" : "flush fails");
-    FailingFileHive hive(HivePath(), c.failAt);
-    EXPECT_EQ(Store(hive, "Kept", "a new value long enough to be cut in half"), c.expected);
-    EXPECT_EQ(ReadBytes(HivePath()), before);
+  const std::string before = TempFolder::Read(HivePath());
+  for (const auto& [failAt, expected] :
+       {std::pair{FailingFileHive::FailAt::kWrite, regerr::kDiskFull},
+        std::pair{FailingFileHive::FailAt::kSync, regerr::kRegistryIoFailed}}) {
+    SCOPED_TRACE(expected);
+    FailingFileHive hive(HivePath(), failAt);
+    EXPECT_EQ(Store(hive, "Kept", "a new value long enough to be cut in half"), expected);
+    EXPECT_EQ(TempFolder::Read(HivePath()), before);
     EXPECT_NE(hive.LastFailure().find(HivePath()), std::string::npos) << hive.LastFailure();
-    EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"registry.reg", "registry.reg.lock"}));
-    EXPECT_EQ(Load(hive, "Kept"), Sz("old value"));
+    EXPECT_EQ(FolderEntries(), kHiveAndLock);
   }
 }
 
-TEST_F(FileHiveTest, AnUnparsableFileIsReadAsEmptyAndNeverOverwritten) {
-  std::filesystem::create_directories(Folder());
+// A file that cannot be parsed, or not read at all, is read as empty, said once, and never
+// replaced.
+TEST_F(FileHiveTest, AFileThatCannotBeReadIsNeverOverwritten) {
   const std::string damaged =
       "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Test]\n"
       "\"Kept\"=\"value\"\n\"Broken\"=dword:nothex\n";
-  WriteBytes(HivePath(), damaged);
+  folder_.Write("lorva-archive/registry.reg", damaged);
   FileRegistryHive hive(HivePath());
-
-  const std::string problem = hive.Problem();
-  EXPECT_NE(problem.find("\"" + HivePath() + "\""), std::string::npos) << problem;
-  EXPECT_NE(problem.find("line 5"), std::string::npos) << problem;
-
+  EXPECT_NE(hive.Problem().find("\"" + HivePath() + "\""), std::string::npos) << hive.Problem();
+  EXPECT_NE(hive.Problem().find("line 5"), std::string::npos) << hive.Problem();
   EXPECT_EQ(Load(hive, "Kept"), std::nullopt);
   EXPECT_EQ(Store(hive, "Kept", "new"), regerr::kRegistryCorrupt);
   EXPECT_NE(hive.LastFailure().find(HivePath()), std::string::npos) << hive.LastFailure();
   EXPECT_EQ(SetText(hive, kHkeyCurrentUser, "Root", "new"), regerr::kRegistryCorrupt);
-  EXPECT_EQ(ReadBytes(HivePath()), damaged);
-  EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"registry.reg", "registry.reg.lock"}));
-}
+  EXPECT_EQ(TempFolder::Read(HivePath()), damaged);
+  EXPECT_EQ(FolderEntries(), kHiveAndLock);
 
-TEST_F(FileHiveTest, AnUnreadableFileIsNeverReplaced) {
-  std::filesystem::create_directories(std::filesystem::path(HivePath()) / "inside");
-  FileRegistryHive hive(HivePath());
-  EXPECT_NE(hive.Problem().find(HivePath()), std::string::npos);
-  EXPECT_EQ(Load(hive, "Kept"), std::nullopt);
-  EXPECT_NE(Store(hive, "Kept", "new"), regerr::kSuccess);
-  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(HivePath()) / "inside"));
+  std::filesystem::remove(HivePath());
+  std::filesystem::create_directories(HivePath() + "/inside");  // a folder: unreadable
+  FileRegistryHive unreadable(HivePath());
+  EXPECT_NE(unreadable.Problem().find(HivePath()), std::string::npos);
+  EXPECT_NE(Store(unreadable, "Kept", "new"), regerr::kSuccess);
+  EXPECT_TRUE(std::filesystem::exists(HivePath() + "/inside"));
 }
 
 TEST_F(FileHiveTest, TwoCopiesInterleavingWritesLoseNothing) {
@@ -347,22 +317,23 @@ TEST_F(FileHiveTest, TwoCopiesWritingAtOnceLoseNothing) {
   }
 }
 
-TEST(HivePathTest, FollowsXdgConfigHome) {
-  const char* savedXdg = std::getenv("XDG_CONFIG_HOME");
-  const std::optional<std::string> saved =
-      savedXdg ? std::optional<std::string>(savedXdg) : std::nullopt;
-  const char* home = std::getenv("HOME");
+TEST(HivePathTest, FollowsAnAbsoluteXdgConfigHome) {
+  const char* saved = std::getenv("XDG_CONFIG_HOME");
+  const std::string before = saved ? saved : "";
+  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
   ::setenv("XDG_CONFIG_HOME", "/somewhere/config", 1);
   EXPECT_EQ(DefaultHivePath(), "/somewhere/config/lorva-archive/registry.reg");
-  ::setenv("XDG_CONFIG_HOME", "relative/config", 1);  // not absolute: ignored
-  if (home != nullptr && home[0] != '\0') {
-    EXPECT_EQ(DefaultHivePath(), std::string(home) + "/.config/lorva-archive/registry.reg");
+  for (const char* ignored : {"relative/config", ""}) {
+    ::setenv("XDG_CONFIG_HOME", ignored, 1);
+    if (!home.empty()) {
+      EXPECT_EQ(DefaultHivePath(), home + "/.config/lorva-archive/registry.reg") << ignored;
+    }
   }
-  ::unsetenv("XDG_CONFIG_HOME");
-  if (home != nullptr && home[0] != '\0') {
-    EXPECT_EQ(DefaultHivePath(), std::string(home) + "/.config/lorva-archive/registry.reg");
+  if (saved) {
+    ::setenv("XDG_CONFIG_HOME", before.c_str(), 1);
+  } else {
+    ::unsetenv("XDG_CONFIG_HOME");
   }
-  if (saved) ::setenv("XDG_CONFIG_HOME", saved->c_str(), 1);
 }
 
 }  // namespace
