@@ -5,163 +5,82 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "support/error.h"
-#include "support/error_reporter.h"
-#include "support/file_system.h"
-#include "support_code/scripted_dialogs.h"
+#include "support_code/fake_word.h"
+#include "support_code/temp_folder.h"
+#include "support_code/test_services.h"
 
 namespace lorva {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Records every call of the object model in order; the document's SaveAs writes a page.
-struct WordLog {
-  std::vector<std::string> calls;
-  int created = 0;
-  bool failOpen = false;
-  bool failSave = false;
-};
-
-class FakeDocument : public platform::WordDocument {
- public:
-  FakeDocument(WordLog& log, std::string source) : log_(log), source_(std::move(source)) {}
-  void SaveAs(const std::string& path, int format) override {
-    log_.calls.push_back("SaveAs " + path + " " + std::to_string(format));
-    if (log_.failSave) throw Error(5, "save failed");
-    std::ofstream(path) << "<html>converted " << fs::path(source_).filename().string() << "</html>";
-  }
-  void Close(int saveChanges) override {
-    log_.calls.push_back("Close " + std::to_string(saveChanges));
-  }
-
- private:
-  WordLog& log_;
-  std::string source_;
-};
-
-class FakeWord : public platform::WordApplication {
- public:
-  explicit FakeWord(WordLog& log) : log_(log) {}
-  void SetVisible(bool visible) override {
-    log_.calls.push_back(std::string("Visible ") + (visible ? "true" : "false"));
-  }
-  std::shared_ptr<platform::WordDocument> Open(const std::string& path) override {
-    log_.calls.push_back("Open " + path);
-    if (log_.failOpen) throw Error(5, "open failed");
-    return std::make_shared<FakeDocument>(log_, path);
-  }
-  void Quit() override { log_.calls.push_back("Quit"); }
-
- private:
-  WordLog& log_;
-};
-
-class FakeWordFactory : public platform::WordFactory {
- public:
-  explicit FakeWordFactory(WordLog& log) : log_(log) {}
-  std::shared_ptr<platform::WordApplication> Create() override {
-    if (failWith) throw Error(failWith, "ActiveX component can't create object");
-    ++log_.created;
-    return std::make_shared<FakeWord>(log_);
-  }
-  int failWith = 0;
-
- private:
-  WordLog& log_;
-};
+using testing::TempFolder;
 
 class RichTextConversion : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("lorva-conv-" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "Images");
-    rtf_ = (dir_ / "Images" / "1001.rtf").string();
-    target_ = (dir_ / "1001.htm").string();
+  bool Convert(const std::string& n) {
+    return fncConvertRTF2HTML(test_.services, factory_, objWord_, Rtf(n), dir_ / (n + ".htm"));
   }
-  void TearDown() override { fs::remove_all(dir_); }
+  std::string Rtf(const std::string& n) const { return dir_ / ("Images/" + n + ".rtf"); }
+  void WriteRtf(const std::string& n) { dir_.Write("Images/" + n + ".rtf", "{\\rtf1 text}"); }
 
-  void WriteRtf(const std::string& path) { std::ofstream(path) << "{\\rtf1 text}"; }
-
-  testing::ScriptedDialogs dialogs_;
-  ErrorReporter reporter_{dialogs_, {}};
-  Services services_{reporter_, std::make_shared<FileSystemObject>()};
-  WordLog log_;
-  FakeWordFactory factory_{log_};
+  testing::TestServices test_;
+  testing::WordCalls calls_;
+  testing::FakeWordFactory factory_{calls_};
   std::shared_ptr<platform::WordApplication> objWord_;
-  fs::path dir_;
-  std::string rtf_, target_;
+  TempFolder dir_;
 };
 
 TEST_F(RichTextConversion, CreatesTheWordProcessorOnFirstUseAndReusesItForLaterArticles) {
-  WriteRtf(rtf_);
-  EXPECT_TRUE(fncConvertRTF2HTML(services_, factory_, objWord_, rtf_, target_));
-  const std::string rtf2 = (dir_ / "Images" / "1002.rtf").string();
-  const std::string target2 = (dir_ / "1002.htm").string();
-  WriteRtf(rtf2);
-  EXPECT_TRUE(fncConvertRTF2HTML(services_, factory_, objWord_, rtf2, target2));
-
-  EXPECT_EQ(log_.created, 1);
-  ASSERT_NE(objWord_, nullptr);
-  const std::vector<std::string> expected = {
-      "Visible false", "Open " + rtf_, "SaveAs " + target_ + " 10", "Close 0",
-      "Visible false", "Open " + rtf2, "SaveAs " + target2 + " 10", "Close 0"};
-  EXPECT_EQ(log_.calls, expected);
-  EXPECT_TRUE(fs::exists(target_));
-  EXPECT_TRUE(fs::exists(target2));
-  EXPECT_FALSE(fs::exists(rtf_)) << "the rich-text copy is deleted after the conversion";
-  EXPECT_FALSE(fs::exists(rtf2));
+  WriteRtf("1001");
+  WriteRtf("1002");
+  EXPECT_TRUE(Convert("1001"));
+  EXPECT_TRUE(Convert("1002"));
+  EXPECT_EQ(calls_.created, 1);
+  EXPECT_EQ(calls_.calls,
+            (std::vector<std::string>{"Visible false", "Open " + Rtf("1001"),
+                                      "SaveAs " + dir_ / "1001.htm" + " 10", "Close 0",
+                                      "Visible false", "Open " + Rtf("1002"),
+                                      "SaveAs " + dir_ / "1002.htm" + " 10", "Close 0"}));
+  EXPECT_EQ(TempFolder::Read(dir_ / "1002.htm"), "converted from {\\rtf1 text}");
+  EXPECT_FALSE(fs::exists(Rtf("1001"))) << "the rich-text copy is deleted after the conversion";
+  EXPECT_FALSE(fs::exists(Rtf("1002")));
 }
 
 TEST_F(RichTextConversion, WithoutAWordProcessorTheRichTextFileIsDeletedAndFalseReturned) {
   for (int failure : {errnum::kCannotCreateObject, 5}) {
     SCOPED_TRACE("creation fails with error " + std::to_string(failure));
-    factory_.failWith = failure;
-    WriteRtf(rtf_);
-    std::ofstream(target_) << "an earlier file of the target's name";
-    EXPECT_FALSE(fncConvertRTF2HTML(services_, factory_, objWord_, rtf_, target_));
+    calls_.failCreateWith = failure;
+    WriteRtf("1001");
+    EXPECT_FALSE(Convert("1001"));
     EXPECT_EQ(objWord_, nullptr);
-    EXPECT_FALSE(fs::exists(rtf_));
-    EXPECT_TRUE(log_.calls.empty());
-    EXPECT_FALSE(reporter_.ReportShown());
+    EXPECT_FALSE(fs::exists(Rtf("1001")));
+    EXPECT_TRUE(calls_.calls.empty());
   }
+  EXPECT_FALSE(test_.reporter.ReportShown());
 }
 
-TEST_F(RichTextConversion, MissingRichTextFileGivesFalseAndKeepsTheWordProcessor) {
-  EXPECT_FALSE(fncConvertRTF2HTML(services_, factory_, objWord_, rtf_, target_));
-  ASSERT_NE(objWord_, nullptr);
-  EXPECT_EQ(log_.calls, std::vector<std::string>{"Visible false"});
-  EXPECT_FALSE(fs::exists(target_));
-
-  WriteRtf(rtf_);  // the same word processor serves the next article
-  EXPECT_TRUE(fncConvertRTF2HTML(services_, factory_, objWord_, rtf_, target_));
-  EXPECT_EQ(log_.created, 1);
-}
-
-TEST_F(RichTextConversion, FailingOpenOrSaveIsPassedOverAndTheStepsGoOn) {
-  WriteRtf(rtf_);
-  log_.failOpen = true;
-  EXPECT_TRUE(fncConvertRTF2HTML(services_, factory_, objWord_, rtf_, target_));
-  EXPECT_FALSE(fs::exists(rtf_));
-  EXPECT_FALSE(fs::exists(target_));
-
-  log_.failOpen = false;
-  log_.failSave = true;
-  log_.calls.clear();
-  WriteRtf(rtf_);
-  EXPECT_TRUE(fncConvertRTF2HTML(services_, factory_, objWord_, rtf_, target_));
-  EXPECT_EQ(log_.calls.back(), "Close 0") << "the document is closed after a failed save";
-  EXPECT_FALSE(fs::exists(rtf_));
-  EXPECT_FALSE(fs::exists(target_));
-  EXPECT_FALSE(reporter_.ReportShown());
+// A missing rich-text file gives false and keeps the word processor; a failing open or save is
+// passed over (the document still closed) and gives true without a page.
+TEST_F(RichTextConversion, FailuresOfTheWordProcessorArePassedOver) {
+  EXPECT_FALSE(Convert("1001"));
+  EXPECT_EQ(calls_.calls, std::vector<std::string>{"Visible false"});
+  for (const bool failOpen : {true, false}) {
+    SCOPED_TRACE(failOpen ? "open fails" : "save fails");
+    calls_.failOpen = failOpen;
+    calls_.failSave = !failOpen;
+    WriteRtf("1001");
+    EXPECT_TRUE(Convert("1001"));
+    EXPECT_FALSE(fs::exists(Rtf("1001")));
+    EXPECT_FALSE(fs::exists(dir_ / "1001.htm"));
+  }
+  EXPECT_EQ(calls_.calls.back(), "Close 0") << "the document is closed after a failed save";
+  EXPECT_EQ(calls_.created, 1);
+  EXPECT_FALSE(test_.reporter.ReportShown());
 }
 
 // The cut of the converted page. Inputs and results are built from the marks the page is
@@ -217,14 +136,11 @@ TEST(FilteredWordHtml, CutsFromTheSectionDivisionThroughTheFirstSeparatorFound) 
        "<head>" + sep1 + "between" + "\r\n" + "between" + div + "after"},
       {"empty text", "", ""},
   };
-  testing::ScriptedDialogs dialogs;
-  ErrorReporter reporter(dialogs, {});
-  Services services{reporter, nullptr};
+  testing::TestServices test;
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.name) + ": " + c.input);
-    EXPECT_EQ(fncFilteredWordHTML(services, c.input), c.expected);
+    EXPECT_EQ(fncFilteredWordHTML(test.services, c.input), c.expected) << c.name << ": " << c.input;
   }
-  EXPECT_FALSE(reporter.ReportShown());
+  EXPECT_FALSE(test.reporter.ReportShown());
 }
 
 }  // namespace

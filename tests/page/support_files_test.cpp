@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <iterator>
 #include <string>
 
@@ -77,86 +76,35 @@ std::string ExpectedStyleSheet() {
 
 class SupportFilesTest : public ::testing::Test {
  protected:
+  std::string Resource(const char* name) {
+    const auto bytes = resources::Find(name);
+    return bytes ? std::string(bytes->begin(), bytes->end()) : "";
+  }
   testing::TempFolder folder;
   testing::TestServices test;
 };
 
-TEST_F(SupportFilesTest, WritesStyleSheetAndBulletImage) {
-  ASSERT_EQ(sizeof kStyleLines / sizeof kStyleLines[0], 47u);
-  subExtractFilesFromResource(test.services, folder.str(), 0);
-  const std::string css = testing::TempFolder::Read(folder / "style.css");
-  EXPECT_EQ(css.size(), 541u - 23 - 2 - 2 - 8) << "without the two tag lines";
-  EXPECT_EQ(css, ExpectedStyleSheet());
-  EXPECT_EQ(css.substr(0, 33), "\r\n\r\n\r\na {text-decoration: none}\r\n");
-  EXPECT_TRUE(std::filesystem::is_directory(folder / "Images"));
-  const auto gif = resources::Find("BULLETREDSMALL.GIF");
-  ASSERT_TRUE(gif.has_value());
-  EXPECT_EQ(testing::TempFolder::Read(folder / "Images/bulletredsmall.gif"),
-            std::string(gif->begin(), gif->end()));
-  // The style sheet asks for "images/bulletredsmall.gif": on a file system that keeps letter
-  // case the bullet must be found there too.
-  EXPECT_EQ(testing::TempFolder::Read(folder / "images/bulletredsmall.gif"),
-            std::string(gif->begin(), gif->end()));
-  EXPECT_FALSE(std::filesystem::exists(folder / "outline.js"));
-  EXPECT_EQ(test.reporter.fncGetCurrentStep(),
-            "Writing file to " + folder.str() + "/Images/bulletredsmall.gif");
-}
-
-TEST_F(SupportFilesTest, BulletImageIsAnEightByEightGifWithALocalTableOf64Colours) {
-  const auto found = resources::Find("BULLETREDSMALL.GIF");
-  ASSERT_TRUE(found.has_value());
-  const std::string gif(found->begin(), found->end());
-  ASSERT_EQ(gif.size(), 271u);
-  const auto byte = [&gif](std::size_t i) { return static_cast<unsigned char>(gif[i]); };
-  EXPECT_EQ(gif.substr(0, 6), "GIF89a");
-  EXPECT_EQ(byte(6) | byte(7) << 8, 8);  // logical screen 8 x 8
-  EXPECT_EQ(byte(8) | byte(9) << 8, 8);
-  EXPECT_EQ(byte(10) & 0x80, 0);  // no global colour table
-  // No extension blocks (transparency, animation): the image descriptor follows directly.
-  EXPECT_EQ(byte(13), 0x2C);
-  EXPECT_EQ(byte(18) | byte(19) << 8, 8);  // image 8 x 8
-  EXPECT_EQ(byte(20) | byte(21) << 8, 8);
-  EXPECT_EQ(byte(22) & 0x80, 0x80);       // local colour table
-  EXPECT_EQ(2 << (byte(22) & 0x07), 64);  // of 64 colours
-  EXPECT_EQ(byte(22) & 0x40, 0);          // not interlaced
-  const std::size_t data = 23 + 64 * 3;   // LZW minimum code size
-  EXPECT_EQ(byte(data), 6);
-  // The data sub-blocks end with an empty one, then the trailer ends the file.
-  std::size_t pos = data + 1;
-  while (pos < gif.size() && byte(pos) != 0) pos += 1 + byte(pos);
-  EXPECT_EQ(pos, gif.size() - 2);
-  EXPECT_EQ(byte(gif.size() - 1), 0x3B);
-}
-
-TEST_F(SupportFilesTest, ExistingFilesAreCutToTheNewLengthAndImagesFolderIsKept) {
-  std::filesystem::create_directory(folder / "Images");
+// Every run writes the style sheet and the bullet again, whatever stands there; only the
+// collapsible outline writes the script, and an earlier script stays otherwise.
+TEST_F(SupportFilesTest, WritesTheStyleSheetTheBulletAndOnlyWhenAskedTheScript) {
+  ASSERT_EQ(std::size(kStyleLines), 47u);
   folder.Write("style.css", std::string(2000, 'x'));
   folder.Write("outline.js", "earlier script");
   subExtractFilesFromResource(test.services, folder.str(), 0);
   EXPECT_EQ(testing::TempFolder::Read(folder / "style.css"), ExpectedStyleSheet());
   EXPECT_EQ(testing::TempFolder::Read(folder / "outline.js"), "earlier script");
-  EXPECT_TRUE(std::filesystem::exists(folder / "Images/bulletredsmall.gif"));
-  // "Creating the folder " was never recorded; the last step names the image.
+  // The style sheet asks for "images/bulletredsmall.gif": on a file system that keeps letter
+  // case the bullet must be found there too.
+  const std::string gif = Resource("BULLETREDSMALL.GIF");
+  EXPECT_EQ(gif.size(), 271u);
+  EXPECT_EQ(testing::TempFolder::Read(folder / "Images/bulletredsmall.gif"), gif);
+  EXPECT_EQ(testing::TempFolder::Read(folder / "images/bulletredsmall.gif"), gif);
   EXPECT_EQ(test.reporter.fncGetCurrentStep(),
             "Writing file to " + folder.str() + "/Images/bulletredsmall.gif");
-}
 
-TEST_F(SupportFilesTest, CollapsibleOutlineAlsoWritesTheScript) {
-  test.MakeReportsReturn();
   subExtractFilesFromResource(test.services, folder.str(), 1);
-  const auto script = resources::Find("OUTLINE.JS");
-  if (script) {
-    EXPECT_EQ(testing::TempFolder::Read(folder / "outline.js"),
-              std::string(script->begin(), script->end()));
-    EXPECT_TRUE(std::filesystem::exists(folder / "Images/bulletredsmall.gif"));
-    EXPECT_TRUE(test.dialogs.shown().empty());
-  } else {
-    // Without the script among the resources the routine fails there, after the style sheet.
-    EXPECT_TRUE(std::filesystem::exists(folder / "style.css"));
-    EXPECT_FALSE(std::filesystem::exists(folder / "Images"));
-    EXPECT_NE(test.LastErrorDialog().find("Sub routine : subExtractFilesFromResource \r\n"),
-              std::string::npos);
-  }
+  EXPECT_EQ(testing::TempFolder::Read(folder / "outline.js"), Resource("OUTLINE.JS"));
+  EXPECT_TRUE(test.dialogs.shown().empty());
 }
 
 TEST_F(SupportFilesTest, UnwritableDestinationIsReported) {

@@ -1,0 +1,220 @@
+// The route a run drives per article: conversion, attachment export, inline images and the end
+// of the word processor; through the runs with a fake word processor, and once with the real
+// LibreOffice.
+#include "page/office_route.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QImage>
+
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "page/destination.h"
+#include "platform/imaging/qt/qt_image_converter.h"
+#include "platform/word/libreoffice_word.h"
+#include "support_code/fake_word.h"
+#include "support_code/program_fixture.h"
+
+namespace lorva::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::set<std::string> Entries(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
+  return names;
+}
+
+class OfficeRouteTest : public ProgramFixture {
+ protected:
+  OfficeRouteTest() { services.fs = std::make_shared<FileSystemObject>(); }
+  // A flat run, pages named by subject or numbered, attachments included.
+  void LoadFlat(bool numbered) {
+    Load();
+    form->optGroup.Select(1);
+    form->optNaming.Select(numbered ? 1 : 0);
+    form->chkAttachments.SetValue(1);
+  }
+  WordCalls calls_;
+  FakeWordFactory factory_{calls_};
+  platform::QtImageConverter images_;
+};
+
+TEST_F(OfficeRouteTest, OneWordProcessorServesTheRunAndIsQuitAtItsEnd) {
+  OfficeRoute route(services, std::make_unique<FakeWordFactory>(calls_),
+                    std::make_unique<platform::QtImageConverter>());
+  UseRoute(route);
+  for (const char* subject : {"One", "Two", "Three"}) {
+    auto item = FakeItem::Post(subject, "", "");
+    item->rtf = std::string("{\\rtf1 article ") + subject + "}";
+    item->Attach("a.bmp", "not a bitmap");
+    Add(item);
+  }
+  LoadFlat(true);
+  Generate();
+  EXPECT_EQ(calls_.created, 1);
+  EXPECT_EQ(calls_.quits, 1);
+  EXPECT_EQ(route.objWord(), nullptr);
+  const std::string page = Read("1002.htm");
+  EXPECT_NE(page.find("converted from {\\rtf1 article Two}"), std::string::npos) << page;
+  EXPECT_NE(page.find("<li><a href='1002_files/1002_1.jpg'>a.bmp</a></li>"), std::string::npos);
+  EXPECT_TRUE(Entries(folder.path() / "Images").count("bulletredsmall.gif"));
+  EXPECT_EQ(Entries(folder.path() / "Images").size(), 1u) << "no rich-text copy is left";
+}
+
+// An earlier page at the name of the conversion page (another article's, named by subject) stays
+// in place while the converter works, and whole after the run; the article's body never comes
+// from it.
+TEST_F(OfficeRouteTest, EarlierPageAtTheConversionPagesNameSurvives) {
+  OfficeRoute route(services, factory_, images_);
+  UseRoute(route);
+  auto item = FakeItem::Post("Article", "Hardware", "FAQ", "<p>html body</p>");
+  item->rtf = "{\\rtf1 new text}";
+  item->Attach("a.txt", "text");
+  Add(item);
+  Load();
+  form->chkCollapse.SetValue(0);
+  const struct {
+    const char* what;
+    bool grouped, wordMissing;
+  } cases[] = {{"flat run", false, false},
+               {"grouped run, deleting the conversion page itself", true, false},
+               {"no word processor", false, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string page = folder.Write("1001.htm", "the page of an earlier run");
+    calls_.watched = page;
+    calls_.seen.clear();
+    calls_.failCreateWith = c.wordMissing ? errnum::kCannotCreateObject : 0;
+    form->optGroup.Select(c.grouped ? 0 : 1);
+    Generate();
+    EXPECT_EQ(Read("1001.htm"), "the page of an earlier run");
+    const std::string article = Read("Article.htm");
+    EXPECT_NE(article.find(c.wordMissing ? "<p>html body</p>" : "converted from {\\rtf1 new text}"),
+              std::string::npos)
+        << article;
+    if (!c.wordMissing) {
+      EXPECT_EQ(calls_.seen, std::vector<std::string>{"the page of an earlier run"})
+          << "the page stays in place while the converter works";
+    }
+    EXPECT_EQ(Entries(folder.path()),
+              (std::set<std::string>{"1001.htm", "1001_files", "Article.htm", "Images", "images",
+                                     "index.htm", "style.css"}))
+        << "nothing set aside is left behind";
+  }
+}
+
+// A page set aside while the run reads the conversion goes back when the route goes, or, after a
+// run killed meanwhile, when the next run starts.
+TEST_F(OfficeRouteTest, PageSetAsideIsPutBackWhenTheRunEndsEarlyOrIsKilled) {
+  for (const bool killed : {false, true}) {
+    SCOPED_TRACE(killed ? "killed" : "ended early");
+    const std::string page = folder.Write("1001.htm", "earlier");
+    const std::string rtf = folder.Write("Images/1001.rtf", "{\\rtf1 x}");
+    {
+      OfficeRoute route(services, factory_, images_);
+      ASSERT_TRUE(route.ConvertRTF2HTML(rtf, page));
+      EXPECT_EQ(TempFolder::Read(page), "converted from {\\rtf1 x}");
+      if (killed) {
+        RecoverInterruptedRun(folder.str());
+        EXPECT_EQ(TempFolder::Read(page), "earlier");
+      }
+    }
+    EXPECT_EQ(TempFolder::Read(page), "earlier");
+    EXPECT_EQ(Entries(folder.path()), (std::set<std::string>{"1001.htm", "Images"}));
+  }
+}
+
+TEST_F(OfficeRouteTest, InlineImagesAreExportedAndTheirReferencesRewritten) {
+  OfficeRoute route(services, factory_, images_);
+  FakeItem item;
+  item.Attach("image001.png", "png bytes", "<image001.png@01DA2B3C.4D5E6F70>", true);
+  item.Attach("chart.gif", "gif bytes", "Chart-7", false);
+  item.Attach("unused.jpg", "jpg bytes", "unused", true);
+  item.Attach("report.pdf", "pdf bytes");
+  item.Attach("shell.php", "<?php ?>", "x1", true);
+  item.Attach("failing.png", "png", "bad", true).fail = true;
+  const struct {
+    std::int32_t count;
+    std::string body, expected;
+  } cases[] = {
+      {1001,
+       "<p><img src=\"cid:image001.png@01DA2B3C.4D5E6F70\" width=10>"
+       "<IMG SRC='CID:IMAGE001.PNG@01DA2B3C.4D5E6F70'>"
+       "<img src=cid:%3Cchart-7%3E alt=x><img src=\"cid:nobody@example\">"
+       "<div style=\"background:url(cid:chart-7)\">acid:chart-7</div></p>",
+       "<p><img src=\"1001_files/1001_inline1.png\" width=10>"
+       "<IMG SRC='1001_files/1001_inline1.png'>"
+       "<img src=1001_files/1001_inline2.gif alt=x><img src=\"cid:nobody@example\">"
+       "<div style=\"background:url(1001_files/1001_inline2.gif)\">acid:chart-7</div></p>"},
+      {7, "<img src=cid:x1>", "<img src=7_files/7_inline1.img>"},  // not an image: no kind
+      {1001, "<p>no images</p>", "<p>no images</p>"},
+      {1001, "<img src=\"cid:bad\">", "<img src=\"cid:bad\">"},  // cannot be saved: left as is
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(route.ExportInlineImages(item, c.body, folder.str(), c.count), c.expected) << c.body;
+  }
+  EXPECT_EQ(TempFolder::Read(folder / "1001_files/1001_inline1.png"), "png bytes");
+  EXPECT_EQ(Entries(folder.path() / "1001_files"),
+            (std::set<std::string>{"1001_inline1.png", "1001_inline2.gif"}));
+  EXPECT_FALSE(reporter.ReportShown());
+  // The attachment list leaves the hidden images out.
+  item.attachments.pop_back();
+  EXPECT_EQ(route.SaveAttachments(item, folder.str(), 1001),
+            "<p><b>Attachments:</b><ul>"
+            "<li><a href='1001_files/1001_1.gif'>chart.gif</a></li>"
+            "<li><a href='1001_files/1001_2.pdf'>report.pdf</a></li></ul></p>");
+}
+
+// With the real LibreOffice: a run of several articles starts it once, the pages come from the
+// items' rich text, and nothing of LibreOffice remains after the run.
+TEST_F(OfficeRouteTest, RunStartsLibreOfficeOnceAndEndsIt) {
+  const char* configured = std::getenv("LORVA_SOFFICE");
+  if (platform::FindProgram(configured && *configured ? configured : "soffice").empty()) {
+    GTEST_SKIP() << "LibreOffice is not installed";
+  }
+  platform::LibreOfficeWordFactory office;
+  OfficeRoute route(services, office, images_);
+  UseRoute(route);
+  QImage picture(16, 16, QImage::Format_RGB32);
+  picture.fill(qRgb(0, 128, 0));
+  QByteArray png, bmp;
+  QBuffer pngBuffer(&png), bmpBuffer(&bmp);
+  pngBuffer.open(QIODevice::WriteOnly);
+  bmpBuffer.open(QIODevice::WriteOnly);
+  picture.save(&pngBuffer, "PNG");
+  picture.save(&bmpBuffer, "BMP");
+  for (int n = 1; n <= 3; ++n) {
+    auto item = FakeItem::Post("Article " + std::to_string(n), "", "");
+    item->rtf = "{\\rtf1\\ansi Article text " + std::to_string(n) +
+                "\\par{\\pict\\pngblip\\picw16\\pich16 " + png.toHex().toStdString() + "}}";
+    item->Attach("shot.bmp", bmp.toStdString());
+    Add(item);
+  }
+  std::set<pid_t> groups;  // of the word processor, seen at each yield of the run
+  for (int yield = 1; yield <= 8; ++yield) {
+    pump.actions[yield] = [&] {
+      auto* word = dynamic_cast<platform::LibreOfficeWord*>(route.objWord().get());
+      if (word) groups.insert(word->ProcessGroup());
+    };
+  }
+  LoadFlat(true);
+  Generate();
+  for (int n = 1; n <= 3; ++n) {
+    const std::string page = Read("100" + std::to_string(n) + ".htm");
+    EXPECT_NE(page.find("Article text " + std::to_string(n)), std::string::npos) << page;
+    EXPECT_NE(page.find("_1.jpg'>shot.bmp</a>"), std::string::npos) << page;
+  }
+  EXPECT_EQ(office.Created(), 1);
+  ASSERT_EQ(groups.size(), 1u);
+  EXPECT_TRUE(platform::LiveProcessesInGroup(*groups.begin()).empty());
+}
+
+}  // namespace
+}  // namespace lorva::testing
