@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/run_fixture.h"
+#include "support_code/program_fixture.h"
+#include "support_code/window_state.h"
 
 namespace lorva::testing {
 namespace {
@@ -15,78 +16,59 @@ class MainWindowTest : public ProgramFixture {
   }
 };
 
-TEST_F(MainWindowTest, FirstStartShowsTheStoredOptionDefaults) {
+TEST_F(MainWindowTest, FirstStartShowsTheDefaultsAndIsIdle) {
+  EXPECT_EQ(Options(*form),
+            "dest= naming=0 number=1000 toc=1 overwrite=1 run=1 group=0 attachments=1 "
+            "collapse=1 initially=1 | enabled group0 group1 collapse initially");
   EXPECT_EQ(form->Caption, "2.1.362 (Lorva for Outlook)");
-  EXPECT_EQ(form->txtDestination.Text(), "");
-  EXPECT_TRUE(form->optNaming.IsSelected(0));
-  EXPECT_EQ(form->txtNumbering.Text(), "1000");
-  EXPECT_EQ(form->chkExtractIndexPage.Value(), 1);
-  EXPECT_EQ(form->chkOverwrite.Value(), 1);
-  EXPECT_EQ(form->chkRun.Value(), 1);
-  EXPECT_EQ(form->chkAttachments.Value(), 1);
-  EXPECT_EQ(form->chkCollapse.Value(), 1);
-  EXPECT_EQ(form->chkCollapseInitially.Value(), 1);
-  EXPECT_TRUE(form->optGroup.IsSelected(0));
-  EXPECT_TRUE(form->optGroup.Enabled(0));
-  EXPECT_TRUE(form->chkCollapse.Enabled());
-  EXPECT_TRUE(form->chkCollapseInitially.Enabled());
   EXPECT_EQ(form->cmdGenerate.Caption(), "Generate");
   EXPECT_FALSE(form->pb.Visible());
-  EXPECT_FALSE(form->bCancel);
   EXPECT_NE(services.fs, nullptr) << "the file service is set up";
   EXPECT_EQ(connection->objKBFolder, kb);
 }
 
-TEST_F(MainWindowTest, UntickingTheTableOfContentsGreysOnlyTheGroupingOptions) {
-  form->chkExtractIndexPage.SetValue(0);
-  EXPECT_FALSE(form->optGroup.Enabled(0));
-  EXPECT_FALSE(form->optGroup.Enabled(1));
-  EXPECT_TRUE(form->chkCollapse.Enabled());
-  EXPECT_TRUE(form->chkCollapseInitially.Enabled());
-  form->chkExtractIndexPage.SetValue(1);
-  EXPECT_TRUE(form->optGroup.Enabled(0));
-  EXPECT_TRUE(form->optGroup.Enabled(1));
-}
-
-TEST_F(MainWindowTest, GroupingAndCollapseRules) {
-  form->optGroup.Select(1);
-  EXPECT_FALSE(form->chkCollapse.Enabled());
-  EXPECT_FALSE(form->chkCollapseInitially.Enabled());
-  form->optGroup.Select(0);
-  EXPECT_TRUE(form->chkCollapse.Enabled());
-  EXPECT_TRUE(form->chkCollapseInitially.Enabled()) << "Collapsible Outline is checked";
-
-  form->chkCollapse.SetValue(0);
-  EXPECT_FALSE(form->chkCollapseInitially.Enabled());
-  form->optGroup.Select(1);
-  form->optGroup.Select(0);
-  EXPECT_TRUE(form->chkCollapse.Enabled());
-  EXPECT_FALSE(form->chkCollapseInitially.Enabled()) << "Collapsible Outline is unchecked";
-  form->chkCollapse.SetValue(1);
-  EXPECT_TRUE(form->chkCollapseInitially.Enabled());
-}
-
-TEST_F(MainWindowTest, NumberBoxTakesDigitsAndBackspaceUpToFiveCharacters) {
-  struct Case {
-    const char* what;
-    std::vector<int> keys;
-    std::string result;
+// The table of contents greys only the grouping options; "None" greys the outline options; an
+// unticked outline greys "Collapse Initially".
+TEST_F(MainWindowTest, EnablingRules) {
+  const std::string options = " | enabled";
+  const struct {
+    std::function<void()> click;
+    std::string enabled;
+  } steps[] = {
+      {[&] { form->chkExtractIndexPage.SetValue(0); }, " collapse initially"},
+      {[&] { form->chkExtractIndexPage.SetValue(1); }, " group0 group1 collapse initially"},
+      {[&] { form->optGroup.Select(1); }, " group0 group1"},
+      {[&] { form->optGroup.Select(0); }, " group0 group1 collapse initially"},
+      {[&] { form->chkCollapse.SetValue(0); }, " group0 group1 collapse"},
+      {[&] { form->optGroup.Select(1); }, " group0 group1"},
+      {[&] { form->optGroup.Select(0); }, " group0 group1 collapse"},
+      {[&] { form->chkCollapse.SetValue(1); }, " group0 group1 collapse initially"},
   };
-  const Case cases[] = {
-      {"1, 2, a, 3", {'1', '2', 'a', '3'}, "123"},
-      {"Backspace", {'4', '5', 8, '6'}, "46"},
-      {"five at most", {'1', '2', '3', '4', '5', '6', '7'}, "12345"},
-      {"Enter, Escape, Ctrl+V, minus, blank", {13, 27, 22, '-', ' ', '9'}, "9"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    form->txtNumbering.SetText("");
-    for (int key : c.keys) form->txtNumbering.TypeKey(key);
-    EXPECT_EQ(form->txtNumbering.Text(), c.result);
+  int step = 0;
+  for (const auto& s : steps) {
+    s.click();
+    const std::string now = Options(*form);
+    EXPECT_EQ(now.substr(now.find(options) + options.size()), s.enabled) << "step " << ++step;
   }
 }
 
-TEST_F(MainWindowTest, NumberBoxTakesAPasteWhoseEveryCharacterPassesTheFilter) {
+TEST_F(MainWindowTest, NumberBoxTakesDigitsAndBackspaceUpToFiveCharacters) {
+  const struct {
+    const char* what;
+    std::vector<int> keys;
+    std::string result;
+  } cases[] = {
+      {"1, 2, a, 3", {'1', '2', 'a', '3'}, "123"},
+      {"Backspace", {'4', '5', 8, '6'}, "46"},
+      {"five at most", {'1', '2', '3', '4', '5', '6', '7'}, "12345"},
+      {"Enter, Escape, Ctrl+V, minus, blank, colon, A", {13, 27, 22, '-', ' ', ':', 'A', '9'}, "9"},
+  };
+  for (const auto& c : cases) {
+    form->txtNumbering.SetText("");
+    for (int key : c.keys) form->txtNumbering.TypeKey(key);
+    EXPECT_EQ(form->txtNumbering.Text(), c.result) << c.what;
+  }
+  // A paste passes when every character would.
   for (const char* paste : {"7000", ""}) EXPECT_TRUE(form->txtNumbering.PassesKeyFilter(paste));
   // "\xd9\xa3" is an Arabic-Indic digit three, not one of "0" to "9".
   for (const char* paste : {"12a", " 12", "\xd9\xa3", "1\r\n"}) {
@@ -94,32 +76,18 @@ TEST_F(MainWindowTest, NumberBoxTakesAPasteWhoseEveryCharacterPassesTheFilter) {
   }
 }
 
-TEST(NumbersOnlyTest, ExtraKeyPassesToo) {
-  int key = 'x';
-  int extra = 'x';
-  subNumbersOnly(key, extra);
-  EXPECT_EQ(key, 'x');
-  int minusOne = -1;
-  subNumbersOnly(key, minusOne);
-  EXPECT_EQ(key, 0);
-}
-
-TEST_F(MainWindowTest, ExitSetsTheCancelFlagSavesAndEnds) {
-  EXPECT_THROW(form->cmdExit_Click(), ProgramEnded);
-  EXPECT_TRUE(form->bCancel);
-  EXPECT_EQ(saves, 2) << "Exit saves, and so does the closing of the window it unloads";
-  EXPECT_FALSE(form->Loaded());
-  EXPECT_EQ(connection->objOutlook, nullptr);
-}
-
-TEST_F(MainWindowTest, ExitDuringARunEndsItAtOnce) {
+TEST_F(MainWindowTest, ExitSavesAndEndsAlsoDuringARun) {
   Add(FakeItem::Post("Two", "Hardware", "FAQ"));
   form->txtDestination.SetText(Dest());
   form->optGroup.Select(1);
   pump.actions[1] = [&] { form->cmdExit_Click(); };
   EXPECT_THROW(form->cmdGenerate_Click(), ProgramEnded);
+  EXPECT_TRUE(form->bCancel);
   EXPECT_FALSE(Exists("One.htm"));
   EXPECT_FALSE(form->runner().Running());
+  EXPECT_EQ(saves, 2) << "Exit saves, and so does the closing of the window it unloads";
+  EXPECT_FALSE(form->Loaded());
+  EXPECT_EQ(connection->objOutlook, nullptr);
 }
 
 TEST_F(ProgramFixture, MissingImagingLibraryOffersTheDownloadAndEndsWithoutSaving) {

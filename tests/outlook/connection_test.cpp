@@ -2,35 +2,40 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/run_fixture.h"
 #include "support/error.h"
+#include "support_code/program_fixture.h"
 
 namespace lorva::testing {
 namespace {
 
 class ConnectionTest : public ProgramFixture {};
 
-TEST_F(ConnectionTest, AttachesToTheRunningApplicationFirst) {
-  connection->subStartOutlook(6);
-  EXPECT_EQ(connection->objOutlook, app);
-  EXPECT_NE(connection->objNameSpace, nullptr);
-  EXPECT_EQ(launcher.attempts, std::vector<std::string>{"running:Outlook.Application"});
+// The running application first, then the class identifier and the versioned program
+// identifiers newest first; none at all ends the program with its message.
+TEST_F(ConnectionTest, AttachesToTheFirstApplicationFound) {
+  const struct {
+    std::vector<std::string> running, creatable, attempts;
+  } cases[] = {
+      {{"Outlook.Application"}, {}, {"running:Outlook.Application"}},
+      {{},
+       {"Outlook.Application.10"},
+       {"running:Outlook.Application", "create:", "create:Outlook.Application.12",
+        "create:Outlook.Application.11", "create:Outlook.Application.10"}},
+  };
+  for (const auto& c : cases) {
+    outlook::Connection fresh(services, launcher, dialogs);
+    launcher.running = c.running;
+    launcher.creatable = c.creatable;
+    launcher.attempts.clear();
+    fresh.subStartOutlook(6);
+    EXPECT_EQ(fresh.objOutlook, app);
+    EXPECT_NE(fresh.objNameSpace, nullptr);
+    EXPECT_EQ(launcher.attempts, c.attempts);
+  }
   EXPECT_EQ(reporter.fncGetCurrentStep(), "Attempting to start MS Outlook 2000 or later");
-}
 
-TEST_F(ConnectionTest, TriesClassThenProgramIdentifiersInOrder) {
   launcher.running.clear();
-  launcher.creatable = {"Outlook.Application.10"};
-  connection->subStartOutlook(6);
-  EXPECT_EQ(connection->objOutlook, app);
-  EXPECT_EQ(launcher.attempts,
-            (std::vector<std::string>{
-                "running:Outlook.Application", "create:", "create:Outlook.Application.12",
-                "create:Outlook.Application.11", "create:Outlook.Application.10"}));
-}
-
-TEST_F(ConnectionTest, NoApplicationAtAllEndsTheProgramWithItsMessage) {
-  launcher.running.clear();
+  launcher.creatable.clear();
   EXPECT_THROW(connection->subStartOutlook(6), ProgramEnded);
   EXPECT_EQ(launcher.attempts.back(), "create:Outlook.Application");
   ASSERT_EQ(dialogs.shown().size(), 1u);
@@ -41,174 +46,146 @@ TEST_F(ConnectionTest, NoApplicationAtAllEndsTheProgramWithItsMessage) {
 }
 
 TEST_F(ConnectionTest, VersionsBefore2000EndTheProgram) {
-  struct Case {
-    std::string version;
-    std::string lastLine;
-  };
-  for (const Case& c : {Case{"8.5.5104", "8"}, Case{"Beta", "0"}, Case{"", "0"}}) {
-    SCOPED_TRACE("version \"" + c.version + "\"");
+  for (const auto& [version, shown] :
+       {std::pair<std::string, std::string>{"8.5.5104", "8"}, {"Beta", "0"}, {"", "0"}}) {
+    SCOPED_TRACE("version \"" + version + "\"");
     dialogs.Clear();
     outlook::Connection fresh(services, launcher, dialogs);
-    app->version = c.version;
+    app->version = version;
     EXPECT_THROW(fresh.subStartOutlook(6), ProgramEnded);
     ASSERT_EQ(dialogs.shown().size(), 1u);
     EXPECT_EQ(dialogs.shown()[0].text,
-              "You need Outlook 2000 or later to run this application.\r\n" + c.lastLine);
+              "You need Outlook 2000 or later to run this application.\r\n" + shown);
     EXPECT_EQ(dialogs.shown()[0].style, platform::msgbox::kCritical);
     EXPECT_EQ(dialogs.shown()[0].title, "Lorva for Outlook");
   }
 }
 
-TEST_F(ConnectionTest, MajorVersionIsThePartBeforeTheFirstDot) {
-  struct Case {
+TEST(MajorVersionTest, IsThePartBeforeTheFirstDot) {
+  const struct {
     std::string text;
     std::int16_t major;
     std::string cut;
-  };
-  for (const Case& c : {Case{"9.0.0.2711", 9, "9"}, Case{"16.0.1", 16, "16"}, Case{"12", 12, "12"},
-                        Case{"x.1", 0, "x"}, Case{"99999.0", 0, "99999"}, Case{".5", 0, ""}}) {
-    SCOPED_TRACE("version text \"" + c.text + "\"");
+  } cases[] = {{"9.0.0.2711", 9, "9"}, {"16.0.1", 16, "16"},    {"12", 12, "12"},
+               {"x.1", 0, "x"},        {"99999.0", 0, "99999"}, {".5", 0, ""}};
+  for (const auto& c : cases) {
     std::string text = c.text;
-    EXPECT_EQ(outlook::fncGetMajorVersion(text), c.major);
-    EXPECT_EQ(text, c.cut);
+    EXPECT_EQ(outlook::fncGetMajorVersion(text), c.major) << c.text;
+    EXPECT_EQ(text, c.cut) << c.text;
   }
 }
 
-TEST_F(ConnectionTest, VersionIsReadOnceAndCached) {
-  app->version = "16.0.4266";
-  EXPECT_EQ(connection->fncGetOutlookVersion(), 16);
-  EXPECT_EQ(connection->fncGetOutlookVersion(), 16);
-  EXPECT_EQ(app->versionReads, 1);
-}
-
-TEST_F(ConnectionTest, SecondAttachChangesNothing) {
-  connection->subStartOutlook(6);
-  app->explorers.clear();
-  app->active.reset();
-  connection->subStartOutlook(6);
-  EXPECT_EQ(launcher.attempts.size(), 1u);
-  EXPECT_TRUE(app->explorers.empty()) << "no explorer check when already attached";
-}
-
-TEST_F(ConnectionTest, WithoutAnyWindowAnExplorerOpensOnTheInboxAndComesToTheFront) {
-  app->explorers.clear();
-  app->active.reset();
-  connection->subStartOutlook(6);
-  ASSERT_EQ(app->explorers.size(), 1u);
-  EXPECT_EQ(app->explorers[0]->CurrentFolder(), inbox);
-  EXPECT_EQ(app->explorers[0]->activations, 1);
-}
-
-TEST_F(ConnectionTest, WithAnExplorerInFrontNothingIsOpenedOrActivated) {
-  connection->subStartOutlook(6);
+TEST_F(ConnectionTest, AnExplorerIsOpenedOnlyWhenNoneIsThere) {
+  connection->subStartOutlook(6);  // an explorer in front: nothing opened or activated
   EXPECT_EQ(app->explorers.size(), 1u);
   EXPECT_EQ(app->explorers[0]->activations, 0);
-}
 
-TEST_F(ConnectionTest, NoExplorerWhileAttachedOpensTheCalendarAndSaysSoOnce) {
-  connection->subStartOutlook(6);
+  // Attached and no explorer: the calendar, and the user is told once.
   app->explorers.clear();
   app->active.reset();
+  connection->subStartOutlook(6);
+  EXPECT_TRUE(app->explorers.empty()) << "no explorer check when already attached";
   connection->subGetCurrentFolder(9);
   EXPECT_EQ(connection->objKBFolder, calendar);
   EXPECT_EQ(dialogs.Messages(),
             std::vector<std::string>{"Unable to connect to current Outlook folder!"});
   EXPECT_EQ(dialogs.shown()[0].style, platform::msgbox::kInformation);
   EXPECT_EQ(dialogs.shown()[0].title, "Lorva for Outlook");
+
+  // Without any window at attaching: an explorer on the Inbox, brought to the front.
+  outlook::Connection fresh(services, launcher, dialogs);
+  app->explorers.clear();
+  app->active.reset();
+  fresh.subStartOutlook(6);
+  ASSERT_EQ(app->explorers.size(), 1u);
+  EXPECT_EQ(app->explorers[0]->CurrentFolder(), inbox);
+  EXPECT_EQ(app->explorers[0]->activations, 1);
 }
 
-TEST_F(ConnectionTest, HomePageTestComparesTheLastTenCharactersExactly) {
-  struct Case {
-    std::string url;
-    bool passes;
-  };
-  for (const Case& c :
-       {Case{"http://intranet/kb/OLorva.htm", true}, Case{"OLorva.htm", true},
-        Case{"http://intranet/kb/olorva.htm", false}, Case{"http://intranet/kb/OLorva.html", false},
-        Case{"", false}, Case{"Lorva.htm", false}}) {
-    SCOPED_TRACE(c.url);
-    EXPECT_EQ(outlook::IsKnowledgeBaseHomePage(c.url), c.passes);
+TEST(KnowledgeBaseHomePageTest, ComparesTheLastTenCharactersExactly) {
+  const std::pair<std::string, bool> cases[] = {{"http://intranet/kb/OLorva.htm", true},
+                                                {"OLorva.htm", true},
+                                                {"http://intranet/kb/olorva.htm", false},
+                                                {"http://intranet/kb/OLorva.html", false},
+                                                {"", false},
+                                                {"Lorva.htm", false}};
+  for (const auto& [url, passes] : cases) {
+    EXPECT_EQ(outlook::IsKnowledgeBaseHomePage(url), passes) << url;
   }
 }
 
-class FolderCheckTest : public ProgramFixture {
- protected:
-  const std::string kQuestion =
+// The folder in front is checked; a folder that is not a knowledge base (or whose home page
+// cannot be read) is asked about until the user picks one, or says No, which ends the program.
+TEST_F(ConnectionTest, FolderCheckAsksUntilAKnowledgeBaseIsPicked) {
+  constexpr int kYes = platform::msgbox::kYes;
+  const std::string question =
       "Failed to get Knowledge Base Folder!\r\nWould you like to select it now?";
-  void InboxInFront() {
+  auto other = std::make_shared<FakeFolder>("Other KB", kKbHomePage);
+  const struct {
+    const char* what;
+    std::shared_ptr<FakeFolder> front;
+    bool unreadableHomePage;
+    std::vector<int> answers;
+    std::deque<std::shared_ptr<outlook::Folder>> picks;
+    std::shared_ptr<FakeFolder> held;  // nothing: the program ended
+  } cases[] = {
+      {"knowledge base in front", kb, false, {}, {}, kb},
+      {"inbox in front, then a pick", inbox, false, {kYes}, {kb}, kb},
+      {"picker closed, a wrong pick",
+       inbox,
+       false,
+       {kYes, kYes, kYes},
+       {nullptr, calendar, kb},
+       kb},
+      {"home page unreadable", kb, true, {kYes}, {other}, other},
+      {"No", inbox, false, {platform::msgbox::kNo}, {}, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    dialogs.Clear();
+    outlook::Connection fresh(services, launcher, dialogs);
     app->explorers.clear();
-    app->OpenExplorer(inbox);
+    app->OpenExplorer(c.front);
+    kb->failWebViewURL = c.unreadableHomePage;
+    for (int answer : c.answers) dialogs.QueueAnswer(answer);
+    app->picks = c.picks;
+    app->pickerShown = 0;
+    if (c.held) {
+      fresh.CheckKnowledgeBaseFolder(form.get());
+    } else {
+      EXPECT_THROW(fresh.CheckKnowledgeBaseFolder(form.get()), ProgramEnded);
+    }
+    EXPECT_EQ(fresh.objKBFolder, c.held);
+    EXPECT_EQ(dialogs.Messages(), std::vector<std::string>(c.answers.size(), question));
+    EXPECT_EQ(app->pickerShown, static_cast<int>(c.picks.size()));
+    for (const auto& shown : dialogs.shown()) {
+      EXPECT_EQ(shown.style, platform::msgbox::kYesNo | platform::msgbox::kQuestion);
+      EXPECT_EQ(shown.title, "Lorva for Outlook");
+    }
   }
-};
-
-TEST_F(FolderCheckTest, KnowledgeBaseFolderInFrontAsksNothing) {
-  connection->CheckKnowledgeBaseFolder(form.get());
-  EXPECT_EQ(connection->objKBFolder, kb);
-  EXPECT_TRUE(dialogs.shown().empty());
-  EXPECT_EQ(app->pickerShown, 0);
+  EXPECT_FALSE(reporter.ReportShown()) << "No ends the program without an error dialog";
 }
 
-TEST_F(FolderCheckTest, YesThenAPickHoldsThePickedFolder) {
-  InboxInFront();
-  dialogs.QueueAnswer(platform::msgbox::kYes);
-  app->picks = {kb};
-  connection->CheckKnowledgeBaseFolder(form.get());
-  EXPECT_EQ(connection->objKBFolder, kb);
-  EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{kQuestion});
-  EXPECT_EQ(dialogs.shown()[0].style, platform::msgbox::kYesNo | platform::msgbox::kQuestion);
-  EXPECT_EQ(dialogs.shown()[0].title, "Lorva for Outlook");
-}
-
-TEST_F(FolderCheckTest, NoEndsTheProgramWithoutAnErrorDialog) {
-  InboxInFront();
-  dialogs.QueueAnswer(platform::msgbox::kNo);
-  EXPECT_THROW(connection->CheckKnowledgeBaseFolder(form.get()), ProgramEnded);
-  EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{kQuestion});
-  EXPECT_FALSE(reporter.ReportShown());
-  EXPECT_EQ(connection->objOutlook, nullptr) << "the connection objects are released";
-}
-
-TEST_F(FolderCheckTest, ClosedPickerOrWrongFolderIsAskedAboutAgain) {
-  InboxInFront();
-  for (int i = 0; i < 3; ++i) dialogs.QueueAnswer(platform::msgbox::kYes);
-  app->picks = {nullptr, calendar, kb};
-  connection->CheckKnowledgeBaseFolder(form.get());
-  EXPECT_EQ(connection->objKBFolder, kb);
-  EXPECT_EQ(dialogs.Messages(), (std::vector<std::string>{kQuestion, kQuestion, kQuestion}));
-  EXPECT_EQ(app->pickerShown, 3);
-}
-
-TEST_F(FolderCheckTest, UnreadableHomePageIsAskedAbout) {
-  kb->failWebViewURL = true;
-  auto good = std::make_shared<FakeFolder>("Other KB", kKbHomePage);
-  dialogs.QueueAnswer(platform::msgbox::kYes);
-  app->picks = {good};
-  connection->CheckKnowledgeBaseFolder(form.get());
-  EXPECT_EQ(connection->objKBFolder, good);
-}
-
-TEST_F(FolderCheckTest, RunChecksTheFolderOnlyWhenNoneIsHeld) {
-  kb->items.push_back(FakeItem::Post("One", "", ""));
-  form->Form_Load();
-  form->txtDestination.SetText(Dest());
+TEST_F(ConnectionTest, RunChecksTheFolderOnlyWhenNoneIsHeld) {
+  Add(FakeItem::Post("One", "", ""));
+  Load();
   form->optGroup.Select(1);
-  const std::string step = "Trying to open Outlook";
-  reporter.subLogStep("before");
-  form->cmdGenerate_Click();
+  Generate();
   EXPECT_TRUE(Exists("One.htm"));
-  EXPECT_NE(reporter.fncGetCurrentStep(), step);
+  EXPECT_EQ(app->pickerShown, 0);
 
   // Released folder: the run attaches and checks again; the picked folder serves.
   connection->objKBFolder.reset();
-  InboxInFront();
+  app->explorers.clear();
+  app->OpenExplorer(inbox);
   dialogs.QueueAnswer(platform::msgbox::kYes);
   app->picks = {kb};
-  form->cmdGenerate_Click();
+  Generate();
   EXPECT_EQ(connection->objKBFolder, kb);
   EXPECT_EQ(app->pickerShown, 1);
 }
 
-TEST_F(FolderCheckTest, EndOfProgramUnloadsTheWindowAndReleasesEverything) {
+TEST_F(ConnectionTest, EndOfProgramUnloadsTheWindowAndReleasesEverything) {
   form->Form_Load();
   ASSERT_EQ(connection->LoadedWindowCount(), 1u);
   EXPECT_THROW(connection->subEndProgram(), ProgramEnded);
