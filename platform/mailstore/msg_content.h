@@ -42,7 +42,8 @@ struct MsgContent {
   std::optional<std::string> plainBody;                    // PR_BODY, UTF-8
   std::optional<std::vector<std::uint8_t>> compressedRtf;  // PR_RTF_COMPRESSED, as stored
   // PR_NATIVE_BODY_INFO, the body the item was written in: 1 plain text, 2 rich text, 3 HTML;
-  // 0 when the item does not say.
+  // 0 when the item does not say. WriteMsg writes it as given, or for 0 the body the content
+  // holds: 3 with an HTML body, else 2 with rich text, else 1.
   std::int32_t nativeBody = 0;
   std::vector<MsgUserProperty> userProperties;
   std::vector<MsgAttachment> attachments;
