@@ -106,6 +106,22 @@ std::string FoldCase(const std::string& text) {
   return folded;
 }
 
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Whether `a` and `b` are equal once case-folded. Two ASCII texts are compared without ICU; a
+// text with other characters may fold to ASCII (the Kelvin sign to "k") and goes through it.
+bool EqualFolded(const std::string& a, const std::string& b) {
+  if (IsAscii(a) && IsAscii(b)) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [&](char x, char y) { return lower(x) == lower(y); });
+  }
+  return FoldCase(a) == FoldCase(b);
+}
+
 bool IsFolderDirectory(const fs::directory_entry& entry) {
   std::error_code ignored;
   // Symbolic links are not followed, so a link loop cannot make the folder walk endless.
@@ -191,9 +207,8 @@ class StoreUserProperties : public outlook::UserPropertyCollection {
  public:
   explicit StoreUserProperties(std::shared_ptr<const ItemFile> file) : file_(std::move(file)) {}
   std::shared_ptr<outlook::UserProperty> Find(const std::string& name) override {
-    const std::string wanted = FoldCase(name);
     for (const MsgUserProperty& property : file_->reader().UserProperties()) {
-      if (property.name == name || FoldCase(property.name) == wanted) {
+      if (property.name == name || EqualFolded(property.name, name)) {
         return std::make_shared<StoreUserProperty>(property.value);
       }
     }

@@ -423,7 +423,10 @@ TEST(UserPropertiesTest, LookupIgnoresLetterCase) {
                             {"Gr\xC3\xB6\xC3\x9F"
                              "e",
                              Value::Integer(3)},
-                            {"Reviewed", Value::Boolean(true)}};
+                            {"Reviewed", Value::Boolean(true)},
+                            {"\xE2\x84\xAA"  // the Kelvin sign, folded to "k"
+                             "elvin",
+                             Value::Integer(4)}};
   std::shared_ptr<outlook::UserPropertyCollection> properties =
       MakeItem(content, "x.msg")->UserProperties();
   const std::pair<std::string, Value> cases[] = {
@@ -432,6 +435,7 @@ TEST(UserPropertiesTest, LookupIgnoresLetterCase) {
       {"PROBLEM TYPE", Value::Text("How-to")},
       {"GR\xC3\x96SSE", Value::Integer(3)},
       {"reviewed", Value::Boolean(true)},
+      {"KELVIN", Value::Integer(4)},
   };
   for (const auto& [name, expected] : cases) {
     SCOPED_TRACE("name: " + name);
