@@ -1,10 +1,11 @@
 // How fast the mail store enumerates a knowledge base, compared with reading the same files.
 //
-//   mailstore_bench [--items N] [--rounds R] [--phase all|lists|run] [--store DIR | --build DIR]
+//   mailstore_bench [--items N] [--attachment-kb K] [--rounds R] [--phase all|lists|run]
+//                   [--store DIR | --build DIR]
 //
 // Builds a store of N articles (default 10,000: about 10 KB of HTML each, two user properties,
-// one attachment) in a temporary directory, then enumerates the folder R times (default 3) in
-// each of two ways:
+// one attachment of K KiB, default 2) in a temporary directory, then enumerates the folder R times
+// (default 3) in each of two ways:
 //   lists  as the start-up fills the category and type lists: the item's class and its two user
 //          properties, nothing else;
 //   run    as an archive run reads an article: Subject, both user properties and HTMLBody.
@@ -46,7 +47,7 @@ namespace {
 
 constexpr char kFolder[] = "Knowledge Base";
 
-MsgContent Article(int n) {
+MsgContent Article(int n, int attachmentKb) {
   MsgContent content;
   content.messageClass = "IPM.Post";
   content.subject = "Article " + std::to_string(n) + ": printer shows offline";
@@ -57,7 +58,7 @@ MsgContent Article(int n) {
   attachment.longFileName = "steps-" + std::to_string(n) + ".txt";
   attachment.displayName = attachment.longFileName;
   attachment.mimeType = "text/plain";
-  const std::string text(2048, 'x');
+  const std::string text(static_cast<std::size_t>(attachmentKb) * 1024, 'x');
   attachment.data.assign(text.begin(), text.end());
   content.attachments = {attachment};
   return content;
@@ -145,12 +146,14 @@ void Report(const char* what, const Timing& t, int items, const Timing* raw, con
 
 int main(int argc, char** argv) {
   int items = 10000;
+  int attachmentKb = 2;
   int rounds = 3;
   std::string phase = "all";
   std::string storeDir;
   std::string buildDir;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--items") == 0) items = std::atoi(argv[i + 1]);
+    if (std::strcmp(argv[i], "--attachment-kb") == 0) attachmentKb = std::atoi(argv[i + 1]);
     if (std::strcmp(argv[i], "--rounds") == 0) rounds = std::atoi(argv[i + 1]);
     if (std::strcmp(argv[i], "--phase") == 0) phase = argv[i + 1];
     if (std::strcmp(argv[i], "--store") == 0) storeDir = argv[i + 1];
@@ -182,7 +185,8 @@ int main(int argc, char** argv) {
     const Clock::time_point start = Clock::now();
     fs::create_directories(folder);
     for (int n = 1; n <= items; ++n) {
-      files.push_back(lorva::bench::WriteArticleFile(folder, n, Article(n), storeBytes));
+      files.push_back(
+          lorva::bench::WriteArticleFile(folder, n, Article(n, attachmentKb), storeBytes));
     }
     std::printf("built %d items (%.1f MB, %.0f bytes each) in %.2f s\n", items, storeBytes / 1e6,
                 static_cast<double>(storeBytes) / items, Seconds(start));
