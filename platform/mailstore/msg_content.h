@@ -49,7 +49,8 @@ struct MsgContent {
   std::vector<MsgAttachment> attachments;
 };
 
-// Parses a .msg file. Every input is untrusted: a malformed file throws lorva::Error (number
+// Parses a .msg file whole, every part read through MsgReader (msg_reader.h), which reads a part
+// only when asked for it. Every input is untrusted: a malformed file throws lorva::Error (number
 // errnum::kBadFileFormat) with a description that says what is wrong; it never crashes, hangs or
 // allocates beyond a small multiple of the input's size.
 MsgContent ReadMsg(std::span<const std::uint8_t> bytes);
