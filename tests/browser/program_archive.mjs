@@ -4,14 +4,34 @@ import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 
-import { ARTICLES } from './fixture_archive.mjs';
+// The knowledge base the archives are made of.
+export const ARTICLES = [
+  { category: 'Hardware', type: 'Printer', subject: 'Paper jam in tray 2' },
+  { category: 'Hardware', type: 'Network', subject: 'Cable unplugged' },
+  { category: 'Software', type: 'Network', subject: 'VPN drops after an hour' },
+  { category: 'Hardware', type: 'Printer', subject: 'Printer offline' },
+  { category: 'Software', type: 'Mail', subject: 'Mailbox full' },
+];
 
-// The archiver and the store builder in the build folder, or null when either is missing.
+// Categories and types in list order, and the articles of a pair in subject order.
+export function categories() {
+  return [...new Set(ARTICLES.map((a) => a.category))].sort();
+}
+export function typesOf(category) {
+  return [...new Set(ARTICLES.filter((a) => a.category === category).map((a) => a.type))].sort();
+}
+export function articlesOf(category, type) {
+  return ARTICLES.filter((a) => a.category === category && a.type === type)
+    .sort((a, b) => a.subject.toLowerCase().localeCompare(b.subject.toLowerCase()));
+}
+
+// The archiver and the store builder in the build folder; throws when either is missing.
 export function programTools(binaryDir) {
-  if (!binaryDir) return null;
   const archiver = path.join(binaryDir, 'lorva-archive');
   const storeBuilder = path.join(binaryDir, 'build_sample_store');
-  if (!fs.existsSync(archiver) || !fs.existsSync(storeBuilder)) return null;
+  if (!fs.existsSync(archiver) || !fs.existsSync(storeBuilder)) {
+    throw new Error(`no lorva-archive and build_sample_store in ${binaryDir}`);
+  }
   return { archiver, storeBuilder };
 }
 

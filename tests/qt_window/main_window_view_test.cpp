@@ -167,28 +167,6 @@ TEST_F(MainWindowViewTest, FirstNumberRetypedThenTabAndExitStoresIt) {
   EXPECT_GE(saves, 1);
 }
 
-TEST_F(MainWindowViewTest, ControlsStandWhereTheLayoutPutsThemAt96Dpi) {
-  struct Case {
-    const char* name;
-    QRect pixels;  // twips / 15
-  };
-  const Case cases[] = {
-      {"txtDestination", QRect(8, 72, 401, 25)},
-      {"cmdBrowseDestination", QRect(416, 72, 33, 25)},
-      {"fNaming", QRect(8, 104, 441, 49)},
-      {"txtNumbering", QRect(336, 0, 65, 19)},
-      {"chkExtractIndexPage", QRect(16, 160, 217, 17)},
-      {"lstProblemType", QRect(224, 33, 209, 124)},
-      {"cmdGenerate", QRect(264, 16, 89, 27)},
-      {"pb", QRect(128, 48, 321, 17)},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(view->Control(c.name)->geometry(), c.pixels);
-  }
-  EXPECT_EQ(view->size(), QSize(458, 513)) << "the client area is 6870 x 7695 twips";
-}
-
 // The pixels a control draws (alpha above 0) when it is `size` large, its background left out.
 int InkedPixels(QWidget* widget, QSize size) {
   const QSize own = widget->size();
