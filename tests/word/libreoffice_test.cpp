@@ -17,6 +17,7 @@
 #include <string>
 
 #include "support/error.h"
+#include "support_code/temp_folder.h"
 
 namespace lorva::platform {
 namespace {
@@ -70,21 +71,10 @@ std::string MakeRtf(const std::string& text, bool withPicture) {
 
 class WithTempDir : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("lorva-lo-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   fs::path WriteFile(const std::string& name, const std::string& text) {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-    return dir_ / name;
+    return dir_.Write(name, text);
   }
-
-  fs::path dir_;
+  lorva::testing::TempFolder dir_;
 };
 
 class RealLibreOffice : public WithTempDir {
@@ -94,7 +84,6 @@ class RealLibreOffice : public WithTempDir {
     if (FindProgram(configured && *configured ? configured : "soffice").empty()) {
       GTEST_SKIP() << "LibreOffice is not installed";
     }
-    WithTempDir::SetUp();
   }
 };
 
@@ -117,7 +106,7 @@ TEST_F(RealLibreOffice, OneConverterServesSeveralDocumentsAndNothingRemainsAfter
     SCOPED_TRACE("document " + std::to_string(n));
     const fs::path rtf = WriteFile(std::to_string(n) + ".rtf",
                                    MakeRtf("Article number " + std::to_string(n), n == 2));
-    const fs::path page = dir_ / (std::to_string(n) + ".htm");
+    const fs::path page = dir_.path() / (std::to_string(n) + ".htm");
     auto doc = app->Open(rtf.string());
     ASSERT_NE(doc, nullptr);
     doc->SaveAs(page.string(), kWordFormatFilteredHtml);
@@ -127,7 +116,7 @@ TEST_F(RealLibreOffice, OneConverterServesSeveralDocumentsAndNothingRemainsAfter
     if (n == 2) {  // the picture is written beside the page and the page shows it
       std::smatch source;
       ASSERT_TRUE(std::regex_search(html, source, std::regex("<img src=\"([^\"]+)\""))) << html;
-      EXPECT_TRUE(fs::exists(dir_ / source[1].str())) << source[1].str();
+      EXPECT_TRUE(fs::exists(dir_.path() / source[1].str())) << source[1].str();
     }
   }
   EXPECT_EQ(office.Starts(), 1);
@@ -153,61 +142,43 @@ TEST_F(RealLibreOffice, DroppingTheApplicationEndsLibreOffice) {
   EXPECT_FALSE(fs::exists(profile));
 }
 
-// A document fails whether it cannot be read when opened or cannot be loaded when saved; it
-// leaves no page, and the same LibreOffice converts the next document.
-TEST_F(RealLibreOffice, UnreadableDocumentFailsAndTheConverterGoesOn) {
-  fs::create_directory(dir_ / "folder.rtf");
-  struct Case {
+// Any readable file becomes a page with its text, whatever its kind under the .rtf name; a
+// document that cannot be read (when opened or when loaded at saving) fails, leaves no page, and
+// the same LibreOffice converts the next one.
+TEST_F(RealLibreOffice, DocumentsOfEveryKindAndUnreadableOnes) {
+  fs::create_directory(dir_.path() / "folder.rtf");
+  const struct {
     const char* name;
-    fs::path path;
-  };
-  const Case cases[] = {
-      {"missing file", dir_ / "missing.rtf"},
-      {"folder", dir_ / "folder.rtf"},
-      {"rich text broken off", WriteFile("broken.rtf", "{\\rtf1\\ansi broken {\\b off")},
+    std::string file, content;  // no content: the file is not written
+    bool converts;
+  } cases[] = {
+      {"rich text", "1.rtf", MakeRtf("Printer offline", false), true},
+      {"missing file", "missing.rtf", "", false},
+      {"plain text", "2.rtf", "Printer offline\n", true},
+      {"folder", "folder.rtf", "", false},
+      {"HTML", "3.rtf", "<html><body><p>Printer offline</p></body></html>", true},
+      {"rich text broken off", "broken.rtf", "{\\rtf1\\ansi broken {\\b off", false},
   };
   LibreOfficeWord office(LibreOfficeOptions{});
-  const fs::path page = dir_ / "failed.htm";
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
+    const std::string source =
+        c.content.empty() ? dir_ / c.file : WriteFile(c.file, c.content).string();
+    const std::string page = dir_ / (c.file + ".htm");
     auto convert = [&] {
-      auto doc = office.Open(c.path.string());
-      doc->SaveAs(page.string(), kWordFormatFilteredHtml);
+      auto doc = office.Open(source);
+      doc->SaveAs(page, kWordFormatFilteredHtml);
+      doc->Close(kWordDoNotSaveChanges);
     };
-    EXPECT_THROW(convert(), Error);
-    EXPECT_FALSE(fs::exists(page));
+    if (c.converts) {
+      convert();
+      EXPECT_NE(ReadText(page).find("Printer offline"), std::string::npos) << ReadText(page);
+    } else {
+      EXPECT_THROW(convert(), Error);
+      EXPECT_FALSE(fs::exists(page));
+    }
   }
-  const fs::path rtf = WriteFile("ok.rtf", MakeRtf("still working", false));
-  auto doc = office.Open(rtf.string());
-  doc->SaveAs((dir_ / "ok.htm").string(), kWordFormatFilteredHtml);
-  doc->Close(kWordDoNotSaveChanges);
-  EXPECT_NE(ReadText(dir_ / "ok.htm").find("still working"), std::string::npos);
   EXPECT_EQ(office.Starts(), 1);
-}
-
-// Rich text goes straight to the rich-text import; a file of another kind under the same name
-// is still converted as what it is.
-TEST_F(RealLibreOffice, FileOfAnyKindBecomesAPageWithItsText) {
-  struct Case {
-    const char* name;
-    std::string content;
-  };
-  const Case cases[] = {
-      {"rich text", MakeRtf("Printer offline", false)},
-      {"plain text", "Printer offline\n"},
-      {"HTML", "<html><body><p>Printer offline</p></body></html>"},
-  };
-  LibreOfficeWord office(LibreOfficeOptions{});
-  int n = 0;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const std::string name = std::to_string(++n);
-    auto doc = office.Open(WriteFile(name + ".rtf", c.content).string());
-    doc->SaveAs((dir_ / (name + ".htm")).string(), kWordFormatFilteredHtml);
-    doc->Close(kWordDoNotSaveChanges);
-    const std::string html = ReadText(dir_ / (name + ".htm"));
-    EXPECT_NE(html.find("Printer offline"), std::string::npos) << html;
-  }
 }
 
 // Creation fails as error 429 whenever LibreOffice cannot be had: a missing program (also when
@@ -220,7 +191,7 @@ TEST_F(WithTempDir, LibreOfficeThatCannotBeStartedIsError429) {
     LibreOfficeOptions options;
   };
   LibreOfficeOptions missing;
-  missing.soffice = (dir_ / "no-such-soffice").string();
+  missing.soffice = dir_ / "no-such-soffice";
   LibreOfficeOptions notOnPath;
   notOnPath.soffice = "lorva-no-such-office-program";
   LibreOfficeOptions endsAtOnce;
@@ -228,10 +199,10 @@ TEST_F(WithTempDir, LibreOfficeThatCannotBeStartedIsError429) {
   endsAtOnce.startTimeout = 20s;
   LibreOfficeOptions noInterpreter;
   noInterpreter.soffice = failing.string();
-  noInterpreter.interpreter = (dir_ / "no-python").string();
+  noInterpreter.interpreter = dir_ / "no-python";
   LibreOfficeOptions noScript;
   noScript.soffice = failing.string();
-  noScript.script = (dir_ / "no-converter.py").string();
+  noScript.script = dir_ / "no-converter.py";
   const Case cases[] = {{"missing program", missing},
                         {"program not on the path", notOnPath},
                         {"program that ends at once", endsAtOnce},
