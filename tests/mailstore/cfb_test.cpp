@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -26,61 +26,32 @@ std::vector<std::uint8_t> Bytes(std::size_t size, std::uint8_t seed) {
   return data;
 }
 
-// The raw directory entries of a version 3 file, following the FAT from the header (enough for
-// files with up to 109 FAT sectors).
-std::vector<std::vector<std::uint8_t>> RawDirectory(const std::vector<std::uint8_t>& file) {
-  std::vector<std::uint32_t> fat;
-  for (std::uint32_t i = 0; i < Get32(file, 0x2C) && i < 109; ++i) {
-    const std::uint32_t s = Get32(file, 0x4C + 4 * i);
-    for (std::uint32_t k = 0; k < 128; ++k) fat.push_back(Get32(file, (s + 1) * 512 + 4 * k));
+// The name of the raw directory entry at `at`; ASCII names only.
+std::string RawName(const std::vector<std::uint8_t>& file, std::size_t at) {
+  std::string name;
+  for (std::size_t i = 0; i + 2 < std::size_t(file[at + 0x40] | file[at + 0x41] << 8); i += 2) {
+    name += static_cast<char>(file[at + i]);
   }
-  std::vector<std::vector<std::uint8_t>> entries;
-  for (std::uint32_t s = Get32(file, 0x30); s < fat.size(); s = fat[s]) {
-    for (int k = 0; k < 4; ++k) {
-      const auto* p = file.data() + (s + 1) * 512 + 128 * k;
-      entries.emplace_back(p, p + 128);
-    }
-  }
-  return entries;
-}
-
-std::u16string RawName(const std::vector<std::uint8_t>& e) {
-  std::u16string name;
-  const int units = (e[0x40] | e[0x41] << 8) / 2 - 1;
-  for (int i = 0; i < units; ++i) name += static_cast<char16_t>(e[2 * i] | e[2 * i + 1] << 8);
   return name;
 }
 
-// Upper-cases ASCII letters (the names in these tests are ASCII).
-std::u16string UpperAscii(std::u16string s) {
-  for (auto& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char16_t>(c - 32);
-  }
-  return s;
-}
-
-bool NameLess(const std::u16string& a, const std::u16string& b) {
-  if (a.size() != b.size()) return a.size() < b.size();
-  return UpperAscii(a) < UpperAscii(b);
-}
-
-// Checks one sibling tree: names ordered, no red node with a red child, the same number of
-// black nodes on every path. Returns the black height.
-int CheckTree(const std::vector<std::vector<std::uint8_t>>& dir, std::uint32_t node,
-              const std::u16string* low, const std::u16string* high, bool parentRed) {
+// Checks one sibling tree: names ordered (shorter first, then by upper case), no red node with a
+// red child, the same number of black nodes on every path. Returns the black height.
+int CheckTree(const std::vector<std::uint8_t>& file, const std::vector<std::size_t>& dir,
+              std::uint32_t node, const std::string& low, const std::string& high, bool parentRed) {
   if (node == 0xFFFFFFFF) return 1;
-  const auto& e = dir.at(node);
-  const std::u16string name = RawName(e);
-  if (low) {
-    EXPECT_TRUE(NameLess(*low, name)) << "order";
-  }
-  if (high) {
-    EXPECT_TRUE(NameLess(name, *high)) << "order";
-  }
-  const bool red = e[0x43] == 0;
+  const std::size_t at = dir.at(node);
+  const std::string name = RawName(file, at);
+  const auto key = [](std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return std::pair(s.size(), s);
+  };
+  EXPECT_TRUE(low.empty() || key(low) < key(name)) << low << " before " << name;
+  EXPECT_TRUE(high.empty() || key(name) < key(high)) << name << " before " << high;
+  const bool red = file[at + 0x43] == 0;
   EXPECT_FALSE(red && parentRed) << "red node with a red parent";
-  const int left = CheckTree(dir, Get32(e, 0x44), low, &name, red);
-  const int right = CheckTree(dir, Get32(e, 0x48), &name, high, red);
+  const int left = CheckTree(file, dir, Get32(file, at + 0x44), low, name, red);
+  const int right = CheckTree(file, dir, Get32(file, at + 0x48), name, high, red);
   EXPECT_EQ(left, right) << "black heights differ";
   return left + (red ? 0 : 1);
 }
@@ -115,25 +86,6 @@ TEST(CfbTest, StoragesAndStreamsRoundTrip) {
   EXPECT_FALSE(r.Find(root, "Leaf").has_value());
 }
 
-TEST(CfbTest, SmallStreamsLiveInTheMiniStream) {
-  CfbWriter w;
-  w.AddStream(CfbWriter::kRoot, "A", Bytes(4095, 1));
-  w.AddStream(CfbWriter::kRoot, "B", Bytes(4096, 2));
-  const auto file = w.Finish();
-  const auto dir = RawDirectory(file);
-  for (const auto& e : dir) {
-    const std::u16string name = RawName(e);
-    if (name == u"A") {
-      EXPECT_EQ(Get32(e, 0x78), 4095u);
-    }
-    if (name == u"Root Entry") {
-      EXPECT_EQ(Get32(e, 0x78), 4096u);  // 64 mini sectors of A
-    }
-  }
-  EXPECT_NE(Get32(file, 0x3C), 0xFFFFFFFEu);  // a mini FAT exists
-  EXPECT_EQ(Get32(file, 0x40), 1u);
-}
-
 TEST(CfbTest, SiblingsFormAValidRedBlackTree) {
   for (int count : {1, 2, 3, 4, 5, 7, 8, 15, 16, 17, 31, 100, 257}) {
     SCOPED_TRACE("children: " + std::to_string(count));
@@ -145,10 +97,10 @@ TEST(CfbTest, SiblingsFormAValidRedBlackTree) {
       w.AddStream(CfbWriter::kRoot, name, Bytes(static_cast<std::size_t>(k), 1));
     }
     const auto file = w.Finish();
-    const auto dir = RawDirectory(file);
-    const std::uint32_t top = Get32(dir[0], 0x4C);
-    EXPECT_EQ(dir.at(top)[0x43], 1) << "the tree's root is black";
-    CheckTree(dir, top, nullptr, nullptr, false);
+    const auto dir = testing::DirectoryOffsets(file);
+    const std::uint32_t top = Get32(file, dir[0] + 0x4C);
+    EXPECT_EQ(file[dir.at(top) + 0x43], 1) << "the tree's root is black";
+    CheckTree(file, dir, top, "", "", false);
     const CfbReader r(file);
     EXPECT_EQ(r.entry(CfbReader::kRootEntry).children.size(), static_cast<std::size_t>(count));
   }
@@ -181,12 +133,7 @@ TEST(CfbTest, HighSizeBitsAreIgnoredInVersion3) {
   w.AddStream(CfbWriter::kRoot, "Data", Bytes(5000, 1));
   auto file = w.Finish();
   // Old writers leave junk in the upper half of the size.
-  const std::u16string target = u"Data";
-  const auto dirStart = (Get32(file, 0x30) + 1) * 512;
-  for (std::size_t at = dirStart; at < dirStart + 512; at += 128) {
-    std::vector<std::uint8_t> e(file.begin() + at, file.begin() + at + 128);
-    if (RawName(e) == target) Set32(file, at + 0x7C, 0xDEADBEEF);
-  }
+  Set32(file, testing::EntryOffset(file, "Data") + 0x7C, 0xDEADBEEF);
   const CfbReader r(file);
   EXPECT_EQ(r.ReadStream(*r.Find(CfbReader::kRootEntry, "Data")), Bytes(5000, 1));
 }
