@@ -91,32 +91,17 @@ TEST(RtfHtmlTest, OnlyEncapsulatedHtmlIsRecovered) {
   }
 }
 
-TEST(RtfHtmlTest, HtmlRtfRegionsAreLeftOut) {
-  struct Case {
-    std::string body;
-    std::string html;
-  };
-  const std::vector<Case> cases = {
+// The HTML of a body after "{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0\\uc1 ": what
+// \\htmlrtf hides is left out, escapes and special characters become their characters, and
+// \\u escapes skip their fallback.
+TEST(RtfHtmlTest, BodiesOfEncapsulatedHtml) {
+  const std::pair<std::string, std::string> cases[] = {
       {"{\\*\\htmltag <p>}Shown\\htmlrtf Hidden\\htmlrtf0  after{\\*\\htmltag </p>}",
        "<p>Shown after</p>"},
       {"a{\\htmlrtf {\\b nested hidden}{\\*\\htmltag <i>}}b", "ab"},  // tags under \htmlrtf too
       {"{\\htmlrtf hidden}visible", "visible"},           // the state ends with its group
       {"\\htmlrtf1 x{\\htmlrtf0 y}z\\htmlrtf0 w", "yw"},  // and is inherited by inner groups
       {"\\htmlrtf \\par \\tab \\'e9\\u1055?\\htmlrtf0 end", "end"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.body);
-    const std::string rtf = "{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0 " + c.body + "}";
-    EXPECT_EQ(ExtractHtmlFromRtf(rtf).value_or("(none)"), c.html);
-  }
-}
-
-TEST(RtfHtmlTest, EscapesAndSpecialCharacters) {
-  struct Case {
-    std::string body;
-    std::string html;
-  };
-  const std::vector<Case> cases = {
       {"\\{\\}\\\\", "{}\\"},
       {"\\lquote a\\rquote \\ldblquote b\\rdblquote", "\u2018a\u2019\u201Cb\u201D"},
       {"\\bullet \\endash \\emdash \\~\\_", "\u2022\u2013\u2014\u00A0\u00AD"},
@@ -128,20 +113,6 @@ TEST(RtfHtmlTest, EscapesAndSpecialCharacters) {
       {"{\\*\\unknown skipped}{\\fonttbl{\\f9 Font;}}{\\colortbl;\\red1;}kept", "kept"},
       {"{\\*\\htmltag84 \\{\\}\\\\}", "{}\\"},
       {"\\bin5 {}}}}x", "x"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.body);
-    const std::string rtf = "{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0 " + c.body + "}";
-    EXPECT_EQ(ExtractHtmlFromRtf(rtf).value_or("(none)"), c.html);
-  }
-}
-
-TEST(RtfHtmlTest, UnicodeEscapesSkipTheirFallback) {
-  struct Case {
-    std::string body;
-    std::string html;
-  };
-  const std::vector<Case> cases = {
       {"\\u1055?x", "\u041Fx"},
       {"\\uc2\\u1055\\'3f\\'3fx", "\u041Fx"},
       {"\\uc0\\u1088 y", "\u0440y"},
@@ -152,10 +123,9 @@ TEST(RtfHtmlTest, UnicodeEscapesSkipTheirFallback) {
       {"\\u-9216?x", "\uFFFDx"},              // a lone surrogate
       {"{\\*\\htmltag <p title=\"\\u931?\\u945?\">}", "<p title=\"\u03A3\u03B1\">"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.body);
-    const std::string rtf = "{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0\\uc1 " + c.body + "}";
-    EXPECT_EQ(ExtractHtmlFromRtf(rtf).value_or("(none)"), c.html);
+  for (const auto& [body, html] : cases) {
+    const std::string rtf = "{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0\\uc1 " + body + "}";
+    EXPECT_EQ(ExtractHtmlFromRtf(rtf).value_or("(none)"), html) << body;
   }
 }
 
@@ -259,30 +229,23 @@ TEST(RtfHtmlTest, EncapsulatedHtmlComesBackByteForByte) {
   }
 }
 
+// The text of encapsulated HTML, as the body of an item whose rich text has no plain copy.
 TEST(RtfHtmlTest, EncapsulatedHtmlShowsItsText) {
-  const std::string rtf = EncapsulateHtmlInRtf(
-      "<html><head><title>Not shown</title><style>p {}</style></head><body>"
-      "<p>Hello &amp; good&nbsp;bye</p>\u041F\u0440\u0438\u0432\u0435\u0442\n"
-      "world<br>{x}</body></html>");
-  EXPECT_EQ(ExtractTextFromRtf(rtf),
-            "Hello & good\u00A0bye\r\n\u041F\u0440\u0438\u0432\u0435\u0442 world\r\n{x}");
-}
-
-TEST(RtfHtmlTest, EncapsulatedHtmlShowsListsTablesAndPreformattedLines) {
-  const std::string html =
-      "<body>Intro<ul>\n<li>one</li>\n<li><b>two</b></li></ul>"
-      "<table><tr><td>a</td><td>b</td></tr></table><pre>x\n  y</pre>end</body>";
-  const std::string rtf = EncapsulateHtmlInRtf(html);
-  EXPECT_EQ(ExtractHtmlFromRtf(rtf).value_or("(none)"), html);
-  EXPECT_EQ(ExtractTextFromRtf(rtf),
-            "Intro\r\n\u2022\tone\r\n\u2022\ttwo\r\na\tb\t\r\nx\r\n  y\r\nend");
-}
-
-TEST(RtfHtmlTest, EncapsulatedHtmlWithoutBodyTagShowsItsText) {
-  const std::string html = "<!DOCTYPE html>\n<html><p>Shown</p>\n<p>too</p></html>";
-  const std::string rtf = EncapsulateHtmlInRtf(html);
-  EXPECT_EQ(ExtractHtmlFromRtf(rtf).value_or("(none)"), html);
-  EXPECT_EQ(ExtractTextFromRtf(rtf), "Shown\r\ntoo\r\n");
+  const std::pair<std::string, std::string> cases[] = {
+      {"<html><head><title>Not shown</title><style>p {}</style></head><body>"
+       "<p>Hello &amp; good&nbsp;bye</p>\u041F\u0440\u0438\u0432\u0435\u0442\n"
+       "world<br>{x}</body></html>",
+       "Hello & good\u00A0bye\r\n\u041F\u0440\u0438\u0432\u0435\u0442 world\r\n{x}"},
+      {"<body>Intro<ul>\n<li>one</li>\n<li><b>two</b></li></ul>"
+       "<table><tr><td>a</td><td>b</td></tr></table><pre>x\n  y</pre>end</body>",
+       "Intro\r\n\u2022\tone\r\n\u2022\ttwo\r\na\tb\t\r\nx\r\n  y\r\nend"},
+      {"<!DOCTYPE html>\n<html><p>Shown</p>\n<p>too</p></html>", "Shown\r\ntoo\r\n"},
+  };
+  for (const auto& [html, text] : cases) {
+    const std::string rtf = EncapsulateHtmlInRtf(html);
+    EXPECT_EQ(ExtractHtmlFromRtf(rtf).value_or("(none)"), html);
+    EXPECT_EQ(ExtractTextFromRtf(rtf), text) << html;
+  }
 }
 
 TEST(RtfHtmlTest, TextOfPlainRichText) {
