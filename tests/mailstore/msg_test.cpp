@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -92,73 +93,53 @@ void ExpectSame(const MsgContent& expected, const MsgContent& actual) {
   }
 }
 
+// What is written comes back: every field, no bodies or attachments at all, text beyond ASCII,
+// streams on both sides of the mini stream cutoff and beyond, many attachments in their order.
 TEST(MsgRoundTripTest, EveryFieldSurvives) {
-  const MsgContent post = FullPost();
-  ExpectSame(post, ReadMsg(WriteMsg(post)));
-}
-
-TEST(MsgRoundTripTest, MinimalItemHasNoBodiesOrAttachments) {
-  MsgContent c;
-  c.messageClass = "IPM.Post";
-  const MsgContent back = ReadMsg(WriteMsg(c));
-  EXPECT_EQ(back.messageClass, "IPM.Post");
-  EXPECT_EQ(back.subject, "");
-  EXPECT_FALSE(back.plainBody.has_value());
-  EXPECT_FALSE(back.htmlBody.has_value());
-  EXPECT_FALSE(back.compressedRtf.has_value());
-  EXPECT_TRUE(back.userProperties.empty());
-  EXPECT_TRUE(back.attachments.empty());
-}
-
-TEST(MsgRoundTripTest, NonAsciiTextSurvives) {
-  MsgContent c;
-  c.messageClass = "IPM.Post";
-  c.subject = "Принтер не печатает — Εκτυπωτής 打印机故障 😀";
-  c.plainBody = "Кириллица, Ελληνικά, 中文, emoji 😀";
-  c.htmlBody = "<p>Ελληνικά 中文</p>";
-  c.userProperties = {{"Категория", Value::Text("Принтеры")},
-                      {"種類", Value::Text("ハードウェア")}};
-  MsgAttachment a;
-  a.displayName = "схема.png";
-  a.longFileName = "圖表.png";
-  a.data = {1, 2, 3};
-  c.attachments = {a};
-  ExpectSame(c, ReadMsg(WriteMsg(c)));
-}
-
-TEST(MsgRoundTripTest, LargeStreamsLeaveTheMiniStream) {
-  MsgContent c = FullPost();
-  std::string body;
-  while (body.size() < 50000) body += "Line of text in a long article body. ";
-  c.plainBody = body;
-  c.htmlBody = "<p>" + body + "</p>";
-  c.attachments[0].data = Bytes(4096, 3);  // exactly the cutoff: a regular stream
-  c.attachments[1].data = Bytes(4095, 4);  // just below: the mini stream
-  MsgAttachment big;
-  big.displayName = "big.bin";
-  big.data = Bytes(3 * 1024 * 1024 + 17, 5);
-  c.attachments.push_back(big);
-  ExpectSame(c, ReadMsg(WriteMsg(c)));
-}
-
-TEST(MsgRoundTripTest, ManyAttachmentsKeepTheirOrder) {
-  MsgContent c;
-  c.messageClass = "IPM.Post";
+  MsgContent minimal;
+  minimal.messageClass = "IPM.Post";
+  MsgContent nonAscii = minimal;
+  nonAscii.subject = "Принтер не печатает — Εκτυπωτής 打印机故障 😀";
+  nonAscii.plainBody = "Кириллица, Ελληνικά, 中文, emoji 😀";
+  nonAscii.htmlBody = "<p>Ελληνικά 中文</p>";
+  nonAscii.userProperties = {{"Категория", Value::Text("Принтеры")},
+                             {"種類", Value::Text("ハードウェア")}};
+  nonAscii.attachments.resize(1);
+  nonAscii.attachments[0].displayName = "схема.png";
+  nonAscii.attachments[0].longFileName = "圖表.png";
+  MsgContent large = FullPost();
+  large.plainBody = std::string(50000, 'x');
+  large.attachments[0].data = Bytes(4096, 3);  // exactly the cutoff: a regular stream
+  large.attachments[1].data = Bytes(4095, 4);  // just below: the mini stream
+  large.attachments.push_back(large.attachments[1]);
+  large.attachments.back().data = Bytes(3 * 1024 * 1024 + 17, 5);
+  MsgContent many = minimal;
   for (int i = 0; i < 300; ++i) {
-    MsgAttachment a;
-    a.displayName = "file" + std::to_string(i) + ".txt";
-    a.data = Bytes(static_cast<std::size_t>(i * 37 % 5000), static_cast<std::uint8_t>(i));
-    c.attachments.push_back(a);
+    many.attachments.emplace_back();
+    many.attachments.back().displayName = "file" + std::to_string(i) + ".txt";
+    many.attachments.back().data =
+        Bytes(static_cast<std::size_t>(i * 37 % 5000), static_cast<std::uint8_t>(i));
   }
-  ExpectSame(c, ReadMsg(WriteMsg(c)));
+  const std::pair<const char*, MsgContent> cases[] = {{"full post", FullPost()},
+                                                      {"minimal", minimal},
+                                                      {"non-ASCII", nonAscii},
+                                                      {"large streams", large},
+                                                      {"many attachments", many}};
+  for (const auto& [what, content] : cases) {
+    SCOPED_TRACE(what);
+    ExpectSame(content, ReadMsg(WriteMsg(content)));
+  }
 }
 
-TEST(MsgRoundTripTest, EmptyUserValuesAreLeftOut) {
+// Empty user values are left out; text that is not UTF-8 is written with replacement characters.
+TEST(MsgRoundTripTest, EmptyUserValuesAndInvalidText) {
   MsgContent c;
   c.messageClass = "IPM.Post";
+  c.subject = "bad \xFF\xC3 end";
   c.userProperties = {
       {"Problem Category", Value()}, {"Problem Type", Value::Text("")}, {"Kept", Value::Text("x")}};
   const MsgContent back = ReadMsg(WriteMsg(c));
+  EXPECT_EQ(back.subject, "bad \uFFFD\uFFFD end");
   ASSERT_EQ(back.userProperties.size(), 1u);
   EXPECT_EQ(back.userProperties[0].name, "Kept");
 }
@@ -460,31 +441,28 @@ TEST(MsgReaderTest, PropertyStreamsMayEndInAPartialEntry) {
 }
 
 TEST(MsgReaderTest, HtmlBodyInAnyOfItsForms) {
-  {
-    SCOPED_TRACE("binary in the internet code page");
+  std::vector<std::uint8_t> utf16;
+  AppendUtf16Le("<p>中文</p>", utf16);
+  const struct {
+    const char* what;
+    std::function<void(HandItem&)> make;
+    std::optional<std::string> html;
+  } cases[] = {
+      {"binary in the internet code page",
+       [](HandItem& i) {
+         i.Fixed(0x3FDE0003, 1251).Fixed(0x3FFD0003, 1252).String8(0x10130102, "<p>\xCF</p>");
+       },
+       "<p>П</p>"},
+      {"UTF-16", [&](HandItem& i) { i.Stream(0x1013001F, utf16); }, "<p>中文</p>"},
+      {"8-bit text",
+       [](HandItem& i) { i.Fixed(0x3FFD0003, 1253).String8(0x1013001E, "<p>\xC5</p>"); },
+       "<p>Ε</p>"},
+      {"none", [](HandItem&) {}, std::nullopt},
+  };
+  for (const auto& c : cases) {
     HandItem item;
-    item.Fixed(0x3FDE0003, 1251).Fixed(0x3FFD0003, 1252);
-    item.String8(0x10130102, "<p>\xCF\xF0\xE8</p>");
-    EXPECT_EQ(ReadMsg(item.Finish()).htmlBody, "<p>При</p>");
-  }
-  {
-    SCOPED_TRACE("UTF-16");
-    std::vector<std::uint8_t> html;
-    AppendUtf16Le("<p>中文</p>", html);
-    HandItem item;
-    item.Stream(0x1013001F, html);
-    EXPECT_EQ(ReadMsg(item.Finish()).htmlBody, "<p>中文</p>");
-  }
-  {
-    SCOPED_TRACE("8-bit text");
-    HandItem item;
-    item.Fixed(0x3FFD0003, 1253).String8(0x1013001E, "<p>\xC5</p>");
-    EXPECT_EQ(ReadMsg(item.Finish()).htmlBody, "<p>Ε</p>");
-  }
-  {
-    SCOPED_TRACE("none");
-    HandItem item;
-    EXPECT_FALSE(ReadMsg(item.Finish()).htmlBody.has_value());
+    c.make(item);
+    EXPECT_EQ(ReadMsg(item.Finish()).htmlBody, c.html) << c.what;
   }
 }
 
@@ -640,23 +618,6 @@ TEST(MsgRoundTripTest, EmbeddedMessagesKeepTheirNamedProperties) {
   EXPECT_EQ(again.subject, "Inner message");
   ASSERT_EQ(again.userProperties.size(), 2u);
   EXPECT_EQ(again.userProperties[0].value, Value::Text("Inner type"));
-}
-
-TEST(MsgWriterTest, InvalidUtf8BecomesReplacementCharacters) {
-  MsgContent c;
-  c.messageClass = "IPM.Post";
-  c.subject = "bad \xFF\xC3 end";
-  EXPECT_EQ(ReadMsg(WriteMsg(c)).subject, "bad \uFFFD\uFFFD end");
-}
-
-TEST(MsgAttachmentTest, ShownNameFallsBackToFileNames) {
-  MsgAttachment a;
-  a.shortFileName = "SHORT.TXT";
-  EXPECT_EQ(a.ShownName(), "SHORT.TXT");
-  a.longFileName = "long name.txt";
-  EXPECT_EQ(a.ShownName(), "long name.txt");
-  a.displayName = "Shown";
-  EXPECT_EQ(a.ShownName(), "Shown");
 }
 
 TEST(MsgReaderTest, EmbeddedMessageBecomesAStandAloneFile) {
