@@ -67,11 +67,20 @@ def read_table(path):
     return faults
 
 
+def read(path):
+    """The text of `path`, its line ends and any byte kept as they are."""
+    return path.read_bytes().decode("utf-8", "surrogateescape")
+
+
+def write(path, text):
+    path.write_bytes(text.encode("utf-8", "surrogateescape"))
+
+
 def occurrences(tree, fault):
     path = tree / fault["file"]
     if not path.is_file():
         return -1
-    return path.read_text(encoding="utf-8").count(fault["find"])
+    return read(path).count(fault["find"])
 
 
 def run(command, **kwargs):
@@ -193,12 +202,11 @@ def main():
             if count != 1:
                 verdict, detail = "stale", "no such file" if count < 0 else f"found {count} times"
             else:
-                original = path.read_text(encoding="utf-8")
+                original = read(path)
                 log.write(f"\n==== [{fault['name']}] {fault['file']}\n")
                 log.flush()
                 try:
-                    path.write_text(original.replace(fault["find"], fault["into"]),
-                                    encoding="utf-8")
+                    write(path, original.replace(fault["find"], fault["into"]))
                     if not build(source, build_dir, log):
                         verdict, detail = "no-build", "the fault does not compile"
                     else:
@@ -206,7 +214,7 @@ def main():
                         verdict = "caught" if failed else "SURVIVED"
                         detail = ", ".join(failed)
                 finally:
-                    path.write_text(original, encoding="utf-8")
+                    write(path, original)
             seconds = time.monotonic() - started
             row = f"{verdict:8} [{fault['name']}] {fault['file']}: {fault['what']}"
             rows.append((verdict, row + (f" ({detail})" if detail else "")))
