@@ -144,38 +144,6 @@ TEST(MsgRoundTripTest, EmptyUserValuesAndInvalidText) {
   EXPECT_EQ(back.userProperties[0].name, "Kept");
 }
 
-TEST(MsgWriterTest, WritesTheLayoutOutlookExpects) {
-  const auto bytes = WriteMsg(FullPost());
-  const CfbReader cfb(bytes);
-  const auto root = CfbReader::kRootEntry;
-  for (const char* name : {"__properties_version1.0", "__substg1.0_001A001F",
-                           "__substg1.0_0037001F", "__substg1.0_1000001F", "__substg1.0_10130102",
-                           "__substg1.0_10090102", "__substg1.0_8000001F", "__nameid_version1.0",
-                           "__attach_version1.0_#00000000", "__attach_version1.0_#00000001"}) {
-    EXPECT_TRUE(cfb.Find(root, name).has_value()) << name;
-  }
-  // Subject as UTF-16LE without a terminating NUL.
-  const auto subject = cfb.ReadStream(*cfb.Find(root, "__substg1.0_0037001F"));
-  EXPECT_EQ(Utf16LeToUtf8(subject), "Printer jams on tray 2");
-  EXPECT_EQ(subject.size(), 2 * std::string("Printer jams on tray 2").size());
-
-  // The top-level property header: 32 bytes, two attachments, then 16-byte entries that
-  // include PR_STORE_SUPPORT_MASK with STORE_UNICODE_OK.
-  const auto props = cfb.ReadStream(*cfb.Find(root, "__properties_version1.0"));
-  ASSERT_EQ((props.size() - 32) % 16, 0u);
-  EXPECT_EQ(props[12], 2);  // next attachment id
-  EXPECT_EQ(props[20], 2);  // attachment count
-  bool unicodeOk = false;
-  for (size_t i = 32; i + 16 <= props.size(); i += 16) {
-    const std::uint32_t tag =
-        props[i] | props[i + 1] << 8 | props[i + 2] << 16 | props[i + 3] << 24;
-    const std::uint32_t value =
-        props[i + 8] | props[i + 9] << 8 | props[i + 10] << 16 | props[i + 11] << 24;
-    if (tag == 0x340D0003) unicodeOk = (value & 0x00040000) != 0;
-  }
-  EXPECT_TRUE(unicodeOk);
-}
-
 // An item built by hand, as other writers lay it out: fixed-size properties in the property
 // stream and variable-size ones in their own streams.
 class HandItem {
@@ -532,52 +500,6 @@ TEST(MsgRoundTripTest, EmbeddedMessagesKeepTheirNamedProperties) {
     EXPECT_EQ(innerBack.userProperties[1].name, "Problem Category");
     EXPECT_EQ(innerBack.userProperties[1].value, Value::Integer(7));
   }
-}
-
-TEST(MsgReaderTest, EmbeddedMessageBecomesAStandAloneFile) {
-  // Build an outer message by hand whose attachment holds an embedded message storage.
-  MsgContent inner;
-  inner.messageClass = "IPM.Note";
-  inner.subject = "Inner message";
-  inner.userProperties = {{"Problem Type", Value::Text("Inner type")}};
-  const auto innerBytes = WriteMsg(inner);
-  const CfbReader innerCfb(innerBytes);
-
-  CfbWriter w;
-  std::vector<std::uint8_t> top(32, 0);
-  top[12] = 1;
-  top[20] = 1;
-  w.AddStream(CfbWriter::kRoot, "__properties_version1.0", top);
-  std::vector<std::uint8_t> cls;
-  AppendUtf16Le("IPM.Note", cls);
-  w.AddStream(CfbWriter::kRoot, "__substg1.0_001A001F", cls);
-  // The outer file's name map is the inner one's (the inner item's named properties use it).
-  const auto map = w.AddStorage(CfbWriter::kRoot, "__nameid_version1.0");
-  const auto innerMap = *innerCfb.Find(CfbReader::kRootEntry, "__nameid_version1.0");
-  for (auto child : innerCfb.entry(innerMap).children) {
-    w.AddStream(map, innerCfb.entry(child).name, innerCfb.ReadStream(child));
-  }
-  const auto attach = w.AddStorage(CfbWriter::kRoot, "__attach_version1.0_#00000000");
-  std::vector<std::uint8_t> attachProps(8, 0);
-  const std::uint8_t method[16] = {0x03, 0x00, 0x05, 0x37, 6, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0};
-  attachProps.insert(attachProps.end(), method, method + 16);
-  w.AddStream(attach, "__properties_version1.0", attachProps);
-  const auto sub = w.AddStorage(attach, "__substg1.0_3701000D");
-  for (auto child : innerCfb.entry(CfbReader::kRootEntry).children) {
-    const auto& e = innerCfb.entry(child);
-    if (innerCfb.IsStorage(child)) continue;  // leave the name map out, as Outlook does
-    auto data = innerCfb.ReadStream(child);
-    if (e.name == "__properties_version1.0") data.erase(data.begin() + 24, data.begin() + 32);
-    w.AddStream(sub, e.name, data);
-  }
-  const MsgContent outer = ReadMsg(w.Finish());
-  ASSERT_EQ(outer.attachments.size(), 1u);
-  EXPECT_EQ(outer.attachments[0].method, 5);
-  const MsgContent embedded = ReadMsg(outer.attachments[0].data);
-  EXPECT_EQ(embedded.subject, "Inner message");
-  ASSERT_EQ(embedded.userProperties.size(), 1u);
-  EXPECT_EQ(embedded.userProperties[0].name, "Problem Type");
-  EXPECT_EQ(embedded.userProperties[0].value, Value::Text("Inner type"));
 }
 
 }  // namespace
