@@ -361,7 +361,7 @@ TEST_F(FlatRunTest, RichTextCopyIsSavedAndRemovedWhenAttachmentsAreIncluded) {
   form->optNaming.Select(1);
   Generate();
   EXPECT_EQ(item->saveAsCalls, 1);
-  EXPECT_TRUE(std::filesystem::is_directory(dir / "Images"));
+  EXPECT_TRUE(std::filesystem::is_directory(folder / "Images"));
   EXPECT_FALSE(Exists("Images/1001.rtf")) << "the unavailable route deletes the rich-text copy";
   EXPECT_TRUE(Exists("1001.htm"));
 }

@@ -121,45 +121,6 @@ TEST_P(HiveCallsTest, KeysOpenInAnyLetterCaseAndQueriesAnswerSizeAndType) {
   EXPECT_EQ(hive().RegCloseKey(parent), regerr::kSuccess);
 }
 
-TEST_P(HiveCallsTest, RefusesWhatWindowsRefuses) {
-  HKEY closed = 0, readOnly = 0, key = 0;
-  ASSERT_EQ(hive().RegCreateKeyEx(kHkeyCurrentUser, "Software\\Test", 0, regaccess::kAllAccess,
-                                  &closed, nullptr),
-            regerr::kSuccess);
-  ASSERT_EQ(hive().RegCloseKey(closed), regerr::kSuccess);
-  ASSERT_EQ(hive().RegOpenKeyEx(kHkeyCurrentUser, "Software\\Test", 0, regaccess::kRead, &readOnly),
-            regerr::kSuccess);
-  const auto create = [&](const char* path, std::uint32_t options) {
-    return hive().RegCreateKeyEx(kHkeyCurrentUser, path, options, regaccess::kAllAccess, &key,
-                                 nullptr);
-  };
-  const struct {
-    const char* call;
-    std::function<LSTATUS()> run;
-    LSTATUS expected;
-  } cases[] = {
-      {"closing a closed key", [&] { return hive().RegCloseKey(closed); }, regerr::kInvalidHandle},
-      {"setting through a closed key", [&] { return SetText(hive(), closed, "a", "b"); },
-       regerr::kInvalidHandle},
-      {"setting through a read-only key", [&] { return SetText(hive(), readOnly, "a", "b"); },
-       regerr::kAccessDenied},
-      {"another root key",
-       [&] { return hive().RegOpenKeyEx(0x80000002u, "Software", 0, regaccess::kRead, &key); },
-       regerr::kInvalidHandle},
-      {"an empty path element", [&] { return create("Software\\\\Test", 0); },
-       regerr::kBadPathname},
-      {"a line break in a key", [&] { return create("Software\\Te\nst", 0); },
-       regerr::kBadPathname},
-      {"a volatile key", [&] { return create("Software\\Volatile", 1); },
-       regerr::kInvalidParameter},
-      {"a line break in a value name",
-       [&] { return SetText(hive(), kHkeyCurrentUser, "two\nlines", "b"); },
-       regerr::kInvalidParameter},
-  };
-  for (const auto& c : cases) EXPECT_EQ(c.run(), c.expected) << c.call;
-  EXPECT_EQ(hive().RegCloseKey(readOnly), regerr::kSuccess);
-}
-
 INSTANTIATE_TEST_SUITE_P(MemoryAndFile, HiveCallsTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "File" : "Memory"; });
 

@@ -200,14 +200,6 @@ std::shared_ptr<FakeExplorer> FakeApplication::OpenExplorer(
   return explorer;
 }
 
-int FakeAssistant::DoAlert(const std::string& title, const std::string& text, int buttons, int icon,
-                           int defaultButton, int cancelBehaviour, bool systemModal) {
-  calls.push_back(title + "|" + text + "|" + std::to_string(buttons) + "|" + std::to_string(icon) +
-                  "|" + std::to_string(defaultButton) + "|" + std::to_string(cancelBehaviour) +
-                  "|" + (systemModal ? "1" : "0") + "|" + (visible_ ? "visible" : "hidden"));
-  return answer;
-}
-
 std::string FakeApplication::Version() {
   ++versionReads;
   if (versionFails) throw Error(-2147023174, "The RPC server is unavailable.");
@@ -224,10 +216,7 @@ std::shared_ptr<outlook::ExplorerCollection> FakeApplication::Explorers() {
 }
 
 std::shared_ptr<outlook::Assistant> FakeApplication::Assistant() {
-  if (!assistant) {
-    throw Error(errnum::kNotSupported, "Object doesn't support this property or method");
-  }
-  return assistant;
+  throw Error(errnum::kNotSupported, "Object doesn't support this property or method");
 }
 
 std::shared_ptr<outlook::MailItem> FakeApplication::CreateItem(int kind) {

@@ -1,6 +1,6 @@
 // An in-memory mail application for tests: folders holding items with subject, HTML body, user
 // properties and attachments; explorers; a namespace whose folder picker answers from a queue;
-// an assistant when one is given; mail items that record what was put in them; a launcher that
+// mail items that record what was put in them; a launcher that
 // hands the application out under chosen identifiers; and an event pump that runs scripted
 // actions on chosen yields.
 #pragma once
@@ -105,19 +105,6 @@ class FakeExplorer : public outlook::Explorer {
   std::shared_ptr<outlook::Folder> folder_;
 };
 
-// An assistant recording each alert as "title|text|buttons|icon|default|cancel|modal|visible".
-class FakeAssistant : public outlook::Assistant {
- public:
-  void SetVisible(bool visible) override { visible_ = visible; }
-  int DoAlert(const std::string& title, const std::string& text, int buttons, int icon,
-              int defaultButton, int cancelBehaviour, bool systemModal) override;
-  std::vector<std::string> calls;
-  int answer = platform::msgbox::kYes;
-
- private:
-  bool visible_ = false;
-};
-
 // What was put into the mail items the application created.
 struct SentMail {
   std::string to, subject, body;
@@ -138,8 +125,7 @@ class FakeApplication : public outlook::Application,
   int versionReads = 0;
   std::vector<std::shared_ptr<FakeExplorer>> explorers;
   std::shared_ptr<FakeExplorer> active;
-  std::shared_ptr<FakeAssistant> assistant;  // none: Assistant throws
-  SentMail mail;                             // of the mail items created
+  SentMail mail;  // of the mail items created
   std::vector<int> createdKinds;
   bool failMailSave = false;
 
@@ -151,7 +137,7 @@ class FakeApplication : public outlook::Application,
   std::shared_ptr<outlook::Explorer> ActiveExplorer() override { return active; }
   std::shared_ptr<outlook::ExplorerCollection> Explorers() override;
   std::string ActiveWindowCaption() override { return "Outlook"; }
-  std::shared_ptr<outlook::Assistant> Assistant() override;
+  std::shared_ptr<outlook::Assistant> Assistant() override;  // throws: there is none
   std::shared_ptr<outlook::MailItem> CreateItem(int kind) override;
 };
 
