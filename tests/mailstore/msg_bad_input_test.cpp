@@ -66,6 +66,15 @@ Bytes NameStrings() {
   return s;
 }
 
+// The valid item (with an attachment of `attachmentSize` bytes) after `edit`.
+std::function<Bytes()> Edited(std::function<void(Bytes&)> edit, std::size_t attachmentSize = 5000) {
+  return [=] {
+    Bytes b = ValidItem(attachmentSize);
+    edit(b);
+    return b;
+  };
+}
+
 struct BadCase {
   const char* what;
   std::function<Bytes()> make;
@@ -94,188 +103,70 @@ TEST_P(MsgBadInputTest, GivesBadFileFormatError) {
 const BadCase kBadCases[] = {
     {"empty input", [] { return Bytes{}; }},
     {"zeros", [] { return Bytes(4096, 0); }},
-    {"header only",
-     [] {
-       auto b = ValidItem();
-       b.resize(512);
-       return b;
-     }},
-    {"truncated to half",
-     [] {
-       auto b = ValidItem();
-       b.resize(b.size() / 2);
-       return b;
-     }},
-    {"truncated inside the last stream",
-     [] {
-       auto b = ValidItem();
-       b.resize(b.size() - 200);
-       return b;
-     }},
-    {"bad signature",
-     [] {
-       auto b = ValidItem();
-       b[0] = 0;
-       return b;
-     }},
-    {"bad byte order",
-     [] {
-       auto b = ValidItem();
-       b[0x1C] = 0xFF;
-       return b;
-     }},
-    {"unknown major version",
-     [] {
-       auto b = ValidItem();
-       b[0x1A] = 5;
-       return b;
-     }},
-    {"version 3 with 4096-byte sectors",
-     [] {
-       auto b = ValidItem();
-       b[0x1E] = 12;
-       return b;
-     }},
-    {"bad mini sector shift",
-     [] {
-       auto b = ValidItem();
-       b[0x20] = 7;
-       return b;
-     }},
-    {"bad mini stream cutoff",
-     [] {
-       auto b = ValidItem();
-       Set32(b, 0x38, 100);
-       return b;
-     }},
-    {"FAT sector count beyond the file",
-     [] {
-       auto b = ValidItem();
-       Set32(b, 0x2C, 0x00FFFFFF);
-       return b;
-     }},
-    {"FAT sector number out of range",
-     [] {
-       auto b = ValidItem();
-       Set32(b, 0x4C, 0x00FFFFFF);
-       return b;
-     }},
-    {"DIFAT chain out of range",
-     [] {
-       auto b = ValidItem(70000);  // over 115 sectors
-       Set32(b, 0x2C, 115);
-       Set32(b, 0x44, 0x00ABCDEF);
-       return b;
-     }},
-    {"loop in a stream's FAT chain",
-     [] {
-       auto b = ValidItem();
+    {"header only", Edited([](Bytes& b) { b.resize(512); })},
+    {"truncated to half", Edited([](Bytes& b) { b.resize(b.size() / 2); })},
+    {"truncated inside the last stream", Edited([](Bytes& b) { b.resize(b.size() - 200); })},
+    {"bad signature", Edited([](Bytes& b) { b[0] = 0; })},
+    {"bad byte order", Edited([](Bytes& b) { b[0x1C] = 0xFF; })},
+    {"unknown major version", Edited([](Bytes& b) { b[0x1A] = 5; })},
+    {"version 3 with 4096-byte sectors", Edited([](Bytes& b) { b[0x1E] = 12; })},
+    {"bad mini sector shift", Edited([](Bytes& b) { b[0x20] = 7; })},
+    {"bad mini stream cutoff", Edited([](Bytes& b) { Set32(b, 0x38, 100); })},
+    {"FAT sector count beyond the file", Edited([](Bytes& b) { Set32(b, 0x2C, 0x00FFFFFF); })},
+    {"FAT sector number out of range", Edited([](Bytes& b) { Set32(b, 0x4C, 0x00FFFFFF); })},
+    {"DIFAT chain out of range", Edited(
+                                     [](Bytes& b) {
+                                       Set32(b, 0x2C, 115);
+                                       Set32(b, 0x44, 0x00ABCDEF);
+                                     },
+                                     70000)},
+    {"loop in a stream's FAT chain", Edited([](Bytes& b) {
        const std::uint32_t start = Get32(b, EntryOffset(b, kData) + 0x74);
        Set32(b, FatEntryOffset(b, start + 2), start);
-       return b;
-     }},
-    {"FAT chain pointing at itself",
-     [] {
-       auto b = ValidItem();
+     })},
+    {"FAT chain pointing at itself", Edited([](Bytes& b) {
        const std::uint32_t start = Get32(b, EntryOffset(b, kData) + 0x74);
        Set32(b, FatEntryOffset(b, start), start);
-       return b;
-     }},
-    {"FAT chain leaving the FAT",
-     [] {
-       auto b = ValidItem();
+     })},
+    {"FAT chain leaving the FAT", Edited([](Bytes& b) {
        const std::uint32_t start = Get32(b, EntryOffset(b, kData) + 0x74);
        Set32(b, FatEntryOffset(b, start), 0x00FFFFF0);
-       return b;
-     }},
-    {"loop in the directory chain",
-     [] {
-       auto b = ValidItem();
+     })},
+    {"loop in the directory chain", Edited([](Bytes& b) {
        const std::uint32_t first = Get32(b, 0x30);
        Set32(b, FatEntryOffset(b, first), first);
-       return b;
-     }},
-    {"directory chain out of range",
-     [] {
-       auto b = ValidItem();
-       Set32(b, 0x30, 0x00FFFFFF);
-       return b;
-     }},
+     })},
+    {"directory chain out of range", Edited([](Bytes& b) { Set32(b, 0x30, 0x00FFFFFF); })},
     {"loop in the directory tree (storage's child is the root)",
-     [] {
-       auto b = ValidItem();
-       Set32(b, EntryOffset(b, "__attach_version1.0_#00000000") + 0x4C, 0);
-       return b;
-     }},
-    {"loop in the directory tree (sibling is itself)",
-     [] {
-       auto b = ValidItem();
+     Edited([](Bytes& b) { Set32(b, EntryOffset(b, "__attach_version1.0_#00000000") + 0x4C, 0); })},
+    {"loop in the directory tree (sibling is itself)", Edited([](Bytes& b) {
        const std::uint32_t child = Get32(b, EntryOffset(b, "Root Entry") + 0x4C);
        const std::size_t at = testing::DirectoryOffsets(b)[child];
        Set32(b, at + 0x44, child);
-       return b;
-     }},
+     })},
     {"directory entry number out of range",
-     [] {
-       auto b = ValidItem();
-       Set32(b, EntryOffset(b, "Root Entry") + 0x4C, 0x00FFFFFF);
-       return b;
-     }},
+     Edited([](Bytes& b) { Set32(b, EntryOffset(b, "Root Entry") + 0x4C, 0x00FFFFFF); })},
     {"unknown directory entry type",
-     [] {
-       auto b = ValidItem();
-       b[EntryOffset(b, kSubject) + 0x42] = 7;
-       return b;
-     }},
+     Edited([](Bytes& b) { b[EntryOffset(b, kSubject) + 0x42] = 7; })},
     {"bad directory name length",
-     [] {
-       auto b = ValidItem();
-       b[EntryOffset(b, kSubject) + 0x40] = 200;
-       return b;
-     }},
+     Edited([](Bytes& b) { b[EntryOffset(b, kSubject) + 0x40] = 200; })},
     {"first entry is not the root",
-     [] {
-       auto b = ValidItem();
-       b[EntryOffset(b, "Root Entry") + 0x42] = 1;
-       return b;
-     }},
+     Edited([](Bytes& b) { b[EntryOffset(b, "Root Entry") + 0x42] = 1; })},
     {"stream sector out of range",
-     [] {
-       auto b = ValidItem();
-       Set32(b, EntryOffset(b, kData) + 0x74, 0x00FFFFFF);
-       return b;
-     }},
+     Edited([](Bytes& b) { Set32(b, EntryOffset(b, kData) + 0x74, 0x00FFFFFF); })},
     {"stream size larger than the file",
-     [] {
-       auto b = ValidItem();
-       Set32(b, EntryOffset(b, kData) + 0x78, 0x7FFFFFFF);
-       return b;
-     }},
-    {"stream size larger than its chain",
-     [] {
-       auto b = ValidItem();
+     Edited([](Bytes& b) { Set32(b, EntryOffset(b, kData) + 0x78, 0x7FFFFFFF); })},
+    {"stream size larger than its chain", Edited([](Bytes& b) {
        Set32(b, EntryOffset(b, kData) + 0x78, static_cast<std::uint32_t>(b.size() - 600));
-       return b;
-     }},
+     })},
     {"mini stream sector out of range",
-     [] {
-       auto b = ValidItem();
-       Set32(b, EntryOffset(b, kSubject) + 0x74, 0x00FFFFFF);
-       return b;
-     }},
-    {"loop in a mini FAT chain",
-     [] {
-       auto b = ValidItem();
+     Edited([](Bytes& b) { Set32(b, EntryOffset(b, kSubject) + 0x74, 0x00FFFFFF); })},
+    {"loop in a mini FAT chain", Edited([](Bytes& b) {
        const std::uint32_t start = Get32(b, EntryOffset(b, kSubject) + 0x74);
        Set32(b, (Get32(b, 0x3C) + 1) * 512 + 4 * (start + 1), start);
-       return b;
-     }},
+     })},
     {"mini stream (root data) larger than the file",
-     [] {
-       auto b = ValidItem();
-       Set32(b, EntryOffset(b, "Root Entry") + 0x78, 0x7FFFFFC0);
-       return b;
-     }},
+     Edited([](Bytes& b) { Set32(b, EntryOffset(b, "Root Entry") + 0x78, 0x7FFFFFC0); })},
     {"no property stream",
      [] {
        CfbWriter w;
