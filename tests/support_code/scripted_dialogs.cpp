@@ -3,44 +3,28 @@
 namespace lorva::testing {
 
 int ScriptedDialogs::MsgBox(const std::string& prompt, int style, const std::string& title) {
-  Shown shown;
-  shown.kind = Shown::Kind::kMessage;
-  shown.text = prompt;
-  shown.style = style;
-  shown.title = title;
-  shown_.push_back(shown);
-  if (!answers_.empty()) {
-    const int answer = answers_.front();
-    answers_.pop_front();
-    return answer;
-  }
-  const int buttons = style & 7;
-  if (buttons == platform::msgbox::kYesNo) {
+  shown_.push_back({prompt, style, title, "", {}});
+  isMessage_.push_back(true);
+  if (answers_.empty()) {
+    if ((style & 7) != platform::msgbox::kYesNo) return platform::msgbox::kOk;
     return defaultYes_ ? platform::msgbox::kYes : platform::msgbox::kNo;
   }
-  return platform::msgbox::kOk;
+  const int answer = answers_.front();
+  answers_.pop_front();
+  return answer;
 }
 
 std::string ScriptedDialogs::BrowseForFolder(const std::string& title,
                                              const std::string& startFolder) {
-  Shown shown;
-  shown.kind = Shown::Kind::kBrowse;
-  shown.text = title;
-  shown.startFolder = startFolder;
-  shown_.push_back(shown);
-  if (browses_.empty()) return "";
-  std::string folder = browses_.front();
-  browses_.pop_front();
-  return folder;
+  shown_.push_back({title, 0, "", startFolder, {}});
+  isMessage_.push_back(false);
+  return "";
 }
 
 std::string ScriptedDialogs::PickMailFolder(const std::vector<std::string>& folderPaths,
                                             const std::string& currentPath) {
-  Shown shown;
-  shown.kind = Shown::Kind::kPick;
-  shown.startFolder = currentPath;
-  shown.folderPaths = folderPaths;
-  shown_.push_back(shown);
+  shown_.push_back({"", 0, "", currentPath, folderPaths});
+  isMessage_.push_back(false);
   if (picks_.empty()) return "";
   std::string path = picks_.front();
   picks_.pop_front();
@@ -49,8 +33,8 @@ std::string ScriptedDialogs::PickMailFolder(const std::vector<std::string>& fold
 
 std::vector<std::string> ScriptedDialogs::Messages() const {
   std::vector<std::string> texts;
-  for (const Shown& shown : shown_) {
-    if (shown.kind == Shown::Kind::kMessage) texts.push_back(shown.text);
+  for (std::size_t i = 0; i < shown_.size(); ++i) {
+    if (isMessage_[i]) texts.push_back(shown_[i].text);
   }
   return texts;
 }

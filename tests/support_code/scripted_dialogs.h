@@ -12,21 +12,19 @@ namespace lorva::testing {
 
 class ScriptedDialogs : public platform::Dialogs {
  public:
-  // One dialog as it was shown.
+  // One dialog as it was shown: a message box (text, style, title), the folder browser (its
+  // title as text, its start folder) or the mail folder picker (its choices, the current path as
+  // start folder).
   struct Shown {
-    enum class Kind { kMessage, kBrowse, kPick };
-    Kind kind = Kind::kMessage;
-    std::string text;                      // the prompt, or the browse dialog's title
-    int style = 0;                         // message box style
-    std::string title;                     // message box title
-    std::string startFolder;               // browse dialog's start folder, picker's current path
-    std::vector<std::string> folderPaths;  // the picker's choices
+    std::string text;
+    int style = 0;
+    std::string title;
+    std::string startFolder;
+    std::vector<std::string> folderPaths;
   };
 
   // Queues the answer of the next message box (msgbox::kYes, kNo, kOk).
   void QueueAnswer(int answer) { answers_.push_back(answer); }
-  // Queues the folder the next browse dialog returns ("" for cancelled).
-  void QueueBrowse(const std::string& folder) { browses_.push_back(folder); }
   // Queues the path the next folder picker returns ("" for closed without a choice).
   void QueuePick(const std::string& path) { picks_.push_back(path); }
   // The answer of a message box when the queue is empty: Yes for Yes/No boxes when
@@ -34,6 +32,7 @@ class ScriptedDialogs : public platform::Dialogs {
   void SetDefaultYes(bool defaultYes) { defaultYes_ = defaultYes; }
 
   int MsgBox(const std::string& prompt, int style, const std::string& title) override;
+  // Cancelled.
   std::string BrowseForFolder(const std::string& title, const std::string& startFolder) override;
   std::string PickMailFolder(const std::vector<std::string>& folderPaths,
                              const std::string& currentPath) override;
@@ -41,15 +40,16 @@ class ScriptedDialogs : public platform::Dialogs {
   const std::vector<Shown>& shown() const { return shown_; }
   // The texts of the message boxes shown, in order.
   std::vector<std::string> Messages() const;
-  // Whether answers are still queued (a test can check that all were used).
-  bool AnswersLeft() const { return !answers_.empty() || !browses_.empty() || !picks_.empty(); }
-  void Clear() { shown_.clear(); }
+  void Clear() {
+    shown_.clear();
+    isMessage_.clear();
+  }
 
  private:
   std::deque<int> answers_;
-  std::deque<std::string> browses_;
   std::deque<std::string> picks_;
   std::vector<Shown> shown_;
+  std::vector<bool> isMessage_;
   bool defaultYes_ = false;
 };
 
