@@ -67,65 +67,6 @@ std::optional<std::string> Load(RegistryHive& hive, const std::string& name) {
   return data;
 }
 
-// The calls answer alike whether the tree lives in memory or in a file.
-class HiveCallsTest : public ::testing::TestWithParam<bool> {
- protected:
-  HiveCallsTest() {
-    if (GetParam()) {
-      hive_ = std::make_unique<FileRegistryHive>(folder_ / "registry.reg");
-    } else {
-      hive_ = std::make_unique<MemoryRegistryHive>();
-    }
-  }
-  RegistryHive& hive() { return *hive_; }
-
-  TempFolder folder_;
-  std::unique_ptr<RegistryHive> hive_;
-};
-
-TEST_P(HiveCallsTest, KeysOpenInAnyLetterCaseAndQueriesAnswerSizeAndType) {
-  HKEY key = 0;
-  std::uint32_t disposition = 0;
-  ASSERT_EQ(hive().RegCreateKeyEx(kHkeyCurrentUser, "Software\\Tessaly\\Outlook Lorva", 0,
-                                  regaccess::kAllAccess, &key, &disposition),
-            regerr::kSuccess);
-  EXPECT_EQ(disposition, kRegCreatedNewKey);
-  // REG_SZ without its zero is completed by the hive; with it, it is kept as given.
-  EXPECT_EQ(SetText(hive(), key, "Text", "abc"), regerr::kSuccess);
-  EXPECT_EQ(SetText(hive(), key, "Zero", Sz("abc")), regerr::kSuccess);
-  const std::string dword("\x0a\0\0\0", 4);
-  EXPECT_EQ(hive().RegSetValueEx(key, "Number", regtype::kDword, Bytes(dword), 4),
-            regerr::kSuccess);
-  EXPECT_EQ(hive().RegCloseKey(key), regerr::kSuccess);
-
-  HKEY parent = 0;
-  ASSERT_EQ(hive().RegOpenKeyEx(kHkeyCurrentUser, "software", 0, regaccess::kRead, &parent),
-            regerr::kSuccess);
-  ASSERT_EQ(hive().RegOpenKeyEx(parent, "Tessaly\\OUTLOOK LORVA", 0, regaccess::kRead, &key),
-            regerr::kSuccess);
-  EXPECT_EQ(Query(hive(), key, "TEXT"), Sz("abc"));
-  EXPECT_EQ(Query(hive(), key, "Zero"), Sz("abc"));
-  EXPECT_EQ(Query(hive(), key, "Number"), dword);
-  std::uint32_t type = 99;
-  std::uint32_t size = 0;
-  EXPECT_EQ(hive().RegQueryValueEx(key, "Number", &type, nullptr, &size), regerr::kSuccess);
-  EXPECT_EQ(type, regtype::kDword);
-  std::uint8_t small[2] = {0, 0};
-  size = sizeof small;
-  EXPECT_EQ(hive().RegQueryValueEx(key, "Text", &type, small, &size), regerr::kMoreData);
-  EXPECT_EQ(size, 4u);
-  EXPECT_EQ(type, regtype::kSz);
-  EXPECT_EQ(hive().RegQueryValueEx(key, "Text", &type, small, nullptr), regerr::kInvalidParameter);
-  EXPECT_EQ(hive().RegQueryValueEx(key, "Missing", &type, nullptr, &size), regerr::kFileNotFound);
-  EXPECT_EQ(hive().RegCloseKey(key), regerr::kSuccess);
-  EXPECT_EQ(hive().RegCloseKey(parent), regerr::kSuccess);
-}
-
-INSTANTIATE_TEST_SUITE_P(MemoryAndFile, HiveCallsTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "File" : "Memory"; });
-
-// ---- the file ----
-
 class FileHiveTest : public ::testing::Test {
  protected:
   std::string HivePath() const { return folder_ / "lorva-archive/registry.reg"; }
