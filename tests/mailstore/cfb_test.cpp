@@ -118,16 +118,6 @@ TEST(CfbTest, ManyFatSectorsNeedDifatSectors) {
   EXPECT_EQ(r.ReadStream(*r.Find(CfbReader::kRootEntry, "Big")), big);
 }
 
-TEST(CfbTest, WriterRejectsBadNames) {
-  CfbWriter w;
-  w.AddStream(CfbWriter::kRoot, "Name", {});
-  EXPECT_THROW(w.AddStream(CfbWriter::kRoot, "NAME", {}), Error);
-  EXPECT_THROW(w.AddStream(CfbWriter::kRoot, "", {}), Error);
-  EXPECT_THROW(w.AddStream(CfbWriter::kRoot, std::string(32, 'x'), {}), Error);
-  EXPECT_NO_THROW(w.AddStream(CfbWriter::kRoot, std::string(31, 'x'), {}));
-  EXPECT_THROW(w.AddStream(1, "Child of a stream", {}), Error);
-}
-
 TEST(CfbTest, HighSizeBitsAreIgnoredInVersion3) {
   CfbWriter w;
   w.AddStream(CfbWriter::kRoot, "Data", Bytes(5000, 1));

@@ -132,18 +132,6 @@ TEST(MsgRoundTripTest, EveryFieldSurvives) {
 }
 
 // Empty user values are left out; text that is not UTF-8 is written with replacement characters.
-TEST(MsgRoundTripTest, EmptyUserValuesAndInvalidText) {
-  MsgContent c;
-  c.messageClass = "IPM.Post";
-  c.subject = "bad \xFF\xC3 end";
-  c.userProperties = {
-      {"Problem Category", Value()}, {"Problem Type", Value::Text("")}, {"Kept", Value::Text("x")}};
-  const MsgContent back = ReadMsg(WriteMsg(c));
-  EXPECT_EQ(back.subject, "bad \uFFFD\uFFFD end");
-  ASSERT_EQ(back.userProperties.size(), 1u);
-  EXPECT_EQ(back.userProperties[0].name, "Kept");
-}
-
 // An item built by hand, as other writers lay it out: fixed-size properties in the property
 // stream and variable-size ones in their own streams.
 class HandItem {
@@ -332,34 +320,15 @@ TEST(MsgReaderTest, EmbeddedMessageTakesItsParentsCodePageUnlessItNamesOne) {
   }
 }
 
+// Some writers leave a few bytes after the last whole entry; the entries before them count.
 TEST(MsgReaderTest, PropertyStreamsMayEndInAPartialEntry) {
-  // Some writers leave a few bytes after the last whole entry; the entries before them count.
   for (const std::size_t trailing : {1u, 4u, 8u, 15u}) {
-    SCOPED_TRACE(std::to_string(trailing) + " bytes after the last entry");
-    {
-      SCOPED_TRACE("message");
-      HandItem item;
-      item.Fixed(0x3FFD0003, 1251).String8(0x0037001E, "\xCF\xF0\xE8").Trailing(trailing);
-      EXPECT_EQ(ReadMsg(item.Finish()).subject, "При");
-    }
-    {
-      SCOPED_TRACE("attachment");
-      HandItem item;
-      const auto attach =
-          item.writer().AddStorage(CfbWriter::kRoot, "__attach_version1.0_#00000000");
-      item.writer().AddStream(attach, "__properties_version1.0",
-                              PropertyStream(8, {{0x7FFE000B, 1}}, trailing));
-      const MsgContent c = ReadMsg(item.Finish());
-      ASSERT_EQ(c.attachments.size(), 1u);
-      EXPECT_TRUE(c.attachments[0].hidden);
-    }
-    {
-      SCOPED_TRACE("embedded message");
-      const MsgContent parent =
-          ReadMsg(WithEmbeddedMessage(1033, {{0x3FFD0003, 1251}}, "\xCF\xF0\xE8", trailing));
-      ASSERT_EQ(parent.attachments.size(), 1u);
-      EXPECT_EQ(ReadMsg(parent.attachments[0].data).subject, "При");
-    }
+    HandItem item;
+    item.Fixed(0x3FFD0003, 1251).String8(0x0037001E, "\xCF\xF0\xE8").Trailing(trailing);
+    EXPECT_EQ(ReadMsg(item.Finish()).subject, "При") << trailing << " bytes after";
+    const MsgContent parent =
+        ReadMsg(WithEmbeddedMessage(1033, {{0x3FFD0003, 1251}}, "\xCF\xF0\xE8", trailing));
+    EXPECT_EQ(ReadMsg(parent.attachments.at(0).data).subject, "При") << trailing << " bytes after";
   }
 }
 
