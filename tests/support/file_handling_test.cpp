@@ -67,16 +67,6 @@ TEST_F(FileHandlingTest, SetupRetriesOnceAfterReRegistering) {
   EXPECT_THROW(test.services.Fs(), Error);
 }
 
-TEST_F(FileHandlingTest, ReadTextFileDecodesAndGivesNothingForAMissingFile) {
-  FileHandling handling(test.services, shell, nullptr, nullptr);
-  EXPECT_EQ(handling.fncReadTextFile(folder.Write("ansi.htm", "Z\xFCrich \x93q\x94")),
-            "Z\xC3\xBCrich \xE2\x80\x9Cq\xE2\x80\x9D");
-  EXPECT_EQ(handling.fncReadTextFile(folder / "missing.htm"), "");
-  EXPECT_EQ(test.reporter.fncGetCurrentStep(),
-            "Attempting to read contents of file " + folder / "missing.htm");
-  EXPECT_TRUE(test.dialogs.shown().empty());
-}
-
 TEST_F(FileHandlingTest, AddressesOpenAndProgramsStartFromTheFolderOrTheProgramsOwn) {
   FileHandling handling(test.services, shell, nullptr, nullptr);
   for (const char* address : {"https://lorva.example/", "Http://lorva.example/",
