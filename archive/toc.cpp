@@ -2,7 +2,10 @@
 
 #include <exception>
 #include <new>
+#include <string_view>
+#include <utility>
 
+#include "page/sorted_dictionary.h"
 #include "support/error.h"
 
 namespace lorva {
@@ -72,6 +75,28 @@ std::unique_ptr<TextStream> fncWriteTOC(Services& services, const std::string& p
     services.reporter.Report(Error(51, std::string("Internal error: ") + e.what()), "fncWriteTOC");
   }
   return nullptr;
+}
+
+bool TocEntries::Lists(const std::string& subject) const {
+  return keys_.count(KeyIgnoringCase(subject)) != 0;
+}
+
+void TocEntries::Add(std::string subject, std::string fileName) {
+  keys_.insert(KeyIgnoringCase(subject));
+  entries_.push_back(Entry{std::move(subject), std::move(fileName)});
+}
+
+std::vector<TocEntries::Entry> TocEntries::TakeInDictionaryOrder() {
+  std::vector<std::string_view> subjects;
+  subjects.reserve(entries_.size());
+  for (const Entry& entry : entries_) subjects.push_back(entry.subject);
+  const std::vector<std::size_t> order = SortOrder(subjects, false);
+  std::vector<Entry> sorted;
+  sorted.reserve(entries_.size());
+  for (const std::size_t position : order) sorted.push_back(std::move(entries_[position]));
+  entries_.clear();
+  keys_.clear();
+  return sorted;
 }
 
 // Page paths use "/" as their separator; "\" is an ordinary character of a file name here, so

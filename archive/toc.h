@@ -1,8 +1,11 @@
-// The table of contents page, index.htm: its two heads and the file-name part of a page path.
+// The table of contents page, index.htm: its two heads, the entries a run keeps for it, and the
+// file-name part of a page path.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "support/file_handling.h"
 
@@ -23,6 +26,30 @@ std::string fncOutlineScripts();
 // nothing is returned.
 std::unique_ptr<TextStream> fncWriteTOC(Services& services, const std::string& path,
                                         unsigned char outline);
+
+// The entries of one list of index.htm that a run keeps until it writes the list: per page
+// written, its subject and the page's file name; nothing of the article itself.
+class TocEntries {
+ public:
+  struct Entry {
+    std::string subject;
+    std::string fileName;
+  };
+
+  // Whether a page of `subject` is listed: letter case ignored, as the article dictionary matches
+  // its keys.
+  bool Lists(const std::string& subject) const;
+  // Lists a page. Precondition: !Lists(subject).
+  void Add(std::string subject, std::string fileName);
+  bool Empty() const { return entries_.empty(); }
+  // The entries in the order the sorted article dictionary gives their subjects; the list is
+  // emptied.
+  std::vector<Entry> TakeInDictionaryOrder();
+
+ private:
+  std::vector<Entry> entries_;
+  std::unordered_set<std::string> keys_;  // the subjects as the dictionary matches them
+};
 
 // The text after the last "/" of `path`, or the whole of `path` when it has none. Only "/"
 // separates: "\" is an ordinary character of a file name here.

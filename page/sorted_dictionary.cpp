@@ -33,9 +33,10 @@ icu::Collator& TextCollator() {
 }
 
 // The collation key of `text`: comparing two keys bytewise compares the texts.
-std::string CollationKey(const std::string& text) {
+std::string CollationKey(std::string_view text) {
   icu::Collator& collator = TextCollator();
-  const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(text);
+  const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(
+      icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
   std::string key(64, '\0');
   for (;;) {
     const int32_t length = collator.getSortKey(unicode, reinterpret_cast<uint8_t*>(key.data()),
@@ -57,7 +58,7 @@ struct ArticleDictionary::Index {
 
 void ArticleDictionary::Add(const std::string& key, std::shared_ptr<cArticle> item) {
   if (!index_) index_ = std::make_shared<Index>();
-  std::string folded = CompareMode == 1 ? FoldCase(key) : key;
+  std::string folded = CompareMode == 1 ? KeyIgnoringCase(key) : key;
   if (index_->positions.count(folded) != 0) {
     throw Error(457, "This key is already associated with an element of this collection");
   }
@@ -67,7 +68,7 @@ void ArticleDictionary::Add(const std::string& key, std::shared_ptr<cArticle> it
 
 bool ArticleDictionary::Exists(const std::string& key) const {
   if (!index_) return false;
-  return index_->positions.count(CompareMode == 1 ? FoldCase(key) : key) != 0;
+  return index_->positions.count(CompareMode == 1 ? KeyIgnoringCase(key) : key) != 0;
 }
 
 int ArticleDictionary::Count() const {
@@ -90,7 +91,7 @@ std::vector<std::shared_ptr<cArticle>> ArticleDictionary::Items() const {
 
 std::shared_ptr<cArticle> ArticleDictionary::Item(const std::string& key) const {
   if (!index_) return nullptr;
-  const auto found = index_->positions.find(CompareMode == 1 ? FoldCase(key) : key);
+  const auto found = index_->positions.find(CompareMode == 1 ? KeyIgnoringCase(key) : key);
   if (found == index_->positions.end()) return nullptr;
   return entries_[found->second].item;
 }
@@ -117,18 +118,13 @@ std::unique_ptr<ArticleDictionary> fncSortDictionary(Services& services, Article
     const std::vector<std::string> keys = objDict.Keys();
     const std::vector<std::shared_ptr<cArticle>> items = objDict.Items();
     // Column 2 (the item) sorts by the record's subject, its text.
-    std::vector<std::string> collationKeys;
-    collationKeys.reserve(keys.size());
+    std::vector<std::string_view> texts;
+    texts.reserve(keys.size());
     for (std::size_t row = 0; row < keys.size(); ++row) {
-      const std::string& text =
-          intSort == 2 ? (items[row] ? items[row]->Subject : std::string()) : keys[row];
-      collationKeys.push_back(CollationKey(text));
+      texts.push_back(intSort == 2 ? (items[row] ? std::string_view(items[row]->Subject) : "")
+                                   : std::string_view(keys[row]));
     }
-    std::vector<std::size_t> order(keys.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-      return descending ? collationKeys[b] < collationKeys[a] : collationKeys[a] < collationKeys[b];
-    });
+    const std::vector<std::size_t> order = SortOrder(texts, descending);
     objDict.RemoveAll();
     for (const std::size_t row : order) sorted->Add(keys[row], items[row]);
     return sorted;
@@ -141,6 +137,22 @@ std::unique_ptr<ArticleDictionary> fncSortDictionary(Services& services, Article
                              "fncSortDictionary");
   }
   return nullptr;
+}
+
+std::vector<std::size_t> SortOrder(const std::vector<std::string_view>& texts, bool descending) {
+  std::vector<std::string> collationKeys;
+  collationKeys.reserve(texts.size());
+  for (const std::string_view text : texts) collationKeys.push_back(CollationKey(text));
+  std::vector<std::size_t> order(texts.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return descending ? collationKeys[b] < collationKeys[a] : collationKeys[a] < collationKeys[b];
+  });
+  return order;
+}
+
+std::string KeyIgnoringCase(std::string_view key) {
+  return FoldCase(key);
 }
 
 int CompareTextIgnoringCase(const std::string& a, const std::string& b) {
