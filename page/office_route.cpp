@@ -167,7 +167,7 @@ std::string OfficeRoute::SaveAttachments(outlook::OutlookItem& item, const std::
 
 std::string OfficeRoute::ExportInlineImages(outlook::OutlookItem& item, const std::string& body,
                                             const std::string& folder, std::int32_t count) {
-  if (AsciiLower(body).find("cid:") == std::string::npos) return body;
+  if (FindContentIdReference(body) == std::string::npos) return body;
   std::shared_ptr<outlook::AttachmentCollection> attachments = item.Attachments();
   if (!attachments) return body;
 
@@ -188,11 +188,10 @@ std::string OfficeRoute::ExportInlineImages(outlook::OutlookItem& item, const st
   std::map<int, std::string> savedAs;  // position -> link target ("" when it could not be saved)
   int inline_ = 0;
 
-  const std::string lower = AsciiLower(body);
   std::string out;
   std::size_t copied = 0;
-  for (std::size_t at = lower.find("cid:"); at != std::string::npos;
-       at = lower.find("cid:", at + 4)) {
+  for (std::size_t at = FindContentIdReference(body); at != std::string::npos;
+       at = FindContentIdReference(body, at + 4)) {
     if (at > 0 && (std::isalnum(static_cast<unsigned char>(body[at - 1])) || body[at - 1] == '_' ||
                    body[at - 1] == '-')) {
       continue;  // part of a longer word
