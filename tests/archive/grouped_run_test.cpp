@@ -184,17 +184,26 @@ TEST_F(GroupedRunTest, NonAsciiCategoriesAndTypesComeOutAsNumericReferences) {
                 kTypeEnd + kCategoryEnd + kIndexClosing);
 }
 
-TEST_F(GroupedRunTest, CancelDuringAPassFinishesThatPairAndClosesTheIndex) {
+TEST_F(GroupedRunTest, CancelTakesEffectAtTheNextItemAndTheIndexListsThePagesWritten) {
   LoadGrouped(0);
-  // Yields: category Hardware (1), its type FAQ (2), type How-to (3): cancel there.
-  pump.actions[3] = [&] { form->cmdGenerate_Click(); };
+  // One yield per item: cancelled before the fourth item (Reinstall) is read.
+  pump.actions[4] = [&] { form->cmdGenerate_Click(); };
   Generate();
+  EXPECT_EQ(pump.yields, 4);
   EXPECT_EQ(Read("index.htm"), kPlainHead + "<ul>" + Heading("Hardware") + Heading("FAQ") +
                                    Entry("Paper%20jam.htm", "Paper jam") +
                                    Entry("Toner%20low.htm", "Toner low") + kTypeEnd + kCategoryEnd +
-                                   kIndexClosing);
+                                   Heading("Software") + Heading("How-to") +
+                                   Entry("Driver%20update.htm", "Driver update") + kTypeEnd +
+                                   kCategoryEnd + kIndexClosing);
+  for (const char* page : {"Toner low.htm", "Paper jam.htm", "Driver update.htm"}) {
+    EXPECT_TRUE(Exists(page)) << page;
+  }
+  EXPECT_FALSE(Exists("Reinstall.htm"));
+  EXPECT_FALSE(Exists("Network.htm"));
   EXPECT_TRUE(Exists("style.css"));
   EXPECT_EQ(form->LastRun().outcome, RunSummary::Outcome::kCancelled);
+  EXPECT_EQ(form->LastRun().pagesWritten, 3);
 }
 
 TEST_F(GroupedRunTest, SameSubjectInTwoPairsGetsAPageInEach) {
