@@ -64,6 +64,9 @@ std::unique_ptr<TextStream> fncWriteTOC(Services& services, const std::string& p
   try {
     const std::string head = outline != 0 ? CollapsibleHead() : PlainHead();
     services.reporter.subLogStep("Writing file to " + path);
+    // The index is put in place only when the run ends: a folder standing there is refused now,
+    // before the run does its work.
+    if (FolderStandsAt(path)) throw Error(errnum::kPermissionDenied, "Permission denied: " + path);
     std::unique_ptr<TextStream> stream = services.Fs().CreateReplacingTextFile(path);
     stream->Write(head);
     return stream;
