@@ -356,8 +356,9 @@ void ArchiveRunner::WritePage(cArticle& article) {
 void ArchiveRunner::ExportArticle(outlook::OutlookItem& item, cArticle& article,
                                   const RunState& run, std::int32_t number, TocEntries& entries,
                                   bool deleteTarget) {
-  const bool duplicate =
-      ValueOrNothing([&] { return entries.Lists(article.Subject); }).value_or(false);
+  std::string key;
+  SkipOnFailure([&] { key = TocEntries::Key(article.Subject); });
+  const bool duplicate = entries.Lists(key);
   const bool skipped = NameAndSkip(article, run.destination, number, duplicate);
   if (window_.chkAttachments.Ticked()) {
     RichTextAndAttachments(item, article, run.destination, number, skipped, deleteTarget);
@@ -367,11 +368,12 @@ void ArchiveRunner::ExportArticle(outlook::OutlookItem& item, cArticle& article,
     ++summary_.duplicates;
     return;
   }
-  SkipOnFailure([&] {
-    article.Body = deps_.route.ExportInlineImages(item, article.Body, run.destination, number);
-  });
+  SkipOnFailure(
+      [&] { deps_.route.ExportInlineImages(item, article.Body, run.destination, number); });
   WritePage(article);
-  SkipOnFailure([&] { entries.Add(article.Subject, fncGetFileName(article.strWebPagePath)); });
+  SkipOnFailure([&] {
+    entries.Add(std::move(key), article.Subject, fncGetFileName(article.strWebPagePath));
+  });
 }
 
 void ArchiveRunner::WriteFlatEntries(TextStream* toc, TocEntries& entries) {

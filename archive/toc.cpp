@@ -80,12 +80,16 @@ std::unique_ptr<TextStream> fncWriteTOC(Services& services, const std::string& p
   return nullptr;
 }
 
-bool TocEntries::Lists(const std::string& subject) const {
-  return keys_.count(KeyIgnoringCase(subject)) != 0;
+std::string TocEntries::Key(const std::string& subject) {
+  return KeyIgnoringCase(subject);
 }
 
-void TocEntries::Add(std::string subject, std::string fileName) {
-  keys_.insert(KeyIgnoringCase(subject));
+bool TocEntries::Lists(const std::string& key) const {
+  return keys_.count(key) != 0;
+}
+
+void TocEntries::Add(std::string key, std::string subject, std::string fileName) {
+  keys_.insert(std::move(key));
   entries_.push_back(Entry{std::move(subject), std::move(fileName)});
 }
 

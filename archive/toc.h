@@ -36,11 +36,13 @@ class TocEntries {
     std::string fileName;
   };
 
-  // Whether a page of `subject` is listed: letter case ignored, as the article dictionary matches
-  // its keys.
-  bool Lists(const std::string& subject) const;
-  // Lists a page. Precondition: !Lists(subject).
-  void Add(std::string subject, std::string fileName);
+  // The form under which the list matches `subject`: letter case ignored, as the article
+  // dictionary matches its keys.
+  static std::string Key(const std::string& subject);
+  // Whether a page of the subject whose Key is `key` is listed.
+  bool Lists(const std::string& key) const;
+  // Lists a page. Precondition: `key` is Key(subject) and !Lists(key).
+  void Add(std::string key, std::string subject, std::string fileName);
   bool Empty() const { return entries_.empty(); }
   // The entries in the order the sorted article dictionary gives their subjects; the list is
   // emptied.

@@ -9,6 +9,7 @@
 #include <map>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "page/attachments.h"
 #include "page/body_conversion.h"
@@ -165,11 +166,11 @@ std::string OfficeRoute::SaveAttachments(outlook::OutlookItem& item, const std::
   return fncSaveAttachements(services_, images_, item, folder, count, ownPage && !putBack);
 }
 
-std::string OfficeRoute::ExportInlineImages(outlook::OutlookItem& item, const std::string& body,
-                                            const std::string& folder, std::int32_t count) {
-  if (FindContentIdReference(body) == std::string::npos) return body;
+void OfficeRoute::ExportInlineImages(outlook::OutlookItem& item, std::string& body,
+                                     const std::string& folder, std::int32_t count) {
+  if (FindContentIdReference(body) == std::string::npos) return;
   std::shared_ptr<outlook::AttachmentCollection> attachments = item.Attachments();
-  if (!attachments) return body;
+  if (!attachments) return;
 
   // Content id -> position in the collection.
   std::map<std::string, int> byContentId;
@@ -181,7 +182,7 @@ std::string OfficeRoute::ExportInlineImages(outlook::OutlookItem& item, const st
         NormalContentId(ValueOrNothing([&] { return attachment->ContentId(); }).value_or(""));
     if (!id.empty()) byContentId.emplace(id, index);
   }
-  if (byContentId.empty()) return body;
+  if (byContentId.empty()) return;
 
   const std::string n = std::to_string(count);
   const std::string filesFolder = folder + "/" + n + "_files";
@@ -228,8 +229,9 @@ std::string OfficeRoute::ExportInlineImages(outlook::OutlookItem& item, const st
     out += saved->second;
     copied = end;
   }
+  if (copied == 0) return;  // no reference rewritten
   out.append(body, copied, std::string::npos);
-  return out;
+  body = std::move(out);
 }
 
 void OfficeRoute::QuitWord() {

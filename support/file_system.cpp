@@ -82,14 +82,11 @@ struct TemporaryFile {
 // Puts the complete temporary file in place of `path`. A folder standing at `path` is never
 // replaced: Error 70. The temporary file is removed when it cannot be put in place.
 void RenameIntoPlace(const std::string& temporary, const std::string& path) {
-  std::error_code code;
-  fs::rename(temporary, path, code);
-  if (!code) return;
+  if (::rename(temporary.c_str(), path.c_str()) == 0) return;
+  const int error = errno;
   ::unlink(temporary.c_str());
-  if (code == std::errc::is_a_directory) {
-    throw Error(errnum::kPermissionDenied, "Permission denied: " + path);
-  }
-  throw ErrorFromSystem(code, path);
+  if (error == EISDIR) throw Error(errnum::kPermissionDenied, "Permission denied: " + path);
+  throw SystemError(error, path);
 }
 
 TemporaryFile CreateTemporaryBeside(const std::string& finalPath) {
