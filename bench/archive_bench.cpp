@@ -2,6 +2,7 @@
 //
 //   archive_bench [--items N]
 //   archive_bench --make-store DIR [--items N] [--attachments]
+//   archive_bench --flat-run STORE OUT
 //
 // The first form builds a mail store of N articles (default 10,000: about 10 KB of HTML each, 10
 // categories x 10 types, no attachments) in a temporary directory, loads the window model over
@@ -13,6 +14,10 @@
 // The second form only builds such a store at DIR (its folder "Knowledge Base"), for timing the
 // program's batch mode from outside and for floor_bench; with --attachments every article also
 // carries a small text attachment and an inline picture that its body refers to by "cid:".
+//
+// The third form is the flat run alone over such a store, into OUT (overwriting, no attachments),
+// without the window's start-up that fills the category and type lists: a process to time from
+// outside against floor_bench.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,6 +32,7 @@
 #include <string>
 
 #include "app/frm_main.h"
+#include "app/program.h"
 #include "bench/bench_util.h"
 #include "outlook/connection.h"
 #include "page/rich_text_route.h"
@@ -126,6 +132,38 @@ class NoShell : public lorva::platform::Shell {
   void Start(const std::string&, const std::vector<std::string>&) override {}
 };
 
+// The program over a store: its window model, whose "Generate" runs into the folder set.
+struct Bench {
+  explicit Bench(const fs::path& storeRoot)
+      : store(lorva::mailstore::MailStore::Open(storeRoot)),
+        launcher(lorva::mailstore::MakeStoreLauncher(store)),
+        reporter(dialogs, lorva::ErrorReporter::Hooks{[this] {
+                                                        connection->subStartOutlook(6);
+                                                        return connection->objOutlook;
+                                                      },
+                                                      [this] { connection->subEndProgram(); },
+                                                      {}}),
+        services{reporter, nullptr},
+        files(services, shell, nullptr, [] {}),
+        connection(std::make_unique<lorva::outlook::Connection>(services, *launcher, dialogs)),
+        route(services),
+        form(lorva::FormServices{services, files, *connection, dialogs, pump, route, nullptr}) {
+    lorva::ShowStoreFolder(*store, "Knowledge Base");
+  }
+
+  std::shared_ptr<lorva::mailstore::MailStore> store;
+  std::shared_ptr<lorva::outlook::ApplicationLauncher> launcher;
+  QuietDialogs dialogs;
+  NoPump pump;
+  NoShell shell;
+  lorva::ErrorReporter reporter;
+  lorva::Services services;
+  lorva::FileHandling files;
+  std::unique_ptr<lorva::outlook::Connection> connection;
+  lorva::UnavailableRichTextRoute route;
+  lorva::frmMain form;
+};
+
 struct Result {
   double wall = 0;
   double cpu = 0;
@@ -139,6 +177,8 @@ struct Result {
 int main(int argc, char** argv) {
   int items = 10000;
   const char* makeStore = nullptr;
+  const char* flatRunStore = nullptr;
+  const char* flatRunOut = nullptr;
   bool attachments = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--items") == 0 && i + 1 < argc) {
@@ -147,10 +187,14 @@ int main(int argc, char** argv) {
       makeStore = argv[++i];
     } else if (std::strcmp(argv[i], "--attachments") == 0) {
       attachments = true;
+    } else if (std::strcmp(argv[i], "--flat-run") == 0 && i + 2 < argc) {
+      flatRunStore = argv[++i];
+      flatRunOut = argv[++i];
     } else {
       std::fprintf(stderr,
                    "usage: archive_bench [--items N]\n"
-                   "       archive_bench --make-store DIR [--items N] [--attachments]\n");
+                   "       archive_bench --make-store DIR [--items N] [--attachments]\n"
+                   "       archive_bench --flat-run STORE OUT\n");
       return 64;
     }
   }
@@ -161,6 +205,19 @@ int main(int argc, char** argv) {
                 makeStore, Since(start));
     return 0;
   }
+  if (flatRunStore != nullptr) {
+    Bench bench(flatRunStore);
+    bench.files.subSetupFS();  // as the window's start-up does first
+    fs::create_directories(flatRunOut);
+    bench.form.txtDestination.SetText(flatRunOut);
+    bench.form.optGroup.Select(1);
+    bench.form.chkAttachments.SetValue(0);
+    bench.form.chkOverwrite.SetValue(1);
+    bench.form.chkRun.SetValue(0);
+    bench.form.cmdGenerate_Click();
+    std::printf("flat run: %d pages in %.2f s\n", bench.form.LastRun().pagesWritten, Since(start));
+    return 0;
+  }
   std::string pattern = (fs::temp_directory_path() / "lorva-archive-bench-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) return 1;
   const fs::path root = pattern;
@@ -168,26 +225,8 @@ int main(int argc, char** argv) {
   const std::uintmax_t storeBytes = MakeStore(storeRoot, items, attachments);
   std::printf("built %d items (%.1f MB) in %.2f s\n", items, storeBytes / 1e6, Since(start));
 
-  auto store = lorva::mailstore::MailStore::Open(storeRoot);
-  store->ActivateExplorer(store->AddExplorer("Knowledge Base"));
-  auto launcher = lorva::mailstore::MakeStoreLauncher(store);
-  QuietDialogs dialogs;
-  NoPump pump;
-  NoShell shell;
-  std::unique_ptr<lorva::outlook::Connection> connection;
-  lorva::ErrorReporter reporter(dialogs,
-                                lorva::ErrorReporter::Hooks{[&] {
-                                                              connection->subStartOutlook(6);
-                                                              return connection->objOutlook;
-                                                            },
-                                                            [&] { connection->subEndProgram(); },
-                                                            {}});
-  lorva::Services services{reporter, nullptr};
-  lorva::FileHandling files(services, shell, nullptr, [] {});
-  connection = std::make_unique<lorva::outlook::Connection>(services, *launcher, dialogs);
-  lorva::UnavailableRichTextRoute route(services);
-  lorva::frmMain form(
-      lorva::FormServices{services, files, *connection, dialogs, pump, route, nullptr});
+  Bench bench(storeRoot);
+  lorva::frmMain& form = bench.form;
   start = Clock::now();
   form.Form_Load();
   std::printf("window load (lists filled): %.2f s\n", Since(start));
