@@ -79,16 +79,24 @@ struct Places {
     for (std::size_t at = body.find('<'); at != std::string_view::npos;
          at = body.find('<', at + 1)) {
       const std::string_view tag = body.substr(at);
-      if (tag.starts_with("</title>")) {
-        Add(at + 8, kTitleEnd);
-      } else if (tag.starts_with("</TITLE>")) {
-        Add(at + 8, kUpperTitleEnd);
-      } else if (tag.starts_with("<body>")) {
-        Add(at + 6, kBody);
-      } else if (tag.starts_with("<BODY>")) {
-        Add(at + 6, kUpperBody);
-      } else if (StartsWithIgnoringCase(tag, kEmptyTitleElement)) {
-        Add(at + kTitleOpening, kEmptyTitle);
+      if (tag.size() < 6) break;
+      switch (tag[1]) {  // most tags are none of these
+        case '/':
+          if (tag.starts_with("</title>")) Add(at + 8, kTitleEnd);
+          if (tag.starts_with("</TITLE>")) Add(at + 8, kUpperTitleEnd);
+          break;
+        case 'b':
+          if (tag.starts_with("<body>")) Add(at + 6, kBody);
+          break;
+        case 'B':
+          if (tag.starts_with("<BODY>")) Add(at + 6, kUpperBody);
+          break;
+        case 't':
+        case 'T':
+          if (StartsWithIgnoringCase(tag, kEmptyTitleElement)) Add(at + kTitleOpening, kEmptyTitle);
+          break;
+        default:
+          break;
       }
     }
   }
