@@ -365,15 +365,15 @@ std::size_t QuietRun(std::string_view text, std::size_t pos) {
   return end - pos;
 }
 
-// Where the ASCII text at the end of `text` begins (0 when all of it is ASCII). Eight bytes at a
-// time.
+// Where the ASCII text at the end of `text` begins (0 when all of it is ASCII). Thirty-two bytes
+// at a time.
 std::size_t AsciiTail(std::string_view text) {
   constexpr std::uint64_t kHighBits = 0x8080808080808080u;
   std::size_t begin = text.size();
-  for (; begin >= 8; begin -= 8) {
-    std::uint64_t word;
-    std::memcpy(&word, text.data() + begin - 8, sizeof word);
-    if ((word & kHighBits) != 0) break;
+  for (; begin >= 32; begin -= 32) {
+    std::uint64_t words[4];
+    std::memcpy(words, text.data() + begin - 32, sizeof words);
+    if (((words[0] | words[1] | words[2] | words[3]) & kHighBits) != 0) break;
   }
   while (begin > 0 && static_cast<unsigned char>(text[begin - 1]) < 0x80) --begin;
   return begin;
