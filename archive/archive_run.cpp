@@ -371,16 +371,14 @@ void ArchiveRunner::ExportArticle(outlook::OutlookItem& item, cArticle& article,
   SkipOnFailure(
       [&] { deps_.route.ExportInlineImages(item, article.Body, run.destination, number); });
   WritePage(article);
-  SkipOnFailure([&] {
-    entries.Add(std::move(key), article.Subject, fncGetFileName(article.strWebPagePath));
-  });
+  SkipOnFailure([&] { entries.Add(key, article.Subject, fncGetFileName(article.strWebPagePath)); });
 }
 
-void ArchiveRunner::WriteFlatEntries(TextStream* toc, TocEntries& entries) {
-  for (const TocEntries::Entry& entry : entries.TakeInDictionaryOrder()) {
-    WriteIndex(toc, "<li><a href='" + UrlEncodeFileName(entry.fileName) + "'>" +
-                        HtmlEscape(entry.subject) + "</a></li>");
-  }
+void ArchiveRunner::WriteFlatEntries(TextStream* toc, const TocEntries& entries) {
+  entries.InDictionaryOrder([&](const TocEntries::Entry& entry) {
+    WriteIndex(toc, "<li><a href='" + UrlEncodeFileName(std::string(entry.fileName())) + "'>" +
+                        HtmlEscape(std::string(entry.subject())) + "</a></li>");
+  });
 }
 
 void ArchiveRunner::WriteGroupedList(TextStream* toc, TickedPairs& pairs,
@@ -399,10 +397,10 @@ void ArchiveRunner::WriteGroupedList(TextStream* toc, TickedPairs& pairs,
         categoryWritten = true;
       }
       WriteIndex(toc, headingOpen + HtmlEscape(pairs.types()[t]) + "</b></p><ul>");
-      for (const TocEntries::Entry& entry : pair.entries.TakeInDictionaryOrder()) {
-        WriteIndex(toc, entryOpen + UrlEncodeFileName(entry.fileName) + "'>" +
-                            HtmlEscape(entry.subject) + "</a></p></li>");
-      }
+      pair.entries.InDictionaryOrder([&](const TocEntries::Entry& entry) {
+        WriteIndex(toc, entryOpen + UrlEncodeFileName(std::string(entry.fileName())) + "'>" +
+                            HtmlEscape(std::string(entry.subject())) + "</a></p></li>");
+      });
       WriteIndex(toc, "</ul></li>");
     }
     if (categoryWritten) WriteIndex(toc, "</ul></li><br>");
@@ -489,6 +487,7 @@ void ArchiveRunner::subGenerateArticlesNormal() {
   }
 
   TocEntries entries;
+  SkipOnFailure([&] { entries.Reserve(static_cast<std::size_t>(run.count)); });
   std::int64_t counter = run.firstNumber;
   bool cancelled = false;
   int taken = 0;

@@ -123,7 +123,7 @@ class ArchiveRunner {
   // The back link and the page.
   void WritePage(cArticle& article);
   // The entries of a flat index.htm.
-  void WriteFlatEntries(TextStream* toc, TocEntries& entries);
+  void WriteFlatEntries(TextStream* toc, const TocEntries& entries);
   // The list of a grouped index.htm: the opening, and per ticked category and type with a
   // matching item, the headings, the entries and the ends.
   void WriteGroupedList(TextStream* toc, TickedPairs& pairs, const std::string& opening,

@@ -1,6 +1,7 @@
 #include "archive/toc.h"
 
 #include <exception>
+#include <functional>
 #include <new>
 #include <string_view>
 #include <utility>
@@ -80,30 +81,35 @@ std::unique_ptr<TextStream> fncWriteTOC(Services& services, const std::string& p
   return nullptr;
 }
 
-std::string TocEntries::Key(const std::string& subject) {
+TocEntries::Entry::Entry(std::string_view subject, std::string_view fileName)
+    : subjectLength_(static_cast<std::uint32_t>(subject.size())) {
+  text_.reserve(subject.size() + fileName.size());
+  text_.append(subject);
+  text_.append(fileName);
+}
+
+std::string TocEntries::Key(std::string_view subject) {
   return KeyIgnoringCase(subject);
 }
 
 bool TocEntries::Lists(const std::string& key) const {
-  return keys_.count(key) != 0;
+  const auto [begin, end] = byHash_.equal_range(std::hash<std::string>{}(key));
+  for (auto it = begin; it != end; ++it) {
+    if (Key(entries_[it->second].subject()) == key) return true;
+  }
+  return false;
 }
 
-void TocEntries::Add(std::string key, std::string subject, std::string fileName) {
-  keys_.insert(std::move(key));
-  entries_.push_back(Entry{std::move(subject), std::move(fileName)});
+void TocEntries::Add(const std::string& key, std::string_view subject, std::string_view fileName) {
+  byHash_.emplace(std::hash<std::string>{}(key), static_cast<std::uint32_t>(entries_.size()));
+  entries_.emplace_back(subject, fileName);
 }
 
-std::vector<TocEntries::Entry> TocEntries::TakeInDictionaryOrder() {
+std::vector<std::size_t> TocEntries::Order() const {
   std::vector<std::string_view> subjects;
   subjects.reserve(entries_.size());
-  for (const Entry& entry : entries_) subjects.push_back(entry.subject);
-  const std::vector<std::size_t> order = SortOrder(subjects, false);
-  std::vector<Entry> sorted;
-  sorted.reserve(entries_.size());
-  for (const std::size_t position : order) sorted.push_back(std::move(entries_[position]));
-  entries_.clear();
-  keys_.clear();
-  return sorted;
+  for (const Entry& entry : entries_) subjects.push_back(entry.subject());
+  return SortOrder(subjects, false);
 }
 
 // Page paths use "/" as their separator; "\" is an ordinary character of a file name here, so

@@ -32,21 +32,23 @@ icu::Collator& TextCollator() {
   return *collator;
 }
 
-// The collation key of `text`: comparing two keys bytewise compares the texts.
-std::string CollationKey(std::string_view text) {
+// Appends the collation key of `text` to `keys`: comparing two keys bytewise compares the texts.
+void AppendCollationKey(std::string_view text, std::string& keys) {
   icu::Collator& collator = TextCollator();
   const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(
       icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-  std::string key(64, '\0');
+  const std::size_t start = keys.size();
+  std::size_t room = 2 * text.size() + 16;
   for (;;) {
-    const int32_t length = collator.getSortKey(unicode, reinterpret_cast<uint8_t*>(key.data()),
-                                               static_cast<int32_t>(key.size()));
+    keys.resize(start + room);
+    const int32_t length = collator.getSortKey(
+        unicode, reinterpret_cast<uint8_t*>(keys.data() + start), static_cast<int32_t>(room));
     if (length <= 0) throw Error(errnum::kInvalidProcedureCall, "Cannot collate text");
-    if (static_cast<std::size_t>(length) <= key.size()) {
-      key.resize(static_cast<std::size_t>(length));
-      return key;
+    if (static_cast<std::size_t>(length) <= room) {
+      keys.resize(start + static_cast<std::size_t>(length));
+      return;
     }
-    key.assign(static_cast<std::size_t>(length), '\0');
+    room = static_cast<std::size_t>(length);
   }
 }
 
@@ -140,13 +142,23 @@ std::unique_ptr<ArticleDictionary> fncSortDictionary(Services& services, Article
 }
 
 std::vector<std::size_t> SortOrder(const std::vector<std::string_view>& texts, bool descending) {
-  std::vector<std::string> collationKeys;
-  collationKeys.reserve(texts.size());
-  for (const std::string_view text : texts) collationKeys.push_back(CollationKey(text));
+  // The keys one after another in one text: the n-th from ends[n - 1] (0 for the first) to
+  // ends[n].
+  std::string keys;
+  std::vector<std::size_t> ends;
+  ends.reserve(texts.size());
+  for (const std::string_view text : texts) {
+    AppendCollationKey(text, keys);
+    ends.push_back(keys.size());
+  }
+  const auto key = [&](std::size_t row) {
+    const std::size_t begin = row == 0 ? 0 : ends[row - 1];
+    return std::string_view(keys).substr(begin, ends[row] - begin);
+  };
   std::vector<std::size_t> order(texts.size());
   std::iota(order.begin(), order.end(), std::size_t{0});
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return descending ? collationKeys[b] < collationKeys[a] : collationKeys[a] < collationKeys[b];
+    return descending ? key(b) < key(a) : key(a) < key(b);
   });
   return order;
 }
