@@ -53,7 +53,6 @@ class TocEntries {
   void Add(const std::string& key, std::string_view subject, std::string_view fileName);
   // Makes room for `count` entries at once.
   void Reserve(std::size_t count) { entries_.reserve(count); }
-  bool Empty() const { return entries_.empty(); }
   // Hands each entry to `write`, in the order the sorted article dictionary gives their
   // subjects.
   template <typename Write>

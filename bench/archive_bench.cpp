@@ -273,7 +273,12 @@ int main(int argc, char** argv) {
   const Result grouped = run("grouped", 0);
   std::printf("grouped / flat: %.2f wall, %.2f processor (target <= 2)\n", grouped.wall / flat.wall,
               grouped.cpu / flat.cpu);
-  std::printf("targets: flat >= 5000 articles/s; peak memory < 3 x page bytes\n");
+  std::printf("peak memory growth per article: flat %.0f bytes, grouped %.0f bytes\n",
+              flat.peakGrowthKb * 1024.0 / flat.pages,
+              grouped.peakGrowthKb * 1024.0 / grouped.pages);
+  std::printf(
+      "targets: flat >= 5000 articles/s; peak memory independent of the articles' size (a few "
+      "hundred bytes per article)\n");
 
   start = Clock::now();
   const std::string copy =
