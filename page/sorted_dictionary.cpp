@@ -32,20 +32,23 @@ icu::Collator& TextCollator() {
   return *collator;
 }
 
-// The collation key of `text`: comparing two keys bytewise compares the texts.
-std::string CollationKey(const std::string& text) {
+// Appends the collation key of `text` to `keys`: comparing two keys bytewise compares the texts.
+void AppendCollationKey(std::string_view text, std::string& keys) {
   icu::Collator& collator = TextCollator();
-  const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(text);
-  std::string key(64, '\0');
+  const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(
+      icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+  const std::size_t start = keys.size();
+  std::size_t room = 2 * text.size() + 16;
   for (;;) {
-    const int32_t length = collator.getSortKey(unicode, reinterpret_cast<uint8_t*>(key.data()),
-                                               static_cast<int32_t>(key.size()));
+    keys.resize(start + room);
+    const int32_t length = collator.getSortKey(
+        unicode, reinterpret_cast<uint8_t*>(keys.data() + start), static_cast<int32_t>(room));
     if (length <= 0) throw Error(errnum::kInvalidProcedureCall, "Cannot collate text");
-    if (static_cast<std::size_t>(length) <= key.size()) {
-      key.resize(static_cast<std::size_t>(length));
-      return key;
+    if (static_cast<std::size_t>(length) <= room) {
+      keys.resize(start + static_cast<std::size_t>(length));
+      return;
     }
-    key.assign(static_cast<std::size_t>(length), '\0');
+    room = static_cast<std::size_t>(length);
   }
 }
 
@@ -57,7 +60,7 @@ struct ArticleDictionary::Index {
 
 void ArticleDictionary::Add(const std::string& key, std::shared_ptr<cArticle> item) {
   if (!index_) index_ = std::make_shared<Index>();
-  std::string folded = CompareMode == 1 ? FoldCase(key) : key;
+  std::string folded = CompareMode == 1 ? KeyIgnoringCase(key) : key;
   if (index_->positions.count(folded) != 0) {
     throw Error(457, "This key is already associated with an element of this collection");
   }
@@ -67,7 +70,7 @@ void ArticleDictionary::Add(const std::string& key, std::shared_ptr<cArticle> it
 
 bool ArticleDictionary::Exists(const std::string& key) const {
   if (!index_) return false;
-  return index_->positions.count(CompareMode == 1 ? FoldCase(key) : key) != 0;
+  return index_->positions.count(CompareMode == 1 ? KeyIgnoringCase(key) : key) != 0;
 }
 
 int ArticleDictionary::Count() const {
@@ -90,7 +93,7 @@ std::vector<std::shared_ptr<cArticle>> ArticleDictionary::Items() const {
 
 std::shared_ptr<cArticle> ArticleDictionary::Item(const std::string& key) const {
   if (!index_) return nullptr;
-  const auto found = index_->positions.find(CompareMode == 1 ? FoldCase(key) : key);
+  const auto found = index_->positions.find(CompareMode == 1 ? KeyIgnoringCase(key) : key);
   if (found == index_->positions.end()) return nullptr;
   return entries_[found->second].item;
 }
@@ -117,18 +120,13 @@ std::unique_ptr<ArticleDictionary> fncSortDictionary(Services& services, Article
     const std::vector<std::string> keys = objDict.Keys();
     const std::vector<std::shared_ptr<cArticle>> items = objDict.Items();
     // Column 2 (the item) sorts by the record's subject, its text.
-    std::vector<std::string> collationKeys;
-    collationKeys.reserve(keys.size());
+    std::vector<std::string_view> texts;
+    texts.reserve(keys.size());
     for (std::size_t row = 0; row < keys.size(); ++row) {
-      const std::string& text =
-          intSort == 2 ? (items[row] ? items[row]->Subject : std::string()) : keys[row];
-      collationKeys.push_back(CollationKey(text));
+      texts.push_back(intSort == 2 ? (items[row] ? std::string_view(items[row]->Subject) : "")
+                                   : std::string_view(keys[row]));
     }
-    std::vector<std::size_t> order(keys.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-      return descending ? collationKeys[b] < collationKeys[a] : collationKeys[a] < collationKeys[b];
-    });
+    const std::vector<std::size_t> order = SortOrder(texts, descending);
     objDict.RemoveAll();
     for (const std::size_t row : order) sorted->Add(keys[row], items[row]);
     return sorted;
@@ -141,6 +139,32 @@ std::unique_ptr<ArticleDictionary> fncSortDictionary(Services& services, Article
                              "fncSortDictionary");
   }
   return nullptr;
+}
+
+std::vector<std::size_t> SortOrder(const std::vector<std::string_view>& texts, bool descending) {
+  // The keys one after another in one text: the n-th from ends[n - 1] (0 for the first) to
+  // ends[n].
+  std::string keys;
+  std::vector<std::size_t> ends;
+  ends.reserve(texts.size());
+  for (const std::string_view text : texts) {
+    AppendCollationKey(text, keys);
+    ends.push_back(keys.size());
+  }
+  const auto key = [&](std::size_t row) {
+    const std::size_t begin = row == 0 ? 0 : ends[row - 1];
+    return std::string_view(keys).substr(begin, ends[row] - begin);
+  };
+  std::vector<std::size_t> order(texts.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return descending ? key(b) < key(a) : key(a) < key(b);
+  });
+  return order;
+}
+
+std::string KeyIgnoringCase(std::string_view key) {
+  return FoldCase(key);
 }
 
 int CompareTextIgnoringCase(const std::string& a, const std::string& b) {

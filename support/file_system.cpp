@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -58,36 +59,46 @@ void AppendHex(std::string& out, std::uint32_t value, int minimumDigits) {
   while (count > 0) out += digits[--count];
 }
 
+// Writes the whole of `bytes` to `fd`. False, with errno set, when the system refuses.
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t done = ::write(fd, bytes.data(), bytes.size());
+    if (done < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(done));
+  }
+  return true;
+}
+
 // A temporary file beside `finalPath`, made afresh (never an existing file, never through a
 // link) and open for writing.
 struct TemporaryFile {
-  std::FILE* file = nullptr;
+  int fd = -1;
   std::string path;
 };
 
+// Puts the complete temporary file in place of `path`. A folder standing at `path` is never
+// replaced: Error 70. The temporary file is removed when it cannot be put in place.
+void RenameIntoPlace(const std::string& temporary, const std::string& path) {
+  if (::rename(temporary.c_str(), path.c_str()) == 0) return;
+  const int error = errno;
+  ::unlink(temporary.c_str());
+  if (error == EISDIR) throw Error(errnum::kPermissionDenied, "Permission denied: " + path);
+  throw SystemError(error, path);
+}
+
 TemporaryFile CreateTemporaryBeside(const std::string& finalPath) {
-  {
-    std::error_code code;
-    if (fs::is_directory(fs::symlink_status(finalPath, code))) {
-      throw Error(errnum::kPermissionDenied, "Permission denied: " + finalPath);
-    }
-  }
   for (int attempt = 0; attempt < 100; ++attempt) {
     TemporaryFile temporary;
     temporary.path = TemporaryPathBeside(finalPath);
-    const int fd =
+    temporary.fd =
         ::open(temporary.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) {
+    if (temporary.fd < 0) {
       if (errno == EEXIST) continue;  // left by an earlier process of the same number
       if (errno == ENOENT) throw Error(errnum::kPathNotFound, "Path not found: " + finalPath);
       throw SystemError(errno, finalPath);
-    }
-    temporary.file = ::fdopen(fd, "wb");
-    if (temporary.file == nullptr) {
-      const int error = errno;
-      ::close(fd);
-      ::unlink(temporary.path.c_str());
-      throw SystemError(error, finalPath);
     }
     return temporary;
   }
@@ -96,28 +107,35 @@ TemporaryFile CreateTemporaryBeside(const std::string& finalPath) {
 
 class FileTextStream : public TextStream {
  public:
-  // A stream that writes to `file` (owned) at `path`.
-  FileTextStream(std::FILE* file, std::string path) : file_(file), path_(std::move(path)) {}
+  // A stream that writes to `fd` (owned) at `path`.
+  FileTextStream(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
   // A stream that writes to a temporary file and renames it to `path` when closed.
   FileTextStream(TemporaryFile temporary, std::string path)
-      : file_(temporary.file), path_(std::move(path)), temporary_(std::move(temporary.path)) {}
+      : fd_(temporary.fd), path_(std::move(path)), temporary_(std::move(temporary.path)) {}
   // A stream that reads `text`.
   explicit FileTextStream(std::string text, std::string path)
       : path_(std::move(path)), text_(std::move(text)), reading_(true) {}
+  // A stream in place of its file closes as Close does; a temporary file is dropped.
   ~FileTextStream() override {
-    if (file_ != nullptr) std::fclose(file_);
+    if (fd_ >= 0) {
+      if (temporary_.empty()) WriteAll(fd_, pending_);
+      ::close(fd_);
+    }
     if (!temporary_.empty()) ::unlink(temporary_.c_str());
   }
 
+  // The text is kept until a good amount has gathered, or until Close: a page goes to the file
+  // in one write.
   void Write(const std::string& text) override {
     CheckOpen();
     if (reading_) throw Error(kBadFileMode, "Bad file mode: " + path_);
-    const std::string bytes = encoder_.Encode(text);
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
-      Error error = SystemError(errno, path_);
-      if (!failure_) failure_ = error;
-      throw error;
+    std::string bytes = encoder_.Encode(text);
+    if (pending_.empty()) {
+      pending_ = std::move(bytes);
+    } else {
+      pending_ += bytes;
     }
+    if (pending_.size() >= kWriteAt) Flush();
   }
 
   bool AtEndOfStream() override {
@@ -137,13 +155,13 @@ class FileTextStream : public TextStream {
   void Close() override {
     CheckOpen();
     closed_ = true;
-    if (file_ != nullptr) {
-      std::FILE* file = std::exchange(file_, nullptr);
-      const bool flushed = std::fflush(file) == 0;
-      const int error = errno;
-      if (std::fclose(file) != 0 || !flushed) {
-        if (!failure_) failure_ = SystemError(flushed ? errno : error, path_);
+    if (fd_ >= 0) {
+      try {
+        Flush();
+      } catch (const Error&) {
+        // kept in failure_
       }
+      if (::close(std::exchange(fd_, -1)) != 0 && !failure_) failure_ = SystemError(errno, path_);
     }
     if (temporary_.empty()) {
       if (failure_) throw *failure_;
@@ -154,27 +172,37 @@ class FileTextStream : public TextStream {
       ::unlink(temporary.c_str());
       throw *failure_;
     }
-    std::error_code code;
-    fs::rename(temporary, path_, code);
-    if (code) {
-      ::unlink(temporary.c_str());
-      throw ErrorFromSystem(code, path_);
-    }
+    RenameIntoPlace(temporary, path_);
   }
 
  private:
+  static constexpr std::size_t kWriteAt = 64 * 1024;
+
   void CheckOpen() const {
     if (closed_) throw Error(kBadFileMode, "Bad file mode: the stream of " + path_ + " is closed");
   }
 
-  std::FILE* file_ = nullptr;
+  // Writes the text kept; a failure is kept for Close and thrown.
+  void Flush() {
+    const bool written = WriteAll(fd_, pending_);
+    const int error = errno;
+    pending_.clear();
+    if (!written) {
+      Error failure = SystemError(error, path_);
+      if (!failure_) failure_ = failure;
+      throw failure;
+    }
+  }
+
+  int fd_ = -1;
   std::string path_;
   std::string temporary_;  // while writing in place of path_: the temporary file
+  std::string pending_;    // written text not yet in the file
   std::string text_;
   std::size_t position_ = 0;
   bool reading_ = false;
   bool closed_ = false;
-  std::optional<Error> failure_;  // the first failed write or flush
+  std::optional<Error> failure_;  // the first failed write
   HtmlAsciiEncoder encoder_;
 };
 
@@ -214,12 +242,12 @@ std::unique_ptr<TextStream> FileSystemObject::CreateTextFile(const std::string& 
   if (!overwrite && FileExists(path)) {
     throw Error(errnum::kFileAlreadyExists, "File already exists: " + path);
   }
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
     if (errno == ENOENT) throw Error(errnum::kPathNotFound, "Path not found: " + path);
     throw SystemError(errno, path);
   }
-  return std::make_unique<FileTextStream>(file, path);
+  return std::make_unique<FileTextStream>(fd, path);
 }
 
 std::unique_ptr<TextStream> FileSystemObject::OpenTextFile(const std::string& path, int mode,
@@ -269,22 +297,21 @@ std::unique_ptr<TextStream> FileSystemObject::CreateReplacingTextFile(const std:
 
 void FileSystemObject::WriteFileReplacing(const std::string& path, std::string_view bytes) {
   TemporaryFile temporary = CreateTemporaryBeside(path);
-  const bool written =
-      bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), temporary.file) == bytes.size();
+  const bool written = WriteAll(temporary.fd, bytes);
   int error = errno;
-  const bool flushed = written && std::fflush(temporary.file) == 0;
-  if (written && !flushed) error = errno;
-  if (std::fclose(temporary.file) != 0 && written && flushed) {
-    error = errno;
-  } else if (written && flushed) {
-    std::error_code code;
-    fs::rename(temporary.path, path, code);
-    if (!code) return;
-    ::unlink(temporary.path.c_str());
-    throw ErrorFromSystem(code, path);
+  const bool closed = ::close(temporary.fd) == 0;
+  if (written && !closed) error = errno;
+  if (written && closed) {
+    RenameIntoPlace(temporary.path, path);
+    return;
   }
   ::unlink(temporary.path.c_str());
   throw SystemError(error, path);
+}
+
+bool FolderStandsAt(const std::string& path) {
+  std::error_code code;
+  return fs::is_directory(fs::symlink_status(path, code));
 }
 
 std::string TemporaryPathBeside(const std::string& path) {
@@ -317,16 +344,106 @@ std::optional<pid_t> TemporaryFileOwner(std::string_view name) {
   return pid;
 }
 
+namespace {
+
+// The length of the run of ASCII characters other than "<" that starts at `pos`: text that
+// changes nothing in ordinary text, nor in the text of a style or script element before its end
+// tag begins. Eight bytes at a time while none of them is "<" or beyond ASCII.
+std::size_t QuietRun(std::string_view text, std::size_t pos) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+  std::size_t end = pos;
+  for (; end + 8 <= text.size(); end += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + end, sizeof word);
+    const std::uint64_t lessThan = word ^ (kOnes * '<');  // a zero byte where "<" stands
+    if (((word | ((lessThan - kOnes) & ~lessThan)) & kHighBits) != 0) break;
+  }
+  while (end < text.size() && text[end] != '<' && static_cast<unsigned char>(text[end]) < 0x80) {
+    ++end;
+  }
+  return end - pos;
+}
+
+// Where the ASCII text at the end of `text` begins (0 when all of it is ASCII). Thirty-two bytes
+// at a time.
+std::size_t AsciiTail(std::string_view text) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+  std::size_t begin = text.size();
+  for (; begin >= 32; begin -= 32) {
+    std::uint64_t words[4];
+    std::memcpy(words, text.data() + begin - 32, sizeof words);
+    if (((words[0] | words[1] | words[2] | words[3]) & kHighBits) != 0) break;
+  }
+  while (begin > 0 && static_cast<unsigned char>(text[begin - 1]) < 0x80) --begin;
+  return begin;
+}
+
+}  // namespace
+
 std::string HtmlAsciiEncoder::Encode(std::string_view utf8) {
+  const std::size_t ascii = AsciiTail(utf8);  // where the ASCII text at the end begins
+  if (ascii == 0) {
+    Defer(utf8);
+    return std::string(utf8);
+  }
+  if (!deferred_.empty()) {
+    EncodeFollowing(deferred_);
+    deferred_.clear();
+  }
+  std::string out = EncodeFollowing(utf8.substr(0, ascii));
+  Defer(utf8.substr(ascii));
+  out.append(utf8, ascii, std::string_view::npos);
+  return out;
+}
+
+void HtmlAsciiEncoder::Defer(std::string_view ascii) {
+  constexpr std::size_t kDeferredAtMost = 64 * 1024;
+  if (deferred_.size() + ascii.size() > kDeferredAtMost) {
+    EncodeFollowing(deferred_);
+    deferred_.clear();
+    if (ascii.size() > kDeferredAtMost) {
+      EncodeFollowing(ascii);
+      return;
+    }
+  }
+  deferred_.append(ascii);
+}
+
+std::string HtmlAsciiEncoder::EncodeFollowing(std::string_view utf8) {
+  // ASCII is written as it stands: `out` takes the text in runs, up to each character beyond
+  // ASCII, which it takes as its reference or escape.
   std::string out;
-  out.reserve(utf8.size());
+  std::size_t copied = 0;
   for (std::size_t pos = 0; pos < utf8.size();) {
+    if (state_ == State::kData || (state_ == State::kRawText && endMatched_ == 0)) {
+      pos += QuietRun(utf8, pos);
+      if (pos == utf8.size()) break;
+    }
+    if (state_ == State::kInTag) {  // only quotes and the tag's end matter
+      for (; pos < utf8.size() && static_cast<unsigned char>(utf8[pos]) < 0x80; ++pos) {
+        const char c = utf8[pos];
+        if (quote_ != 0) {
+          if (c == quote_) quote_ = 0;
+        } else if (c == '"' || c == '\'') {
+          quote_ = c;
+        } else if (c == '>') {
+          EndOfTag();
+          ++pos;
+          break;
+        }
+      }
+      if (pos == utf8.size()) break;
+      if (state_ != State::kInTag) continue;
+    }
     const unsigned char lead = static_cast<unsigned char>(utf8[pos]);
     if (lead < 0x80) {
-      Markup(static_cast<char>(lead), out);
+      Markup(static_cast<char>(lead));
       ++pos;
       continue;
     }
+    if (out.empty()) out.reserve(utf8.size() + utf8.size() / 8);
+    out.append(utf8, copied, pos - copied);
     char32_t cp;
     std::size_t length = utf8::DecodeAt(utf8, pos, cp);
     if (length == 0) {
@@ -355,12 +472,14 @@ std::string HtmlAsciiEncoder::Encode(std::string_view utf8) {
         break;
     }
     pos += length;
+    copied = pos;
   }
+  if (copied == 0) return std::string(utf8);
+  out.append(utf8, copied, std::string_view::npos);
   return out;
 }
 
-void HtmlAsciiEncoder::Markup(char c, std::string& out) {
-  out += c;
+void HtmlAsciiEncoder::Markup(char c) {
   switch (state_) {
     case State::kData:
       if (c == '<') state_ = State::kTagOpen;

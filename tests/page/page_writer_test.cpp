@@ -188,21 +188,35 @@ class FailingWriteFileSystem : public FileSystemObject {
   int number_;
 };
 
-// A write that fails keeps the earlier page and leaves no temporary file; error 5 is passed over
-// without a report, any other is reported.
+// A write that fails keeps what stood at the page and leaves no temporary file; error 5 is passed
+// over without a report, any other is reported. Error 0: a folder stands at the page.
 TEST_F(SubWriteHtmlTest, FailedWriteKeepsTheEarlierPage) {
-  test.MakeReportsReturn();
-  for (const int number : {61, 5}) {
-    SCOPED_TRACE(number);
-    test.dialogs.Clear();
-    const std::string path = folder.Write("page.htm", "earlier good page");
-    test.services.fs = std::make_shared<FailingWriteFileSystem>(number);
+  const std::string path = folder / "page.htm";
+  const struct {
+    int number;
+    std::string report;
+  } cases[] = {{61, "Disk full\r\n#61\r\n\r\nSub routine : subWriteHTML \r\n"},
+               {5, ""},
+               {0, "Permission denied: " + path + "\r\n#70\r\n"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.number);
+    testing::TestServices test;  // a report that returns does so once in a program
+    test.MakeReportsReturn();
+    if (c.number == 0) {
+      std::filesystem::remove(path);
+      std::filesystem::create_directory(path);
+      test.services.fs = std::make_shared<FileSystemObject>();
+    } else {
+      folder.Write("page.htm", "earlier good page");
+      test.services.fs = std::make_shared<FailingWriteFileSystem>(c.number);
+    }
     cArticle article = MakeArticle("<body>new");
     subWriteHTML(test.services, path, article, 1);
-    EXPECT_EQ(testing::TempFolder::Read(path), "earlier good page");
-    EXPECT_EQ(test.LastErrorDialog().find(
-                  "Disk full\r\n#61\r\n\r\nSub routine : subWriteHTML \r\n") != std::string::npos,
-              number == 61)
+    EXPECT_EQ(std::filesystem::is_directory(path) ? "folder" : testing::TempFolder::Read(path),
+              c.number == 0 ? "folder" : "earlier good page");
+    EXPECT_EQ(c.report.empty() ? test.dialogs.shown().empty()
+                               : test.LastErrorDialog().find(c.report) != std::string::npos,
+              true)
         << test.LastErrorDialog();
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
                             std::filesystem::directory_iterator()),
