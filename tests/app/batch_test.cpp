@@ -1,16 +1,11 @@
 #include "app/batch.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/mount.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "archive/archive_run.h"
@@ -98,10 +93,8 @@ TEST_F(BatchTest, UsageErrorsAndMissingStoresOrFoldersSayWhatIsWrong) {
       {{"--frobnicate"}, "unknown argument \"--frobnicate\""},
       {{"--set", "Colour=red"}, "unknown option name \"Colour\""},
       {{"--set", "optGroup=2"}, "optGroup must be 0 or 1, not \"2\""},
-      {{"--set", "chkRun=yes"}, "unknown option name \"chkRun\""},
       {{"--set", "RunTOC=yes"}, "RunTOC must be 0, 1 or 2, not \"yes\""},
       {{"--set", "iNumbering=99999"}, "iNumbering must be a whole number"},
-      {{"--set", "GenerateTOC"}, "--set needs NAME=VALUE"},
       {{"--store"}, "--store needs a value"},
       {{"--store", "/nonexistent/store"}, "cannot open the mail store at", kBatchNotFound},
       {{"--folder", "Nowhere"}, "no folder \"Nowhere\" in the mail store", kBatchNotFound},
@@ -135,15 +128,6 @@ std::vector<std::string> LeftBehind(const fs::path& folder) {
     }
   }
   return found;
-}
-
-std::size_t LinksIn(const std::string& index) {
-  std::size_t count = 0;
-  for (std::size_t at = index.find("href="); at != std::string::npos;
-       at = index.find("href=", at + 1)) {
-    ++count;
-  }
-  return count;
 }
 
 const std::string kEarlierIndex = "<html><body>the earlier table of contents, whole</body></html>";
@@ -238,88 +222,6 @@ TEST_F(BatchTest, FullDiskLeavesTheEarlierIndexWhole) {
   EXPECT_NE(err.str().find("This error has occured: :\nWriting file to " + output.str() + "/"),
             std::string::npos)
       << err.str();
-}
-
-// 2,000 articles, 20 in each of 10 categories x 10 types, in folder order by pair; built once.
-class LargeKnowledgeBase : public BatchTest {
- protected:
-  static void SetUpTestSuite() {
-    large_ = new testing::TempFolder();
-    testing::MakeKnowledgeBaseFolder(large_->path() / "Knowledge Base");
-    for (int i = 0; i < 2000; ++i) {
-      WriteMsgFile(large_->path() / "Knowledge Base" / (Subject(i) + ".msg"),
-                   PostContent(Subject(i), "Category " + std::to_string(i / 200),
-                               "Type " + std::to_string(i / 20 % 10)));
-    }
-  }
-  static void TearDownTestSuite() { delete large_; }
-  static std::string Subject(int i) {
-    char subject[32];
-    std::snprintf(subject, sizeof subject, "Article %04d", i);
-    return subject;
-  }
-  std::vector<std::string> Arguments(const std::vector<std::string>& settings) const {
-    std::vector<std::string> args = {"--store=" + large_->str(), "--folder=Knowledge Base",
-                                     "--set=chkAttachments=0",
-                                     "--set=DestinationFolder=" + output.str()};
-    for (const std::string& setting : settings) args.push_back("--set=" + setting);
-    return args;
-  }
-  static testing::TempFolder* large_;
-};
-testing::TempFolder* LargeKnowledgeBase::large_ = nullptr;
-
-// Every item visited in every pass raises the counter: 100 passes over 2,000 items take it from
-// 1000 to 201000, far past the first number's range.
-TEST_F(LargeKnowledgeBase, GroupedNumberedRunOverAHundredPairsCompletes) {
-  ASSERT_EQ(Run(Arguments({"iNamingScheme=1"})), 0) << err.str();
-  EXPECT_NE(out.str().find("2000 articles written, 0 skipped"), std::string::npos) << out.str();
-  EXPECT_EQ(LinksIn(Read(output.path() / "index.htm")), 2000u);
-  // Article i matches pass i / 20 only: its number is 1000 + (i / 20) * 2000 + i + 1.
-  for (const int i : {0, 19, 20, 1999}) {
-    const std::string page = std::to_string(1000 + (i / 20) * 2000 + i + 1) + ".htm";
-    EXPECT_NE(Read(output.path() / page).find("<h1>" + Subject(i) + "</h1>"), std::string::npos)
-        << page;
-  }
-}
-
-// Runs the program itself and kills it once it has written its first page.
-TEST_F(LargeKnowledgeBase, KilledRunLeavesTheEarlierIndexWholeAndTheNextRunCleansUp) {
-  std::string program = std::string(LORVA_BINARY_DIR) + "/lorva-archive";
-  if (!fs::exists(program)) GTEST_SKIP() << "no program at " << program;
-  output.Write("index.htm", kEarlierIndex);
-  std::vector<std::string> args = Arguments({"optGroup=1"});
-  args.insert(args.begin(), {program, "--generate"});
-  std::string settings = "XDG_CONFIG_HOME=" + store.str();  // not the user's settings
-  std::vector<char*> argv, envp = {settings.data(), nullptr};
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, STDOUT_FILENO);
-    ::dup2(null, STDERR_FILENO);
-    ::execve(program.c_str(), argv.data(), envp.data());
-    ::_exit(127);
-  }
-  // Pages are written in subject order once every item is read.
-  int status = 0;
-  pid_t ended = 0;
-  while (!fs::exists(output.path() / "Article 0000.htm") &&
-         (ended = ::waitpid(pid, &status, WNOHANG)) == 0) {
-    ::usleep(100);
-  }
-  if (ended != pid) {
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-  }
-  if (!WIFSIGNALED(status)) GTEST_SKIP() << "the run ended before it could be killed";
-
-  EXPECT_EQ(Read(output.path() / "index.htm"), kEarlierIndex);
-  EXPECT_FALSE(LeftBehind(output.path()).empty()) << "killed while index.htm was written";
-  ASSERT_EQ(Run(Arguments({"optGroup=1"})), 0) << err.str();
-  EXPECT_EQ(LeftBehind(output.path()), std::vector<std::string>{});
-  EXPECT_EQ(LinksIn(Read(output.path() / "index.htm")), 2000u);
 }
 
 }  // namespace

@@ -6,13 +6,13 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "mailstore/cfb_raw.h"
 #include "platform/mailstore/code_page.h"
 #include "support/error.h"
+#include "support_code/temp_folder.h"
 
 namespace lorva::mailstore {
 namespace {
@@ -56,38 +56,37 @@ int CheckTree(const std::vector<std::uint8_t>& file, const std::vector<std::size
   return left + (red ? 0 : 1);
 }
 
-TEST(CfbTest, StoragesAndStreamsRoundTrip) {
+// A file with streams on both sides of the mini stream cutoff, storages within storages, a name
+// beyond ASCII and forty siblings.
+std::vector<std::uint8_t> WrittenFile() {
   CfbWriter w;
   w.AddStream(CfbWriter::kRoot, "Small", Bytes(100, 1));
   w.AddStream(CfbWriter::kRoot, "Empty", {});
   w.AddStream(CfbWriter::kRoot, "AtCutoff", Bytes(4096, 2));
   w.AddStream(CfbWriter::kRoot, "BelowCutoff", Bytes(4095, 3));
   const auto sub = w.AddStorage(CfbWriter::kRoot, "Sub");
-  const auto subsub = w.AddStorage(sub, "Deeper");
-  w.AddStream(subsub, "Leaf", Bytes(70000, 4));
+  w.AddStream(w.AddStorage(sub, "Deeper"), "Leaf", Bytes(70000, 4));
   w.AddStream(sub, "Ελληνικά", Bytes(10, 5));
-  const auto file = w.Finish();
-  ASSERT_EQ(file.size() % 512, 0u);
+  for (int i = 0; i < 40; ++i) w.AddStream(sub, "S" + std::to_string(i), Bytes(i * 10, 6));
+  return w.Finish();
+}
 
+TEST(CfbTest, StoragesAndStreamsRoundTrip) {
+  const auto file = WrittenFile();
   const CfbReader r(file);
   const auto root = CfbReader::kRootEntry;
-  EXPECT_EQ(r.ReadStream(*r.Find(root, "Small")), Bytes(100, 1));
   EXPECT_EQ(r.ReadStream(*r.Find(root, "EMPTY")), std::vector<std::uint8_t>{});
   EXPECT_EQ(r.ReadStream(*r.Find(root, "atcutoff")), Bytes(4096, 2));
   EXPECT_EQ(r.ReadStream(*r.Find(root, "BelowCutoff")), Bytes(4095, 3));
   const auto s = r.Find(root, "sub");
   ASSERT_TRUE(s && r.IsStorage(*s));
-  const auto d = r.Find(*s, "Deeper");
-  ASSERT_TRUE(d && r.IsStorage(*d));
-  EXPECT_EQ(r.ReadStream(*r.Find(*d, "Leaf")), Bytes(70000, 4));
-  EXPECT_EQ(r.ReadStream(*r.Find(*s, "Ελληνικά")), Bytes(10, 5));
+  EXPECT_EQ(r.ReadStream(*r.Find(*r.Find(*s, "Deeper"), "Leaf")), Bytes(70000, 4));
   EXPECT_EQ(r.ReadStream(*r.Find(*s, "ΕΛΛΗΝΙΚΆ")), Bytes(10, 5));
-  EXPECT_FALSE(r.Find(root, "Missing").has_value());
   EXPECT_FALSE(r.Find(root, "Leaf").has_value());
 }
 
 TEST(CfbTest, SiblingsFormAValidRedBlackTree) {
-  for (int count : {1, 2, 3, 4, 5, 7, 8, 15, 16, 17, 31, 100, 257}) {
+  for (int count : {1, 2, 3, 4, 7, 8, 16, 17, 100, 257}) {
     SCOPED_TRACE("children: " + std::to_string(count));
     CfbWriter w;
     for (int i = 0; i < count; ++i) {
@@ -200,19 +199,6 @@ TEST(CfbTest, ReadsVersion4Files) {
   EXPECT_EQ(r.entry(r.entry(root).children[2]).name, "Small");
 }
 
-// The bytes handed out are bounded per distinct stream: a stream read again (an item's body read
-// as often as asked) costs nothing more, whatever its size.
-TEST(CfbTest, ReadingAStreamAgainIsNotCountedTwice) {
-  CfbWriter w;
-  w.AddStream(CfbWriter::kRoot, "Body", Bytes(1 << 20, 3));
-  const auto file = w.Finish();
-  const CfbReader r(file);
-  const auto id = r.Find(CfbReader::kRootEntry, "Body");
-  ASSERT_TRUE(id);
-  std::vector<std::uint8_t> scratch;
-  for (int i = 0; i < 40; ++i) ASSERT_EQ(r.Stream(*id, scratch).size(), 1u << 20) << "read " << i;
-}
-
 // An independent reader (Python's olefile) opens what we write and sees the same streams.
 TEST(CfbTest, OlefileOpensWrittenFiles) {
   const char* python = "/usr/bin/python3";
@@ -220,40 +206,21 @@ TEST(CfbTest, OlefileOpensWrittenFiles) {
       std::system("/usr/bin/python3 -c 'import olefile' >/dev/null 2>&1") != 0) {
     GTEST_SKIP() << "python3-olefile is not installed";
   }
-  CfbWriter w;
-  w.AddStream(CfbWriter::kRoot, "Small", Bytes(100, 1));
-  w.AddStream(CfbWriter::kRoot, "Large", Bytes(9000, 2));
-  const auto sub = w.AddStorage(CfbWriter::kRoot, "Storage");
-  w.AddStream(sub, "Inner", Bytes(3000, 3));
-  for (int i = 0; i < 40; ++i) w.AddStream(sub, "S" + std::to_string(i), Bytes(i * 10, 4));
-  const auto file = w.Finish();
-  const auto path =
-      std::filesystem::temp_directory_path() / ("lorva_cfb_" + std::to_string(::getpid()) + ".bin");
-  {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(file.data()),
-              static_cast<std::streamsize>(file.size()));
-  }
-  const std::string script =
-      "import olefile,sys\n"
-      "f=olefile.OleFileIO(sys.argv[1],raise_defects=olefile.DEFECT_INCORRECT)\n"
-      "names=sorted('/'.join(e) for e in f.listdir())\n"
-      "assert len(names)==43, names\n"
-      "assert f.openstream('Small').read()==bytes((i*7+1)&255 for i in range(100))\n"
-      "assert f.openstream('Large').read()==bytes((i*7+2)&255 for i in range(9000))\n"
-      "assert f.openstream('Storage/Inner').read()==bytes((i*7+3)&255 for i in range(3000))\n"
-      "assert f.get_size('Storage/S39')==390\n";
-  const std::string command = std::string(python) + " -c \"" + [&] {
-    std::string escaped;
-    for (char c : script) {
-      if (c == '"' || c == '\\' || c == '$' || c == '`') escaped += '\\';
-      escaped += c;
-    }
-    return escaped;
-  }() + "\" " + path.string();
-  const int status = std::system(command.c_str());
-  std::filesystem::remove(path);
-  EXPECT_EQ(status, 0) << command;
+  const auto file = WrittenFile();
+  lorva::testing::TempFolder folder;
+  folder.Write("written.bin", std::string(file.begin(), file.end()));
+  folder.Write("check.py",
+               "import olefile,sys\n"
+               "f=olefile.OleFileIO(sys.argv[1],raise_defects=olefile.DEFECT_INCORRECT)\n"
+               "assert len(f.listdir())==46, f.listdir()\n"
+               "assert f.openstream('Small').read()==bytes((i*7+1)&255 for i in range(100))\n"
+               "assert f.openstream('AtCutoff').read()==bytes((i*7+2)&255 for i in range(4096))\n"
+               "assert f.openstream('Sub/Deeper/Leaf').read()==bytes((i*7+4)&255 for i in "
+               "range(70000))\n"
+               "assert f.get_size('Sub/S39')==390\n");
+  const std::string command =
+      std::string(python) + " " + (folder / "check.py") + " " + (folder / "written.bin");
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
 }
 
 }  // namespace

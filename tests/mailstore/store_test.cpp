@@ -114,10 +114,8 @@ TEST_F(MailStoreTest, ItemsAreTheMsgFilesInByteOrderOfNames) {
 
 TEST(ClassOfMessageTest, MessageClassDecidesTheKind) {
   const std::pair<std::string, ItemClass> cases[] = {
-      {"IPM.Post", ItemClass::kPost},
-      {"IPM.Post.KnowledgeBase", ItemClass::kPost},
-      {"IPM.Postal", ItemClass::kOther},
-      {"IPM.Note", ItemClass::kMail},
+      {"IPM.Post", ItemClass::kPost},    {"IPM.Post.KnowledgeBase", ItemClass::kPost},
+      {"IPM.Postal", ItemClass::kOther}, {"IPM.Note", ItemClass::kMail},
       {"", ItemClass::kOther},
   };
   for (const auto& [name, expected] : cases) EXPECT_EQ(ClassOfMessage(name), expected) << name;

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -154,8 +153,7 @@ TEST_F(FileHiveTest, AFailedWriteLeavesTheOldFileWhole) {
   }
 }
 
-// A file that cannot be parsed, or not read at all, is read as empty, said once, and never
-// replaced.
+// A file that cannot be parsed is read as empty, said once, and never replaced.
 TEST_F(FileHiveTest, AFileThatCannotBeReadIsNeverOverwritten) {
   const std::string damaged =
       "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Test]\n"
@@ -167,16 +165,8 @@ TEST_F(FileHiveTest, AFileThatCannotBeReadIsNeverOverwritten) {
   EXPECT_EQ(Load(hive, "Kept"), std::nullopt);
   EXPECT_EQ(Store(hive, "Kept", "new"), regerr::kRegistryCorrupt);
   EXPECT_NE(hive.LastFailure().find(HivePath()), std::string::npos) << hive.LastFailure();
-  EXPECT_EQ(SetText(hive, kHkeyCurrentUser, "Root", "new"), regerr::kRegistryCorrupt);
   EXPECT_EQ(TempFolder::Read(HivePath()), damaged);
   EXPECT_EQ(FolderEntries(), kHiveAndLock);
-
-  std::filesystem::remove(HivePath());
-  std::filesystem::create_directories(HivePath() + "/inside");  // a folder: unreadable
-  FileRegistryHive unreadable(HivePath());
-  EXPECT_NE(unreadable.Problem().find(HivePath()), std::string::npos);
-  EXPECT_NE(Store(unreadable, "Kept", "new"), regerr::kSuccess);
-  EXPECT_TRUE(std::filesystem::exists(HivePath() + "/inside"));
 }
 
 TEST_F(FileHiveTest, TwoCopiesInterleavingWritesLoseNothing) {
@@ -216,25 +206,6 @@ TEST_F(FileHiveTest, TwoCopiesWritingAtOnceLoseNothing) {
     for (int i = 0; i < kValuesEach; ++i) {
       EXPECT_EQ(Load(hive, prefix + std::to_string(i)), Sz(std::to_string(i))) << prefix << i;
     }
-  }
-}
-
-TEST(HivePathTest, FollowsAnAbsoluteXdgConfigHome) {
-  const char* saved = std::getenv("XDG_CONFIG_HOME");
-  const std::string before = saved ? saved : "";
-  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-  ::setenv("XDG_CONFIG_HOME", "/somewhere/config", 1);
-  EXPECT_EQ(DefaultHivePath(), "/somewhere/config/lorva-archive/registry.reg");
-  for (const char* ignored : {"relative/config", ""}) {
-    ::setenv("XDG_CONFIG_HOME", ignored, 1);
-    if (!home.empty()) {
-      EXPECT_EQ(DefaultHivePath(), home + "/.config/lorva-archive/registry.reg") << ignored;
-    }
-  }
-  if (saved) {
-    ::setenv("XDG_CONFIG_HOME", before.c_str(), 1);
-  } else {
-    ::unsetenv("XDG_CONFIG_HOME");
   }
 }
 
