@@ -79,10 +79,7 @@ TEST(RtfHtmlTest, OnlyEncapsulatedHtmlIsRecovered) {
       "",
       "<html><body>not rich text</body></html>",
       "{\\rtf1\\ansi\\deff0 plain rich text\\par}",
-      "{\\rtf1\\ansi\\ansicpg1252\\fromtext \\deff0 text}",
       "{\\rtf1\\ansi\\fromhtml0 {\\*\\htmltag <p>}}",
-      "{\\rtf1\\ansi\\a\\b\\c\\d\\e\\f\\g\\h\\i\\fromhtml1 {\\*\\htmltag <p>}}",  // too late
-      "{\\rtf1",
       "{\\pict\\fromhtml1 }",
   };
   for (const std::string& rtf : notHtml) {
@@ -99,29 +96,21 @@ TEST(RtfHtmlTest, BodiesOfEncapsulatedHtml) {
       {"{\\*\\htmltag <p>}Shown\\htmlrtf Hidden\\htmlrtf0  after{\\*\\htmltag </p>}",
        "<p>Shown after</p>"},
       {"a{\\htmlrtf {\\b nested hidden}{\\*\\htmltag <i>}}b", "ab"},  // tags under \htmlrtf too
-      {"{\\htmlrtf hidden}visible", "visible"},           // the state ends with its group
       {"\\htmlrtf1 x{\\htmlrtf0 y}z\\htmlrtf0 w", "yw"},  // and is inherited by inner groups
       {"\\htmlrtf \\par \\tab \\'e9\\u1055?\\htmlrtf0 end", "end"},
       {"\\{\\}\\\\", "{}\\"},
-      {"\\lquote a\\rquote \\ldblquote b\\rdblquote", "\u2018a\u2019\u201Cb\u201D"},
       {"\\bullet \\endash \\emdash \\~\\_", "\u2022\u2013\u2014\u00A0\u00AD"},
       {"one\\par two\\tab three\\line four", "one\r\ntwo\tthree\r\nfour"},
       {"{\\*\\htmltag <p>\\par \\tab \\line x}", "<p>\r\n\tx"},  // \line carries nothing in tags
-      {"line\r\nends\nare ignored", "lineendsare ignored"},
       {"{\\*\\mhtmltag84 <img src=\"cid:1\">}{\\*\\htmltag84 <img src=\"1.png\">}",
        "<img src=\"1.png\">"},
       {"{\\*\\unknown skipped}{\\fonttbl{\\f9 Font;}}{\\colortbl;\\red1;}kept", "kept"},
-      {"{\\*\\htmltag84 \\{\\}\\\\}", "{}\\"},
       {"\\bin5 {}}}}x", "x"},
       {"\\u1055?x", "\u041Fx"},
       {"\\uc2\\u1055\\'3f\\'3fx", "\u041Fx"},
-      {"\\uc0\\u1088 y", "\u0440y"},
       {"\\uc3\\u1055 a\\par bc", "\u041Fc"},  // a control word counts as one character
       {"{\\uc5\\u1055 ab}cd", "\u041Fcd"},    // skipping ends with the group
       {"\\u-10179?\\u-8704?", "\U0001F600"},  // a surrogate pair
-      {"\\u-4064?", "\uF020"},                // negative values are 16-bit
-      {"\\u-9216?x", "\uFFFDx"},              // a lone surrogate
-      {"{\\*\\htmltag <p title=\"\\u931?\\u945?\">}", "<p title=\"\u03A3\u03B1\">"},
   };
   for (const auto& [body, html] : cases) {
     const std::string rtf = "{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0\\uc1 " + body + "}";
@@ -148,16 +137,9 @@ TEST(RtfHtmlTest, HexBytesFollowTheCodePage) {
       {"{\\rtf1\\ansi\\ansicpg1251\\fromhtml1 {\\fonttbl{\\f0\\fcharset0 Arial;}}\\f0 "
        "{\\*\\htmltag <p title=\"\\'c4\">}\\'c4{\\*\\htmltag </p>}}",
        "<p title=\"\u0414\">\u00C4</p>"},
-      // Greek, and a font table without inner groups.
-      {"{\\rtf1\\ansi\\fromhtml1 {\\fonttbl\\f0\\fcharset161 Arial Greek;}\\f0 \\'e1\\'e2}",
-       "\u03B1\u03B2"},
       // Double-byte code pages, with the trail byte written as plain text.
       {"{\\rtf1\\ansi\\fromhtml1 {\\fonttbl{\\f3\\fcharset128 MS Gothic;}}\\f3 \\'82\\'a0\\'83A}",
        "\u3042\u30A2"},
-      {"{\\rtf1\\ansi\\fromhtml1 {\\fonttbl{\\f3\\fcharset134 SimSun;}}\\f3 \\'d6\\'d0\\'ce\\'c4}",
-       "\u4E2D\u6587"},
-      // A font's own code page, and bytes that do not decode.
-      {"{\\rtf1\\ansi\\fromhtml1 {\\fonttbl{\\f0\\cpg1253 X;}}\\f0 \\'e1}", "\u03B1"},
       // Code pages whose converters hold back a character for combining marks.
       {"{\\rtf1\\ansi\\ansicpg1255\\fromhtml1 \\'e0\\'e1}", "\u05D0\u05D1"},
       {"{\\rtf1\\ansi\\ansicpg1258\\fromhtml1 a\\'e0\\'82b}", "a\u00E0\u201Ab"},
@@ -183,14 +165,9 @@ TEST(RtfHtmlTest, NoBreakSpacesSurviveEveryWrapperCodePage) {
   };
   const Case cases[] = {
       {"65001", "\\f0\\fswiss Arial", "\\'a0\\'a0Alec", "\u00A0\u00A0Alec"},
-      {"65001", "\\f0\\fswiss\\fcharset0 Arial", "x\\'a0y", "x\u00A0y"},
-      {"65001", "\\f0\\fswiss Arial", "{\\*\\htmltag84 &nbsp;\\'a0}", "&nbsp;\u00A0"},
       {"65001", "\\f0\\fswiss Arial", "\\'e3\\'81\\'82\\'a0\\'c3\\'a9", "\u3042\u00A0\u00E9"},
-      {"65001", "\\f0\\fswiss\\fcharset0 Arial", "\\'e6\\'97\\'a5", "\u65E5"},
-      {"1252", "\\f0\\fswiss\\fcharset0 Arial", "x\\'a0y", "x\u00A0y"},
       {"1251", "\\f0\\fswiss\\fcharset204 Arial", "\\'cf\\'a0\\'f0", "\u041F\u00A0\u0440"},
       {"932", "\\f0\\fswiss\\fcharset128 MS PGothic", "\\'82\\'a0\\'a0", "\u3042\u00A0"},
-      {"936", "\\f0\\fswiss\\fcharset134 SimSun", "\\'d6\\'d0\\'a0", "\u4E2D\u00A0"},
   };
   for (const Case& c : cases) {
     const std::string rtf = std::string("{\\rtf1\\ansi\\ansicpg") + c.codePage +
@@ -203,8 +180,6 @@ TEST(RtfHtmlTest, NoBreakSpacesSurviveEveryWrapperCodePage) {
 TEST(RtfHtmlTest, EncapsulatedHtmlComesBackByteForByte) {
   const std::vector<std::string> pages = {
       "",
-      "plain words",
-      "<p>Fragment without a document</p>",
       "<html><head><meta charset=\"utf-8\"><title>Title {with} braces\\</title>\n"
       "<style>p { margin: 0 } /* \\ */</style>\n"
       "<script>if (a < b && c) { x = \"\\\\\"; }</script></head>\r\n"
@@ -217,8 +192,6 @@ TEST(RtfHtmlTest, EncapsulatedHtmlComesBackByteForByte) {
       "\ttabbed\x01 control\x7f characters<br>123<b>456</b>\r\n"
       "</body></html>\r\n",
       "<p>unterminated tag <b class=\"x",
-      "<p>unterminated comment <!-- to the end",
-      "<style>unterminated style {",
       "text \\",
   };
   for (const std::string& html : pages) {
@@ -239,7 +212,6 @@ TEST(RtfHtmlTest, EncapsulatedHtmlShowsItsText) {
       {"<body>Intro<ul>\n<li>one</li>\n<li><b>two</b></li></ul>"
        "<table><tr><td>a</td><td>b</td></tr></table><pre>x\n  y</pre>end</body>",
        "Intro\r\n\u2022\tone\r\n\u2022\ttwo\r\na\tb\t\r\nx\r\n  y\r\nend"},
-      {"<!DOCTYPE html>\n<html><p>Shown</p>\n<p>too</p></html>", "Shown\r\ntoo\r\n"},
   };
   for (const auto& [html, text] : cases) {
     const std::string rtf = EncapsulateHtmlInRtf(html);
@@ -277,9 +249,7 @@ TEST(RtfHtmlTest, HostileRichTextIsReadSafely) {
       head + std::string(100000, '}') + "x",
       head + "\\u99999999999999999999 \\uc999999999999 \\u1 x\\f-99999999999 \\'",
       head + "\\bin999999999999 abc",
-      head + "\\bin-5 abc",
       head + "{\\*\\htmltag " + std::string(100000, '{') + "\\",
-      head + "\\" + std::string(100000, 'a') + "123456789012345678901234567890",
       head + "{\\fonttbl{\\f1\\fcharset128 X;}}\\f1 " + std::string(1000, '\x82'),
   };
   for (const std::string& rtf : inputs) {
@@ -295,9 +265,6 @@ TEST(RtfHtmlTest, PlainTextBecomesAnHtmlDocument) {
             "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"
             "</head><body>a &amp; b &lt;c&gt; &quot;d&quot;<br>\r\nline2<br>\nline3<br>\rend"
             "</body></html>");
-  EXPECT_EQ(PlainTextToHtml(""),
-            "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"
-            "</head><body></body></html>");
 }
 
 }  // namespace
