@@ -48,43 +48,75 @@ class GroupedRunTest : public ProgramFixture {
       if (list.List(i) == text) list.SetSelected(i, false);
     }
   }
+  // Points the run at a fresh folder "run<number>" (returned) with every category and type
+  // ticked but those `unticked`.
+  std::string RunInto(int number, const std::vector<std::string>& unticked) {
+    const std::string out = "run" + std::to_string(number);
+    std::filesystem::create_directory(folder / out);
+    form->txtDestination.SetText(folder / out);
+    for (ui::CheckedListBox* list : {&form->lstProblemCategory, &form->lstProblemType}) {
+      for (int i = 0; i < list->ListCount(); ++i) list->SetSelected(i, true);
+      for (const std::string& text : unticked) Untick(*list, text);
+    }
+    return out;
+  }
 };
 
-TEST_F(GroupedRunTest, PlainIndexGroupsTickedCategoriesAndTypes) {
+// Lists: categories Hardware, Network, Software; types FAQ, How-to. Only ticked pairs with
+// matching items get headings; an unreadable item is passed over.
+TEST_F(GroupedRunTest, IndexGroupsTheTickedPairs) {
+  const struct {
+    std::vector<std::string> unticked;  // categories and types
+    const char* firstNumber;            // numbered pages from this number; none: by subject
+    std::vector<int> unreadable;
+    std::string index;
+  } cases[] = {
+      {{"Network"},
+       nullptr,
+       {},
+       Heading("Hardware") + Heading("FAQ") + Entry("Paper%20jam.htm", "Paper jam") +
+           Entry("Toner%20low.htm", "Toner low") + kTypeEnd + kCategoryEnd + Heading("Software") +
+           Heading("FAQ") + Entry("Reinstall.htm", "Reinstall") + kTypeEnd + Heading("How-to") +
+           Entry("Driver%20update.htm", "Driver update") + kTypeEnd + kCategoryEnd},
+      {{"FAQ"},
+       nullptr,
+       {},
+       Heading("Network") + Heading("How-to") + Entry("Network.htm", "Network") + kTypeEnd +
+           kCategoryEnd + Heading("Software") + Heading("How-to") +
+           Entry("Driver%20update.htm", "Driver update") + kTypeEnd + kCategoryEnd},
+      {{"Hardware", "Network", "Software"}, nullptr, {}, ""},
+      {{"How-to"},
+       "1000",
+       {1},  // Toner low: its number is used up all the same
+       Heading("Hardware") + Heading("FAQ") + Entry("1003.htm", "Paper jam") + kTypeEnd +
+           kCategoryEnd + Heading("Software") + Heading("FAQ") + Entry("1018.htm", "Reinstall") +
+           kTypeEnd + kCategoryEnd},
+      // Six pairs over seven items: 32761 to 32802, far past the first number's range.
+      {{},
+       "32760",
+       {},
+       Heading("Hardware") + Heading("FAQ") + Entry("32763.htm", "Paper jam") +
+           Entry("32761.htm", "Toner low") + kTypeEnd + kCategoryEnd + Heading("Network") +
+           Heading("How-to") + Entry("32788.htm", "Network") + kTypeEnd + kCategoryEnd +
+           Heading("Software") + Heading("FAQ") + Entry("32792.htm", "Reinstall") + kTypeEnd +
+           Heading("How-to") + Entry("32797.htm", "Driver update") + kTypeEnd + kCategoryEnd},
+  };
   LoadGrouped(0);
-  // Lists: categories Hardware, Network, Software; types FAQ, How-to.
-  ASSERT_EQ(form->lstProblemCategory.ListCount(), 3);
-  Untick(form->lstProblemCategory, "Network");
-  Generate();
-  EXPECT_EQ(Read("index.htm"),
-            kPlainHead + "<ul>" + Heading("Hardware") + Heading("FAQ") +
-                Entry("Paper%20jam.htm", "Paper jam") + Entry("Toner%20low.htm", "Toner low") +
-                kTypeEnd + kCategoryEnd + Heading("Software") + Heading("FAQ") +
-                Entry("Reinstall.htm", "Reinstall") + kTypeEnd + Heading("How-to") +
-                Entry("Driver%20update.htm", "Driver update") + kTypeEnd + kCategoryEnd +
-                kIndexClosing);
-  EXPECT_FALSE(Exists("Network.htm")) << "unticked category";
-  EXPECT_FALSE(Exists("Padded.htm"));
-  EXPECT_FALSE(Exists("No type.htm"));
-  EXPECT_FALSE(Exists("outline.js"));
-}
-
-TEST_F(GroupedRunTest, CategoryWithoutTickedMatchesHasNoHeading) {
-  LoadGrouped(0);
-  Untick(form->lstProblemType, "FAQ");
-  Generate();
-  EXPECT_EQ(Read("index.htm"), kPlainHead + "<ul>" + Heading("Network") + Heading("How-to") +
-                                   Entry("Network.htm", "Network") + kTypeEnd + kCategoryEnd +
-                                   Heading("Software") + Heading("How-to") +
-                                   Entry("Driver%20update.htm", "Driver update") + kTypeEnd +
-                                   kCategoryEnd + kIndexClosing);
-}
-
-TEST_F(GroupedRunTest, NoTickedCategoryGivesHeadOpeningAndClosing) {
-  LoadGrouped(0);
-  form->chkSelectAllCategory.SetValue(0);
-  Generate();
-  EXPECT_EQ(Read("index.htm"), kPlainHead + "<ul>" + kIndexClosing);
+  int run = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE("unticked: " + ::testing::PrintToString(c.unticked));
+    const std::string out = RunInto(run++, c.unticked);
+    form->optNaming.Select(c.firstNumber ? 1 : 0);
+    if (c.firstNumber) form->txtNumbering.SetText(c.firstNumber);
+    kb->unreadable = c.unreadable;
+    Generate();
+    EXPECT_EQ(Read(out + "/index.htm"), kPlainHead + "<ul>" + c.index + kIndexClosing);
+    EXPECT_EQ(form->LastRun().unreadable.size(), c.unreadable.size());
+  }
+  EXPECT_FALSE(Exists("run0/Network.htm")) << "unticked category";
+  EXPECT_FALSE(Exists("run0/Padded.htm"));
+  EXPECT_FALSE(Exists("run0/No type.htm"));
+  EXPECT_FALSE(Exists("run0/outline.js"));
 }
 
 TEST_F(GroupedRunTest, PairWhoseItemsAreAllSkippedKeepsItsHeadings) {
@@ -96,24 +128,6 @@ TEST_F(GroupedRunTest, PairWhoseItemsAreAllSkippedKeepsItsHeadings) {
   Generate();
   EXPECT_EQ(Read("index.htm"), kPlainHead + "<ul>" + Heading("Network") + Heading("How-to") +
                                    kTypeEnd + kCategoryEnd + kIndexClosing);
-}
-
-TEST_F(GroupedRunTest, NumbersGrowByTheItemsOfEveryPass) {
-  LoadGrouped(0);
-  form->optNaming.Select(1);
-  Untick(form->lstProblemCategory, "Network");
-  Untick(form->lstProblemCategory, "Software");
-  Untick(form->lstProblemType, "How-to");
-  // One pass (Hardware, FAQ) over seven items: Toner low is 1001, Paper jam 1003.
-  Generate();
-  EXPECT_EQ(Read("index.htm"), kPlainHead + "<ul>" + Heading("Hardware") + Heading("FAQ") +
-                                   Entry("1003.htm", "Paper jam") + Entry("1001.htm", "Toner low") +
-                                   kTypeEnd + kCategoryEnd + kIndexClosing);
-
-  // Two passes (Hardware/FAQ, Software/FAQ): Reinstall is item 4 of the second pass.
-  form->lstProblemCategory.SetSelected(2, true);
-  Generate();
-  EXPECT_NE(Read("index.htm").find(Entry("1011.htm", "Reinstall")), std::string::npos);
 }
 
 // An item at position i of the folder's n items, under the p-th ticked pair (every ticked type
@@ -143,19 +157,8 @@ TEST_F(GroupedRunTest, NumbersFollowPositionAndPairAsIfEachPairHadItsOwnPass) {
   form->optNaming.Select(1);
   int run = 0;
   for (const Case& c : cases) {
-    std::string what = "unticked:";
-    for (const std::string& text : c.unticked) what += " " + text;
-    SCOPED_TRACE(what);
-    const std::string out = "run" + std::to_string(run++);
-    std::filesystem::create_directory(folder / out);
-    form->txtDestination.SetText(folder / out);
-    for (ui::CheckedListBox* list : {&form->lstProblemCategory, &form->lstProblemType}) {
-      for (int i = 0; i < list->ListCount(); ++i) list->SetSelected(i, true);
-    }
-    for (const std::string& text : c.unticked) {
-      Untick(form->lstProblemCategory, text);
-      Untick(form->lstProblemType, text);
-    }
+    SCOPED_TRACE("unticked: " + ::testing::PrintToString(c.unticked));
+    const std::string out = RunInto(run++, c.unticked);
     Generate();
     EXPECT_EQ(form->LastRun().pagesWritten, static_cast<int>(c.pages.size()));
     for (const auto& [page, subject] : c.pages) {
@@ -163,23 +166,6 @@ TEST_F(GroupedRunTest, NumbersFollowPositionAndPairAsIfEachPairHadItsOwnPass) {
           << page << " holds " << subject;
     }
   }
-}
-
-// Numbers depend on the position in the folder alone: an item that cannot be read uses up its
-// number, and the numbers of the others stay as they were.
-TEST_F(GroupedRunTest, UnreadableItemKeepsTheOtherNumbers) {
-  LoadGrouped(0);
-  form->optNaming.Select(1);
-  Untick(form->lstProblemType, "How-to");
-  kb->unreadable = {1};  // Toner low
-  Generate();
-  EXPECT_EQ(Read("index.htm"), kPlainHead + "<ul>" + Heading("Hardware") + Heading("FAQ") +
-                                   Entry("1003.htm", "Paper jam") + kTypeEnd + kCategoryEnd +
-                                   Heading("Software") + Heading("FAQ") +
-                                   Entry("1018.htm", "Reinstall") + kTypeEnd + kCategoryEnd +
-                                   kIndexClosing);
-  EXPECT_FALSE(Exists("1001.htm"));
-  EXPECT_EQ(form->LastRun().unreadable, std::vector<std::string>{"The item cannot be read"});
 }
 
 // Each item is fetched once in a run, whatever the run does with it: its page, its rich-text
@@ -279,22 +265,6 @@ TEST_F(GroupedRunTest, SameSubjectInTwoPairsGetsAPageInEach) {
                 kTypeEnd + kCategoryEnd + kIndexClosing);
   EXPECT_EQ(Read("Toner low.htm").find("software toner"), std::string::npos);
   EXPECT_NE(Read("Toner low (2).htm").find("software toner"), std::string::npos);
-}
-
-TEST_F(GroupedRunTest, CounterGoesOnPastTheFirstNumbersRangeInEveryPass) {
-  LoadGrouped(0);
-  form->optNaming.Select(1);
-  form->txtNumbering.SetText("32760");
-  Generate();
-  // Six passes over seven items: 32761 to 32802, each item numbered anew in every pass.
-  EXPECT_EQ(Read("index.htm"),
-            kPlainHead + "<ul>" + Heading("Hardware") + Heading("FAQ") +
-                Entry("32763.htm", "Paper jam") + Entry("32761.htm", "Toner low") + kTypeEnd +
-                kCategoryEnd + Heading("Network") + Heading("How-to") +
-                Entry("32788.htm", "Network") + kTypeEnd + kCategoryEnd + Heading("Software") +
-                Heading("FAQ") + Entry("32792.htm", "Reinstall") + kTypeEnd + Heading("How-to") +
-                Entry("32797.htm", "Driver update") + kTypeEnd + kCategoryEnd + kIndexClosing);
-  EXPECT_TRUE(dialogs.Messages().empty());
 }
 
 }  // namespace

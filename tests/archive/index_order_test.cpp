@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "support_code/program_fixture.h"
 #include "page/sorted_dictionary.h"
 #include "support/file_system.h"
 #include "support/html_text.h"
+#include "support_code/program_fixture.h"
 
 namespace lorva::testing {
 namespace {
