@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -113,30 +112,6 @@ TEST_F(ErrorReporterTest, ReportThatCannotBeComposedReturnsOnce) {
   EXPECT_THROW(reporter.subErrorHandler("second", 2, 0, "b"), ProgramEnded);
   EXPECT_EQ(dialogs.shown().size(), 1u);
   EXPECT_EQ(endCalls, 1);
-
-  app = nullptr;  // the mail application cannot be reached at all
-  ErrorReporter detached = MakeReporter();
-  dialogs.QueueAnswer(kYes);
-  EXPECT_NO_THROW(detached.subErrorHandler("x", 1, 0, "y"));
-}
-
-TEST_F(ErrorReporterTest, MessagesWithoutAnAssistantAreMessageBoxes) {
-  ErrorReporter reporter = MakeReporter();
-  reporter.subAssistantMessage(app, "No assistant here");  // Assistant() throws
-  reporter.subAssistantMessage(nullptr, "No host");
-  dialogs.QueueAnswer(kYes);
-  EXPECT_EQ(reporter.fncAssistantQuestion(nullptr, "Continue?", 4), kYes);
-  ASSERT_EQ(dialogs.shown().size(), 3u);
-  EXPECT_EQ(dialogs.shown()[0].style, 64);
-  EXPECT_EQ(dialogs.shown()[1].text, "No host");
-  EXPECT_EQ(dialogs.shown()[2].style, 4 + 32);
-  for (const auto& shown : dialogs.shown()) EXPECT_EQ(shown.title, "Lorva for Outlook");
-}
-
-TEST(LinuxOsNameTest, NamesKernelAndRelease) {
-  const std::string name = LinuxOsName();
-  ASSERT_EQ(name.rfind("Linux ", 0), 0u) << name;
-  EXPECT_EQ(std::count(name.begin(), name.end(), '.'), 1) << name;
 }
 
 }  // namespace
