@@ -16,17 +16,6 @@ class MainWindowTest : public ProgramFixture {
   }
 };
 
-TEST_F(MainWindowTest, FirstStartShowsTheDefaultsAndIsIdle) {
-  EXPECT_EQ(Options(*form),
-            "dest= naming=0 number=1000 toc=1 overwrite=1 run=1 group=0 attachments=1 "
-            "collapse=1 initially=1 | enabled group0 group1 collapse initially");
-  EXPECT_EQ(form->Caption, "2.1.362 (Lorva for Outlook)");
-  EXPECT_EQ(form->cmdGenerate.Caption(), "Generate");
-  EXPECT_FALSE(form->pb.Visible());
-  EXPECT_NE(services.fs, nullptr) << "the file service is set up";
-  EXPECT_EQ(connection->objKBFolder, kb);
-}
-
 // The table of contents greys only the grouping options; "None" greys the outline options; an
 // unticked outline greys "Collapse Initially".
 TEST_F(MainWindowTest, EnablingRules) {

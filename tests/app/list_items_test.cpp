@@ -65,42 +65,5 @@ TEST_F(ListItemsTest, ListsEveryItemOnOneTabSeparatedLine) {
   EXPECT_EQ(all[3], "4\tIPM.Post\tTab here nul bell  c1 .\t line  break \t\t1\ta .txt");
 }
 
-// The store and folder come from the options, else the environment and the store's current
-// folder; what cannot be found is status 66, wrong arguments 64.
-TEST_F(ListItemsTest, StoreAndFolderFromTheOptionsOrElseTheEnvironmentAndTheCurrentFolder) {
-  testing::WriteMsgFile(store_.path() / "Inbox/1.msg", testing::PostContent("Hello"));
-  std::filesystem::create_directories(store_.path() / "Empty");
-  const std::string store = "--store=" + store_.str();
-  const struct {
-    std::vector<std::string> args;
-    int status;
-    std::string out;
-  } cases[] = {
-      {{store, "--folder", "Empty"}, 0, ""},
-      {{store}, 66, ""},  // no current folder kept yet
-      {{"--store", (store_.path() / "missing").string(), "--folder", "Inbox"}, 66, ""},
-      {{store, "--folder", "Nowhere"}, 66, ""},
-      {{store, "--folder", "../Inbox"}, 66, ""},
-      {{store, "--bogus"}, 64, ""},
-      {{"--store"}, 64, ""},
-      {{"--folder=Inbox"}, 0, "1\tIPM.Post\tHello\t\t\t0\t\n"},  // $LORVA_STORE
-  };
-  ::setenv("LORVA_STORE", store_.str().c_str(), 1);
-  for (const auto& c : cases) {
-    std::string joined;
-    for (const std::string& arg : c.args) joined += arg + " ";
-    SCOPED_TRACE("arguments: " + joined);
-    std::vector<std::string> args = c.args;
-    args.insert(args.begin(), "--list-items");
-    EXPECT_EQ(Run(args), c.status);
-    EXPECT_EQ(out_.str(), c.out);
-    EXPECT_EQ(err_.str().empty(), c.status == 0);
-  }
-  ::unsetenv("LORVA_STORE");
-  mailstore::MailStore::Open(store_.path())->SetCurrentFolderPath("Inbox");
-  EXPECT_EQ(Run({"--list-items", store}), 0);
-  EXPECT_EQ(out_.str(), "1\tIPM.Post\tHello\t\t\t0\t\n");
-}
-
 }  // namespace
 }  // namespace lorva

@@ -80,16 +80,6 @@ TEST_F(RichTextRouteTest, GroupedRunDeletesTheConversionTargetBeforeTheExport) {
   EXPECT_EQ(recording.quits, 1);
 }
 
-TEST_F(RichTextRouteTest, WithoutAttachmentsOnlyTheInlineImagesAreExported) {
-  Load();
-  form->optGroup.Select(1);
-  form->chkAttachments.SetValue(0);
-  Generate();
-  EXPECT_TRUE(recording.conversions.empty());
-  EXPECT_EQ(recording.inlineCalls.size(), 2u);
-  EXPECT_EQ(recording.quits, 1);
-}
-
 // Only genuine rich text goes to the word processor; every other item keeps its HTML body, which
 // still reaches the inline-image export, and its attachments are still exported.
 TEST_F(RichTextRouteTest, OnlyGenuineRichTextIsConvertedInBothRuns) {

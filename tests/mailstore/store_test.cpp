@@ -112,15 +112,6 @@ TEST_F(MailStoreTest, ItemsAreTheMsgFilesInByteOrderOfNames) {
   }
 }
 
-TEST(ClassOfMessageTest, MessageClassDecidesTheKind) {
-  const std::pair<std::string, ItemClass> cases[] = {
-      {"IPM.Post", ItemClass::kPost},    {"IPM.Post.KnowledgeBase", ItemClass::kPost},
-      {"IPM.Postal", ItemClass::kOther}, {"IPM.Note", ItemClass::kMail},
-      {"", ItemClass::kOther},
-  };
-  for (const auto& [name, expected] : cases) EXPECT_EQ(ClassOfMessage(name), expected) << name;
-}
-
 // The HTML body; else the HTML that the rich text encapsulates; else the plain text as HTML;
 // else the text of the rich text. Damaged rich text does not hide an intact plain text; alone it
 // fails naming the item.

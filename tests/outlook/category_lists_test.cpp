@@ -43,17 +43,6 @@ TEST_F(ListFillingTest, DistinctTrimmedValuesSortedAndAllTicked) {
   EXPECT_TRUE(form->cmdGenerate.Enabled());
 }
 
-TEST_F(ListFillingTest, NoCategoriesSelectsNoneAndDisablesTheOutline) {
-  Add(FakeItem::Post("a", "", "FAQ"));
-  form->Form_Load();
-  EXPECT_EQ(form->lstProblemCategory.ListCount(), 0);
-  EXPECT_TRUE(form->optGroup.IsSelected(1));
-  EXPECT_FALSE(form->optGroup.Enabled(0));
-  EXPECT_FALSE(form->chkCollapse.Enabled()) << "selecting \"None\" runs the grouping rule";
-  EXPECT_TRUE(form->cmdGenerate.Enabled());
-  EXPECT_EQ(form->chkSelectAllCategory.Value(), 0);
-}
-
 TEST_F(ListFillingTest, EmptyFolderSaysSoAndDisablesGenerate) {
   form->Form_Load();
   ASSERT_EQ(dialogs.shown().size(), 1u);
@@ -63,20 +52,6 @@ TEST_F(ListFillingTest, EmptyFolderSaysSoAndDisablesGenerate) {
   EXPECT_FALSE(form->optGroup.Enabled(0));
   EXPECT_FALSE(form->optGroup.Enabled(1));
   EXPECT_FALSE(form->cmdGenerate.Enabled());
-}
-
-TEST_F(ListFillingTest, SelectAllBoxesTickAndUntickEveryEntry) {
-  Add(FakeItem::Post("a", "One", "X"));
-  Add(FakeItem::Post("b", "Two", "Y"));
-  form->Form_Load();
-  form->lstProblemCategory.SetSelected(1, false);
-  EXPECT_EQ(form->chkSelectAllCategory.Value(), 1) << "a single untick leaves the box";
-  form->chkSelectAllCategory.SetValue(0);
-  EXPECT_EQ(Entries(form->lstProblemCategory), (std::vector<std::string>{"One [ ]", "Two [ ]"}));
-  form->chkSelectAllCategory.SetValue(2);
-  EXPECT_EQ(Entries(form->lstProblemCategory), (std::vector<std::string>{"One [x]", "Two [x]"}));
-  form->chkSelectAllType.SetValue(0);
-  EXPECT_EQ(Entries(form->lstProblemType), (std::vector<std::string>{"X [ ]", "Y [ ]"}));
 }
 
 TEST(AddToListBoxTest, AddsTrimmedUnlessBlankOrPresent) {

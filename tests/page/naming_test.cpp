@@ -33,20 +33,6 @@ TEST(FncStripInvalidCharactersTest, RemovesTheNineCharactersOnly) {
   }
 }
 
-// A subject that cleans to nothing takes the next number of the unseeded pseudo-random sequence.
-TEST(FncStripInvalidCharactersTest, NothingLeftGivesTheNextPseudoRandomName) {
-  testing::TestServices test;
-  RandomSequence::Reset();
-  EXPECT_EQ(fncStripInvalidCharacters(test.services, "???"), "NULL_0.7055475.htm");
-  EXPECT_EQ(fncStripInvalidCharacters(test.services, ""), "NULL_0.533424.htm");
-  EXPECT_EQ(fncStripInvalidCharacters(test.services, " / "), "NULL_0.5795186.htm");
-  EXPECT_EQ(PageName(test.services, true, "", 1000), "NULL_0.2895625.htm.htm");
-  EXPECT_FLOAT_EQ(RandomSequence::Next(), 0.301948f);
-  RandomSequence::Reset();
-  EXPECT_EQ(PageName(test.services, true, "Printer: jams", 1000), "Printer jams.htm");
-  EXPECT_EQ(PageName(test.services, false, "Printer: jams", -32768), "-32768.htm");
-}
-
 std::string Times(int n, const std::string& text) {
   std::string out;
   for (int i = 0; i < n; ++i) out += text;

@@ -36,14 +36,5 @@ TEST(ControlsTest, CheckedListKeepsEntriesSortedIgnoringLetterCase) {
   EXPECT_THROW(list.List(6), Error);
 }
 
-TEST(ControlsTest, ProgressBarKeepsItsValueWithinItsRange) {
-  ProgressBar bar;
-  bar.SetMax(3);
-  bar.SetValue(3);
-  EXPECT_THROW(bar.SetValue(4), Error);
-  bar.SetMax(0);  // an empty category list
-  EXPECT_EQ(bar.Value(), 0);
-}
-
 }  // namespace
 }  // namespace lorva::ui

@@ -75,19 +75,6 @@ TEST(HtmlAsciiEncoderTest, EscapesInsideStyleAndScriptAsTheirLanguagesDo) {
   }
 }
 
-TEST(DecodeTextFileTest, ReadsUtf8OrWindows1252) {
-  const struct {
-    std::string bytes, expected;
-  } cases[] = {
-      {"", ""},
-      {"caf\xC3\xA9", "caf\xC3\xA9"},
-      {"\xEF\xBB\xBF<html>", "<html>"},
-      {"caf\xE9 \x80", "caf\xC3\xA9 \xE2\x82\xAC"},
-      {"\xEF\xBB\xBF\xE9", "\xC3\xAF\xC2\xBB\xC2\xBF\xC3\xA9"},  // not UTF-8 as a whole
-  };
-  for (const auto& c : cases) EXPECT_EQ(DecodeTextFile(c.bytes), c.expected) << c.bytes;
-}
-
 // A replacing stream takes the place of what stood at the path only when closed complete: a
 // file (read-only or not) or a link, which is replaced and not followed.
 TEST(FileSystemObjectTest, ReplacingStreamTakesThePlaceOnlyWhenClosed) {
@@ -130,34 +117,6 @@ TEST(FileSystemObjectTest, ReplacingStreamTakesThePlaceOnlyWhenClosed) {
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), errnum::kPathNotFound);
   }
-}
-
-TEST(FileSystemObjectTest, FilesAndFolders) {
-  TempFolder folder;
-  FileSystemObject fso;
-  const std::string file = folder.Write("index.htm", "x");
-  fso.CreateFolder(folder / "d");
-  EXPECT_TRUE(fso.FileExists(file) && !fso.FolderExists(file));
-  EXPECT_TRUE(fso.FolderExists(folder / "d") && !fso.FileExists(folder / "d"));
-  EXPECT_THROW(fso.CreateFolder(folder / "d"), Error);
-  EXPECT_THROW(fso.CreateFolder(folder / "x/y"), Error);
-  EXPECT_EQ(fso.OpenTextFile(folder.Write("in.htm", "Gr\xFC\xDF"), 1, false, 0)->ReadAll(),
-            "Gr\xC3\xBC\xC3\x9F");
-
-  // A read-only file is deleted only when forced.
-  ::chmod(file.c_str(), 0444);
-  const auto number = [&](auto&& call) {
-    try {
-      call();
-    } catch (const Error& e) {
-      return e.number();
-    }
-    return 0;
-  };
-  EXPECT_EQ(number([&] { fso.DeleteFile(file, false); }), errnum::kPermissionDenied);
-  EXPECT_EQ(number([&] { fso.DeleteFile(file, true); }), 0);
-  EXPECT_EQ(number([&] { fso.DeleteFile(file, true); }), errnum::kFileNotFound);
-  EXPECT_EQ(number([&] { fso.OpenTextFile(file, 1, false, 0); }), errnum::kFileNotFound);
 }
 
 }  // namespace
