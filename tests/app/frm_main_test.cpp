@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "support_code/program_fixture.h"
-#include "support_code/window_state.h"
 
 namespace lorva::testing {
 namespace {
@@ -15,31 +14,6 @@ class MainWindowTest : public ProgramFixture {
     form->Form_Load();
   }
 };
-
-// The table of contents greys only the grouping options; "None" greys the outline options; an
-// unticked outline greys "Collapse Initially".
-TEST_F(MainWindowTest, EnablingRules) {
-  const std::string options = " | enabled";
-  const struct {
-    std::function<void()> click;
-    std::string enabled;
-  } steps[] = {
-      {[&] { form->chkExtractIndexPage.SetValue(0); }, " collapse initially"},
-      {[&] { form->chkExtractIndexPage.SetValue(1); }, " group0 group1 collapse initially"},
-      {[&] { form->optGroup.Select(1); }, " group0 group1"},
-      {[&] { form->optGroup.Select(0); }, " group0 group1 collapse initially"},
-      {[&] { form->chkCollapse.SetValue(0); }, " group0 group1 collapse"},
-      {[&] { form->optGroup.Select(1); }, " group0 group1"},
-      {[&] { form->optGroup.Select(0); }, " group0 group1 collapse"},
-      {[&] { form->chkCollapse.SetValue(1); }, " group0 group1 collapse initially"},
-  };
-  int step = 0;
-  for (const auto& s : steps) {
-    s.click();
-    const std::string now = Options(*form);
-    EXPECT_EQ(now.substr(now.find(options) + options.size()), s.enabled) << "step " << ++step;
-  }
-}
 
 TEST_F(MainWindowTest, NumberBoxTakesDigitsAndBackspaceUpToFiveCharacters) {
   const struct {

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -24,36 +23,6 @@ std::vector<std::uint8_t> Bytes(std::size_t size, std::uint8_t seed) {
   std::vector<std::uint8_t> data(size);
   for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<std::uint8_t>(i * 7 + seed);
   return data;
-}
-
-// The name of the raw directory entry at `at`; ASCII names only.
-std::string RawName(const std::vector<std::uint8_t>& file, std::size_t at) {
-  std::string name;
-  for (std::size_t i = 0; i + 2 < std::size_t(file[at + 0x40] | file[at + 0x41] << 8); i += 2) {
-    name += static_cast<char>(file[at + i]);
-  }
-  return name;
-}
-
-// Checks one sibling tree: names ordered (shorter first, then by upper case), no red node with a
-// red child, the same number of black nodes on every path. Returns the black height.
-int CheckTree(const std::vector<std::uint8_t>& file, const std::vector<std::size_t>& dir,
-              std::uint32_t node, const std::string& low, const std::string& high, bool parentRed) {
-  if (node == 0xFFFFFFFF) return 1;
-  const std::size_t at = dir.at(node);
-  const std::string name = RawName(file, at);
-  const auto key = [](std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return std::pair(s.size(), s);
-  };
-  EXPECT_TRUE(low.empty() || key(low) < key(name)) << low << " before " << name;
-  EXPECT_TRUE(high.empty() || key(name) < key(high)) << name << " before " << high;
-  const bool red = file[at + 0x43] == 0;
-  EXPECT_FALSE(red && parentRed) << "red node with a red parent";
-  const int left = CheckTree(file, dir, Get32(file, at + 0x44), low, name, red);
-  const int right = CheckTree(file, dir, Get32(file, at + 0x48), name, high, red);
-  EXPECT_EQ(left, right) << "black heights differ";
-  return left + (red ? 0 : 1);
 }
 
 // A file with streams on both sides of the mini stream cutoff, storages within storages, a name
@@ -83,26 +52,6 @@ TEST(CfbTest, StoragesAndStreamsRoundTrip) {
   EXPECT_EQ(r.ReadStream(*r.Find(*r.Find(*s, "Deeper"), "Leaf")), Bytes(70000, 4));
   EXPECT_EQ(r.ReadStream(*r.Find(*s, "ΕΛΛΗΝΙΚΆ")), Bytes(10, 5));
   EXPECT_FALSE(r.Find(root, "Leaf").has_value());
-}
-
-TEST(CfbTest, SiblingsFormAValidRedBlackTree) {
-  for (int count : {1, 2, 3, 4, 7, 8, 16, 17, 100, 257}) {
-    SCOPED_TRACE("children: " + std::to_string(count));
-    CfbWriter w;
-    for (int i = 0; i < count; ++i) {
-      // Mixed lengths and letter cases, added in no particular order.
-      const int k = (i * 37) % count;
-      std::string name = (k % 2 ? "stream" : "S") + std::to_string(k);
-      w.AddStream(CfbWriter::kRoot, name, Bytes(static_cast<std::size_t>(k), 1));
-    }
-    const auto file = w.Finish();
-    const auto dir = testing::DirectoryOffsets(file);
-    const std::uint32_t top = Get32(file, dir[0] + 0x4C);
-    EXPECT_EQ(file[dir.at(top) + 0x43], 1) << "the tree's root is black";
-    CheckTree(file, dir, top, "", "", false);
-    const CfbReader r(file);
-    EXPECT_EQ(r.entry(CfbReader::kRootEntry).children.size(), static_cast<std::size_t>(count));
-  }
 }
 
 TEST(CfbTest, ManyFatSectorsNeedDifatSectors) {

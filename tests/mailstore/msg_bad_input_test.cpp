@@ -248,27 +248,6 @@ TEST(MsgBadInputTest, StreamsSharingSectorsCannotMultiplyMemory) {
   }
 }
 
-TEST(MsgBadInputTest, MalformedEmbeddedMessageSpoilsOnlyItself) {
-  CfbWriter w;
-  Bytes top(32, 0);
-  top[12] = top[20] = 1;
-  w.AddStream(CfbWriter::kRoot, "__properties_version1.0", top);
-  Bytes subject;
-  AppendUtf16Le("Parent", subject);
-  w.AddStream(CfbWriter::kRoot, "__substg1.0_0037001F", subject);
-  const auto attach = w.AddStorage(CfbWriter::kRoot, "__attach_version1.0_#00000000");
-  Bytes props(8, 0);
-  const std::uint8_t method[16] = {0x03, 0x00, 0x05, 0x37, 6, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0};
-  props.insert(props.end(), method, method + 16);
-  w.AddStream(attach, "__properties_version1.0", props);
-  const auto sub = w.AddStorage(attach, "__substg1.0_3701000D");
-  w.AddStream(sub, "__properties_version1.0", Bytes(20, 0));  // shorter than its header
-  const MsgContent parent = ReadMsg(w.Finish());
-  EXPECT_EQ(parent.subject, "Parent");
-  ASSERT_EQ(parent.attachments.size(), 1u);
-  EXPECT_THROW(ReadMsg(parent.attachments[0].data), Error);
-}
-
 TEST(MsgBadInputTest, TheValidItemReads) {
   const MsgContent c = ReadMsg(ValidItem());
   EXPECT_EQ(c.subject, std::string(200, 's'));

@@ -93,7 +93,7 @@ void ExpectSame(const MsgContent& expected, const MsgContent& actual) {
 }
 
 // What is written comes back: every field, no bodies or attachments at all, text beyond ASCII,
-// streams on both sides of the mini stream cutoff and beyond, many attachments in their order.
+// many attachments in their order.
 TEST(MsgRoundTripTest, EveryFieldSurvives) {
   MsgContent minimal;
   minimal.messageClass = "IPM.Post";
@@ -106,12 +106,6 @@ TEST(MsgRoundTripTest, EveryFieldSurvives) {
   nonAscii.attachments.resize(1);
   nonAscii.attachments[0].displayName = "схема.png";
   nonAscii.attachments[0].longFileName = "圖表.png";
-  MsgContent large = FullPost();
-  large.plainBody = std::string(50000, 'x');
-  large.attachments[0].data = Bytes(4096, 3);  // exactly the cutoff: a regular stream
-  large.attachments[1].data = Bytes(4095, 4);  // just below: the mini stream
-  large.attachments.push_back(large.attachments[1]);
-  large.attachments.back().data = Bytes(3 * 1024 * 1024 + 17, 5);
   MsgContent many = minimal;
   for (int i = 0; i < 300; ++i) {
     many.attachments.emplace_back();
@@ -122,7 +116,6 @@ TEST(MsgRoundTripTest, EveryFieldSurvives) {
   const std::pair<const char*, MsgContent> cases[] = {{"full post", FullPost()},
                                                       {"minimal", minimal},
                                                       {"non-ASCII", nonAscii},
-                                                      {"large streams", large},
                                                       {"many attachments", many}};
   for (const auto& [what, content] : cases) {
     SCOPED_TRACE(what);
@@ -312,30 +305,6 @@ TEST(MsgReaderTest, HtmlBodyInAnyOfItsForms) {
     HandItem item;
     c.make(item);
     EXPECT_EQ(ReadMsg(item.Finish()).htmlBody, c.html) << c.what;
-  }
-}
-
-TEST(MsgReaderTest, Utf16SurrogatesAreDecoded) {
-  struct Case {
-    std::vector<std::uint16_t> units;
-    std::string text;
-  };
-  const Case cases[] = {
-      {{'a', 0xD83D, 0xDE00, 'b'}, "a😀b"},
-      {{'a', 0xD83D, 'b'}, "a\uFFFDb"},    // high surrogate alone
-      {{'a', 0xD83D}, "a\uFFFD"},          // cut short
-      {{'x', 0, 0}, "x"},                  // terminating NULs
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE("expecting " + c.text);
-    std::vector<std::uint8_t> bytes;
-    for (std::uint16_t u : c.units) {
-      bytes.push_back(static_cast<std::uint8_t>(u));
-      bytes.push_back(static_cast<std::uint8_t>(u >> 8));
-    }
-    HandItem item;
-    item.Stream(0x0037001F, bytes);
-    EXPECT_EQ(ReadMsg(item.Finish()).subject, c.text);
   }
 }
 

@@ -220,17 +220,6 @@ TEST(RtfHtmlTest, EncapsulatedHtmlShowsItsText) {
   }
 }
 
-TEST(RtfHtmlTest, TextOfPlainRichText) {
-  const std::string rtf =
-      "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\froman Times;}{\\f1\\fcharset204 "
-      "Cyr;}}{\\colortbl;\\red0\\green0\\blue0;}{\\*\\generator Riched20;}{\\info{\\title "
-      "Secret}{\\author Someone}}{\\stylesheet{\\s0 Normal;}}\\pard\\plain Hello\\par "
-      "World\\tab!{\\field{\\*\\fldinst HYPERLINK \"http://x\"}{\\fldrslt link}}\\line "
-      "{\\pict\\pngblip 89504e47}{\\f1 \\'cf\\'f0}\\par}";
-  EXPECT_EQ(ExtractTextFromRtf(rtf), "Hello\r\nWorld\t!link\r\n\u041F\u0440\r\n");
-  EXPECT_EQ(ExtractTextFromRtf("not rich text"), "");
-}
-
 TEST(RtfHtmlTest, RichTextMadeFromPlainText) {
   const std::string rtf =
       "{\\rtf1\\ansi\\ansicpg1252\\fromtext \\fbidis \\deff0{\\fonttbl{\\f0\\fmodern "

@@ -218,23 +218,6 @@ TEST(BodyFormatTest, OnlyGenuineRichTextIsRichText) {
   }
 }
 
-// SaveAs writes the rich text, or rich text made from the HTML or the plain text; only as rich
-// text (format 1).
-TEST(SaveAsTest, WritesTheRichTextOrRichTextMadeFromTheBody) {
-  TempFolder dir;
-  const std::string rtf = "{\\rtf1\\ansi Some {\\b bold} text\\par}";
-  MsgContent withRtf;
-  withRtf.compressedRtf = CompressRtf(rtf);
-  withRtf.htmlBody = "<p>ignored</p>";
-  MakeItem(withRtf, "a.msg")->SaveAs(dir / "a.rtf", 1);
-  EXPECT_EQ(TempFolder::Read(dir / "a.rtf"), rtf);
-  const auto item = MakeItem(PostContent("x"), "x.msg");
-  for (const int format : {0, 3, 5}) {
-    EXPECT_EQ(Raised([&] { item->SaveAs(dir / "x.out", format); }), errnum::kInvalidProcedureCall);
-  }
-  EXPECT_FALSE(fs::exists(dir / "x.out"));
-}
-
 TEST(UserPropertiesTest, LookupIgnoresLetterCase) {
   MsgContent content = PostContent("x", "Printers", "How-to");
   content.userProperties.push_back(

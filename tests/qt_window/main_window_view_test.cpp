@@ -4,17 +4,12 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QImage>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QWindow>
 
 #include "app/appearance.h"
 #include "app/qt/window_font.h"
@@ -37,12 +32,6 @@ class MainWindowViewTest : public ProgramFixture {
   template <typename Widget>
   Widget* Get(const char* name) {
     return static_cast<Widget*>(view->Control(name));
-  }
-  // Presses a key on the control that has the focus, as the application delivers it.
-  template <typename Stroke>
-  void Press(const Stroke& stroke) {
-    QKeyEvent press(QEvent::KeyPress, stroke.key, stroke.modifiers, QString(stroke.text));
-    QApplication::sendEvent(view->focusWidget(), &press);
   }
   std::unique_ptr<MainWindowView> view;
 };
@@ -74,56 +63,6 @@ TEST_F(MainWindowViewTest, GenerateReadsCancelWhileTheRunWorks) {
   EXPECT_EQ(Get<QPushButton>("cmdGenerate")->text().toStdString(), "Generate");
   EXPECT_TRUE(Exists("index.htm"));
   EXPECT_TRUE(Exists("Printer jams.htm"));
-}
-
-// One key as X11 delivers it: its code, modifiers and text (Tab "\t", Delete "\x7f").
-struct Stroke {
-  int key;
-  Qt::KeyboardModifiers modifiers;
-  const char* text;
-};
-constexpr Qt::KeyboardModifiers kNone = Qt::NoModifier;
-constexpr Qt::KeyboardModifiers kCtrl = Qt::ControlModifier;
-constexpr Qt::KeyboardModifiers kShift = Qt::ShiftModifier;
-
-TEST_F(MainWindowViewTest, NumberBoxFiltersTypedCharactersOnly) {
-  struct Case {
-    const char* keys;
-    std::vector<Stroke> strokes;
-    const char* clipboard;  // before the keys
-    const char* text;       // the box's text after them ("1000" before, the cursor after "1")
-    int cursor;
-    const char* focus;
-  };
-  const Stroke seven{Qt::Key_7, kNone, "7"}, ctrlA{Qt::Key_A, kCtrl, "\x01"},
-      ctrlV{Qt::Key_V, kCtrl, "\x16"};
-  const char* stays = "txtNumbering";
-  const Case cases[] = {
-      {"7", {seven}, "", "17000", 2, stays},
-      {"7, 7: five at most", {seven, seven}, "", "17000", 2, stays},
-      {"a", {{Qt::Key_A, kNone, "a"}}, "", "1000", 1, stays},
-      {"Backspace", {{Qt::Key_Backspace, kNone, "\b"}}, "", "000", 0, stays},
-      {"Delete", {{Qt::Key_Delete, kNone, "\x7f"}}, "", "100", 1, stays},
-      {"Tab", {{Qt::Key_Tab, kNone, "\t"}}, "", "1000", 1, "chkExtractIndexPage"},
-      {"Shift+Tab", {{Qt::Key_Backtab, kShift, "\t"}}, "", "1000", 1, "optNaming1"},
-      {"Ctrl+A, Ctrl+V of 42", {ctrlA, ctrlV}, "42", "42", 2, stays},
-      {"Ctrl+A, Ctrl+V of 4a", {ctrlA, ctrlV}, "4a", "1000", 4, stays},
-      {"7, Ctrl+Z", {seven, {Qt::Key_Z, kCtrl, "\x1a"}}, "", "1000", 1, stays},
-  };
-  view->show();
-  auto* box = Get<QLineEdit>("txtNumbering");
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.keys);
-    box->setText("1000");
-    box->setFocus();
-    box->setCursorPosition(1);
-    QApplication::clipboard()->setText(c.clipboard);
-    for (const Stroke& stroke : c.strokes) Press(stroke);
-    EXPECT_EQ(box->text().toStdString(), c.text);
-    EXPECT_EQ(form->txtNumbering.Text(), c.text) << "the model follows the box";
-    EXPECT_EQ(box->cursorPosition(), c.cursor);
-    EXPECT_EQ(view->focusWidget()->objectName().toStdString(), c.focus);
-  }
 }
 
 // The pixels a control draws (alpha above 0) when it is `size` large, its background left out.

@@ -125,41 +125,6 @@ TEST_F(RealLibreOffice, OneConverterServesSeveralDocumentsAndNothingRemainsAfter
   EXPECT_THROW(app->Open(dir_.Write("late.rtf", MakeRtf("late", false))), Error);
 }
 
-// Any readable file becomes a page with its text, whatever its kind under the .rtf name; a
-// document that cannot be read (when opened or when loaded at saving) fails, leaves no page, and
-// the same LibreOffice converts the next one.
-TEST_F(RealLibreOffice, DocumentsOfEveryKindAndUnreadableOnes) {
-  const struct {
-    const char* name;
-    std::string file, content;  // no content: the file is not written
-    bool converts;
-  } cases[] = {
-      {"rich text", "1.rtf", MakeRtf("Printer offline", false), true},
-      {"missing file", "missing.rtf", "", false},
-      {"plain text", "2.rtf", "Printer offline\n", true},
-      {"rich text broken off", "broken.rtf", "{\\rtf1\\ansi broken {\\b off", false},
-  };
-  LibreOfficeWord office(LibreOfficeOptions{});
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const std::string source = c.content.empty() ? dir_ / c.file : dir_.Write(c.file, c.content);
-    const std::string page = dir_ / (c.file + ".htm");
-    auto convert = [&] {
-      auto doc = office.Open(source);
-      doc->SaveAs(page, kWordFormatFilteredHtml);
-      doc->Close(kWordDoNotSaveChanges);
-    };
-    if (c.converts) {
-      convert();
-      EXPECT_NE(ReadText(page).find("Printer offline"), std::string::npos) << ReadText(page);
-    } else {
-      EXPECT_THROW(convert(), Error);
-      EXPECT_FALSE(fs::exists(page));
-    }
-  }
-  EXPECT_EQ(office.Starts(), 1);
-}
-
 // Creation fails as error 429 whenever LibreOffice cannot be had: a missing program, a program
 // that ends at once, a missing converter, a converter that never gets ready (which leaves no
 // process behind).
