@@ -1,14 +1,9 @@
 // The route a run drives per article: conversion, attachment export, inline images and the end
-// of the word processor; through the runs with a fake word processor, and once with the real
-// LibreOffice.
+// of the word processor; through the runs with a fake word processor.
 #include "page/office_route.h"
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
-#include <QImage>
-
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -16,7 +11,6 @@
 
 #include "page/destination.h"
 #include "platform/imaging/qt/qt_image_converter.h"
-#include "platform/word/libreoffice_word.h"
 #include "support_code/fake_word.h"
 #include "support_code/program_fixture.h"
 
@@ -172,50 +166,6 @@ TEST_F(OfficeRouteTest, InlineImagesAreExportedAndTheirReferencesRewritten) {
             "<p><b>Attachments:</b><ul>"
             "<li><a href='1001_files/1001_1.gif'>chart.gif</a></li>"
             "<li><a href='1001_files/1001_2.pdf'>report.pdf</a></li></ul></p>");
-}
-
-// With the real LibreOffice: a run of several articles starts it once, the pages come from the
-// items' rich text, and nothing of LibreOffice remains after the run.
-TEST_F(OfficeRouteTest, RunStartsLibreOfficeOnceAndEndsIt) {
-  const char* configured = std::getenv("LORVA_SOFFICE");
-  if (platform::FindProgram(configured && *configured ? configured : "soffice").empty()) {
-    GTEST_SKIP() << "LibreOffice is not installed";
-  }
-  platform::LibreOfficeWordFactory office;
-  OfficeRoute route(services, office, images_);
-  UseRoute(route);
-  QImage picture(16, 16, QImage::Format_RGB32);
-  picture.fill(qRgb(0, 128, 0));
-  QByteArray png, bmp;
-  QBuffer pngBuffer(&png), bmpBuffer(&bmp);
-  pngBuffer.open(QIODevice::WriteOnly);
-  bmpBuffer.open(QIODevice::WriteOnly);
-  picture.save(&pngBuffer, "PNG");
-  picture.save(&bmpBuffer, "BMP");
-  for (int n = 1; n <= 3; ++n) {
-    auto item = FakeItem::Post("Article " + std::to_string(n), "", "");
-    item->rtf = "{\\rtf1\\ansi Article text " + std::to_string(n) +
-                "\\par{\\pict\\pngblip\\picw16\\pich16 " + png.toHex().toStdString() + "}}";
-    item->Attach("shot.bmp", bmp.toStdString());
-    Add(item);
-  }
-  std::set<pid_t> groups;  // of the word processor, seen at each yield of the run
-  for (int yield = 1; yield <= 8; ++yield) {
-    pump.actions[yield] = [&] {
-      auto* word = dynamic_cast<platform::LibreOfficeWord*>(route.objWord().get());
-      if (word) groups.insert(word->ProcessGroup());
-    };
-  }
-  LoadFlat(true);
-  Generate();
-  for (int n = 1; n <= 3; ++n) {
-    const std::string page = Read("100" + std::to_string(n) + ".htm");
-    EXPECT_NE(page.find("Article text " + std::to_string(n)), std::string::npos) << page;
-    EXPECT_NE(page.find("_1.jpg'>shot.bmp</a>"), std::string::npos) << page;
-  }
-  EXPECT_EQ(office.Created(), 1);
-  ASSERT_EQ(groups.size(), 1u);
-  EXPECT_TRUE(platform::LiveProcessesInGroup(*groups.begin()).empty());
 }
 
 }  // namespace
