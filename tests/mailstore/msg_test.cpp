@@ -184,18 +184,13 @@ TEST(CodePageTest, MessageCodePageThenLocaleThenWindowsInternetCodePage) {
       {none, 1049, 20127, 1251},      // ru-RU
       {none, 1028, none, 950},        // zh-TW
       {none, 2052, none, 936},        // zh-CN
-      {none, 0x0C04, none, 950},      // zh-HK
-      {none, 1042, none, 949},        // ko-KR
-      {none, 0x081A, none, 1250},     // sr-Latn-CS
       {none, 0x0C1A, none, 1251},     // sr-Cyrl-CS
-      {none, 0x082C, none, 1251},     // az-Cyrl-AZ
       {none, 0x0C07, none, 1252},     // de-AT: a sub-language by its primary language
       {none, 0x00040411, none, 932},  // ja-JP with a sort order
       {none, 1081, 1251, 1251},       // hi-IN has no ANSI code page: the internet code page
       {none, 1081, 28591, 1252},      // ... unless that is no Windows code page
       {none, none, 874, 874},         // no locale: a Windows internet code page
       {none, none, 65001, 1252},      // ... but not UTF-8
-      {none, none, 20127, 1252},      // ... nor ASCII
       {none, none, none, 1252},       // nothing said: windows-1252
       {0, 1049, none, 1251},          // a zero message code page says nothing
       {1200, 1049, none, 1251},       // nor does UTF-16, which no 8-bit string is in

@@ -19,7 +19,6 @@ TEST(FncStripInvalidCharactersTest, RemovesTheNineCharactersOnly) {
       {"Input / Output: setup", "Input  Output setup"},
       {"a\\b/c?d*e:f\"g<h>i|j", "abcdefghij"},
       {"It's #1 at 100% & more; ok", "It's #1 at 100% & more; ok"},
-      {"  padded  ", "  padded  "},
       {"Caf\xC3\xA9 \xE2\x80\x94 menu", "Caf\xC3\xA9 \xE2\x80\x94 menu"},
       {std::string("nul\0bell\x07"
                    "del\x7F"
@@ -52,8 +51,6 @@ TEST(PagePathTest, CutsLongPathsWithinTheDestination) {
       {d243, "Printer jams.htm", d243 + "/P.htm"},
       {"/" + std::string(243, 'd'), "Printer jams.htm",
        "/" + std::string(243, 'd') + "/Printer jams.htm"},
-      {"/" + std::string(249, 'd'), "Printer jams.htm",
-       "/" + std::string(249, 'd') + "/Printer jams.htm"},
       // Characters, not bytes, count towards the path; bytes towards the name.
       {"/kb", Times(120, "\xD0\x96") + ".htm", "/kb/" + Times(120, "\xD0\x96") + ".htm"},
       {"/kb", Times(230, "\xD0\x96") + ".htm", "/kb/" + Times(125, "\xD0\x96") + ".htm"},
