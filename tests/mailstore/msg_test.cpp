@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -274,62 +273,6 @@ TEST(MsgReaderTest, EmbeddedMessageTakesItsParentsCodePageUnlessItNamesOne) {
     const MsgContent parent = ReadMsg(WithEmbeddedMessage(1041, c.entries, c.subject));
     ASSERT_EQ(parent.attachments.size(), 1u);
     EXPECT_EQ(ReadMsg(parent.attachments[0].data).subject, c.expected);
-  }
-}
-
-TEST(MsgReaderTest, HtmlBodyInAnyOfItsForms) {
-  std::vector<std::uint8_t> utf16;
-  AppendUtf16Le("<p>中文</p>", utf16);
-  const struct {
-    const char* what;
-    std::function<void(HandItem&)> make;
-    std::optional<std::string> html;
-  } cases[] = {
-      {"binary in the internet code page",
-       [](HandItem& i) {
-         i.Fixed(0x3FDE0003, 1251).Fixed(0x3FFD0003, 1252).String8(0x10130102, "<p>\xCF</p>");
-       },
-       "<p>П</p>"},
-      {"UTF-16", [&](HandItem& i) { i.Stream(0x1013001F, utf16); }, "<p>中文</p>"},
-      {"8-bit text",
-       [](HandItem& i) { i.Fixed(0x3FFD0003, 1253).String8(0x1013001E, "<p>\xC5</p>"); },
-       "<p>Ε</p>"},
-      {"none", [](HandItem&) {}, std::nullopt},
-  };
-  for (const auto& c : cases) {
-    HandItem item;
-    c.make(item);
-    EXPECT_EQ(ReadMsg(item.Finish()).htmlBody, c.html) << c.what;
-  }
-}
-
-// Embedded messages are written as storages without a name map of their own, and their named
-// properties (resolved through the outer file's map) come back, also when written again.
-TEST(MsgRoundTripTest, EmbeddedMessagesKeepTheirNamedProperties) {
-  MsgContent inner;
-  inner.messageClass = "IPM.Note";
-  inner.subject = "Inner message";
-  inner.userProperties = {{"Problem Type", Value::Text("Inner type")},
-                          {"Problem Category", Value::Integer(7)}};
-  MsgContent outer;
-  outer.messageClass = "IPM.Post";
-  outer.userProperties = {{"Alpha", Value::Text("a")}, {"Beta", Value::Text("b")}};
-  outer.attachments.resize(2);
-  outer.attachments[0].method = 5;
-  outer.attachments[0].data = WriteMsg(inner);
-  outer.attachments[1].method = 5;  // said to be a message, but not one: kept as bytes
-  outer.attachments[1].data = {1, 2, 3};
-
-  const MsgContent back = ReadMsg(WriteMsg(outer));
-  EXPECT_EQ(back.attachments[1].data, outer.attachments[1].data);
-  for (const MsgContent& read : {back, ReadMsg(WriteMsg(back))}) {
-    ASSERT_EQ(read.attachments.size(), 2u);
-    const MsgContent innerBack = ReadMsg(read.attachments[0].data);
-    EXPECT_EQ(innerBack.subject, "Inner message");
-    ASSERT_EQ(innerBack.userProperties.size(), 2u);
-    EXPECT_EQ(innerBack.userProperties[0].value, Value::Text("Inner type"));
-    EXPECT_EQ(innerBack.userProperties[1].name, "Problem Category");
-    EXPECT_EQ(innerBack.userProperties[1].value, Value::Integer(7));
   }
 }
 

@@ -61,24 +61,6 @@ TEST_F(ConnectionTest, VersionsBefore2000EndTheProgram) {
   }
 }
 
-TEST_F(ConnectionTest, AnExplorerIsOpenedOnlyWhenNoneIsThere) {
-  connection->subStartOutlook(6);  // an explorer in front: nothing opened or activated
-  EXPECT_EQ(app->explorers.size(), 1u);
-  EXPECT_EQ(app->explorers[0]->activations, 0);
-
-  // Attached and no explorer: the calendar, and the user is told once.
-  app->explorers.clear();
-  app->active.reset();
-  connection->subStartOutlook(6);
-  EXPECT_TRUE(app->explorers.empty()) << "no explorer check when already attached";
-  connection->subGetCurrentFolder(9);
-  EXPECT_EQ(connection->objKBFolder, calendar);
-  EXPECT_EQ(dialogs.Messages(),
-            std::vector<std::string>{"Unable to connect to current Outlook folder!"});
-  EXPECT_EQ(dialogs.shown()[0].style, platform::msgbox::kInformation);
-  EXPECT_EQ(dialogs.shown()[0].title, "Lorva for Outlook");
-}
-
 TEST(KnowledgeBaseHomePageTest, ComparesTheLastTenCharactersExactly) {
   const std::pair<std::string, bool> cases[] = {{"http://intranet/kb/OLorva.htm", true},
                                                 {"OLorva.htm", true},

@@ -35,18 +35,6 @@ class RichTextConversion : public ::testing::Test {
   TempFolder dir_;
 };
 
-TEST_F(RichTextConversion, CreatesTheWordProcessorOnFirstUseAndReusesItForLaterArticles) {
-  WriteRtf("1001");
-  WriteRtf("1002");
-  EXPECT_TRUE(Convert("1001"));
-  EXPECT_TRUE(Convert("1002"));
-  EXPECT_EQ(calls_.created, 1);
-  EXPECT_EQ(calls_.calls.size(), 8u);
-  EXPECT_EQ(calls_.calls[6], "SaveAs " + dir_ / "1002.htm" + " 10");
-  EXPECT_EQ(TempFolder::Read(dir_ / "1002.htm"), "converted from {\\rtf1 text}");
-  EXPECT_FALSE(fs::exists(Rtf("1001"))) << "the rich-text copy is deleted after the conversion";
-}
-
 // Without a word processor the rich-text file is deleted and false returned; a missing
 // rich-text file gives false and keeps the word processor; a failing open or save is passed
 // over (the document still closed) and gives true without a page.

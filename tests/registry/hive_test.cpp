@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -109,48 +108,6 @@ TEST_F(FileHiveTest, ReadingAFreshProfileCreatesNothingAndWritingGivesTheRegExpo
             "\"Blob\"=hex:01,ff\n"
             "\n");
   EXPECT_EQ(FolderEntries(), kHiveAndLock);
-}
-
-// Fails the write of the new file's bytes (after half of them) or their flush to disk.
-class FailingFileHive : public FileRegistryHive {
- public:
-  enum class FailAt { kWrite, kSync };
-  FailingFileHive(std::string path, FailAt failAt)
-      : FileRegistryHive(std::move(path)), failAt_(failAt) {}
-
- protected:
-  bool WriteAll(int fd, std::string_view bytes) override {
-    if (failAt_ != FailAt::kWrite) return FileRegistryHive::WriteAll(fd, bytes);
-    FileRegistryHive::WriteAll(fd, bytes.substr(0, bytes.size() / 2));
-    errno = ENOSPC;
-    return false;
-  }
-  bool SyncFile(int fd) override {
-    if (failAt_ != FailAt::kSync) return FileRegistryHive::SyncFile(fd);
-    errno = EIO;
-    return false;
-  }
-
- private:
-  FailAt failAt_;
-};
-
-TEST_F(FileHiveTest, AFailedWriteLeavesTheOldFileWhole) {
-  {
-    FileRegistryHive hive(HivePath());
-    ASSERT_EQ(Store(hive, "Kept", "old value"), regerr::kSuccess);
-  }
-  const std::string before = TempFolder::Read(HivePath());
-  for (const auto& [failAt, expected] :
-       {std::pair{FailingFileHive::FailAt::kWrite, regerr::kDiskFull},
-        std::pair{FailingFileHive::FailAt::kSync, regerr::kRegistryIoFailed}}) {
-    SCOPED_TRACE(expected);
-    FailingFileHive hive(HivePath(), failAt);
-    EXPECT_EQ(Store(hive, "Kept", "a new value long enough to be cut in half"), expected);
-    EXPECT_EQ(TempFolder::Read(HivePath()), before);
-    EXPECT_NE(hive.LastFailure().find(HivePath()), std::string::npos) << hive.LastFailure();
-    EXPECT_EQ(FolderEntries(), kHiveAndLock);
-  }
 }
 
 // A file that cannot be parsed is read as empty, said once, and never replaced.
