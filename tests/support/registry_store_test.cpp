@@ -67,14 +67,6 @@ std::string Raised(const std::function<void()>& operation) {
   return "none";
 }
 
-TEST(RegistryStoreTest, AFreshProfileGivesTheDefaultsAndCreatesNothing) {
-  TempFolder folder;
-  platform::FileRegistryHive hive(folder / "lorva-archive/registry.reg");
-  EXPECT_EQ(fncGetSetting(hive, "Settings", "iNumbering", "1000"), "1000");
-  EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
-  EXPECT_EQ(hive.OpenKeyCount(), 0u);
-}
-
 TEST(RegistryStoreTest, TextComesBackUnchangedInMemoryAndThroughTheFile) {
   TempFolder folder;
   const std::string texts[] = {
