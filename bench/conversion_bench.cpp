@@ -112,7 +112,8 @@ bool ExportArticle(OfficeRoute& route, Article& article, const std::string& dest
     const std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     converted = route.FilteredWordHTML(html).find("the printer jams") != std::string::npos;
   }
-  route.SaveAttachments(article, destination, counter);
+  std::vector<std::string> unreadable;
+  route.SaveAttachments(article, destination, counter, unreadable);
   return converted;
 }
 

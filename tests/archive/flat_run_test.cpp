@@ -142,27 +142,44 @@ TEST_F(FlatRunTest, ExistingPagesAreKeptWithoutOverwrite) {
 }
 
 TEST_F(FlatRunTest, UnreadableItemIsPassedOverWithoutANumberAndTold) {
-  for (const char* subject : {"One", "Broken", "Three"}) Add(FakeItem::Post(subject, "", ""));
+  Add(FakeItem::Post("One", "", ""));
+  Add(FakeItem::Post("Broken", "", ""));
+  Add(FakeItem::Post("Damaged body", "", ""))->failBody = true;
+  Add(FakeItem::Post("Four", "", ""));
   kb->unreadable = {2};
   LoadFlat();
   form->optNaming.Select(1);
   Generate();
-  EXPECT_EQ(Read("index.htm"), Index({{"1001.htm", "One"}, {"1002.htm", "Three"}}));
-  EXPECT_EQ(form->LastRun().unreadable, std::vector<std::string>{"The item cannot be read"});
+  EXPECT_EQ(Read("index.htm"), Index({{"1002.htm", "Four"}, {"1001.htm", "One"}}));
+  EXPECT_FALSE(Exists("1003.htm"));
+  EXPECT_EQ(form->LastRun().unreadable,
+            (std::vector<std::string>{"The item cannot be read",
+                                      "The HTML body of Damaged body is damaged"}));
   ASSERT_EQ(dialogs.shown().size(), 1u);
   EXPECT_EQ(dialogs.shown()[0].text,
-            "1 item could not be read and was not archived:\r\n\r\nThe item cannot be read");
+            "2 items could not be read and were not archived:\r\n\r\nThe item cannot be "
+            "read\r\nThe HTML body of Damaged body is damaged");
   EXPECT_EQ(dialogs.shown()[0].title, "LorvaArchive");
 
-  std::vector<std::string> reasons;
+  RunSummary run;
   std::string listed;
   for (int i = 1; i <= 12; ++i) {
-    reasons.push_back("r" + std::to_string(i));
+    run.unreadable.push_back("r" + std::to_string(i));
     if (i <= 10) listed += "\r\nr" + std::to_string(i);
   }
-  EXPECT_EQ(
-      UnreadableItemsMessage(reasons),
-      "12 items could not be read and were not archived:\r\n" + listed + "\r\n... and 2 more.");
+  EXPECT_EQ(UnreadableItemsMessage(run), "12 items could not be read and were not archived:\r\n" +
+                                             listed + "\r\n... and 2 more.");
+  run.unreadableParts = {"p1"};
+  EXPECT_EQ(UnreadableItemsMessage(run),
+            "12 items could not be read and were not archived:\r\n" + listed +
+                "\r\n... and 2 more.\r\n\r\n1 attachment could not be read; its article was "
+                "archived without it:\r\n\r\np1");
+  run.unreadable.clear();
+  run.unreadableParts.push_back("p2");
+  EXPECT_EQ(UnreadableItemsMessage(run),
+            "2 attachments could not be read; their articles were archived without them:\r\n"
+            "\r\np1\r\np2");
+  EXPECT_EQ(UnreadableItemsMessage(RunSummary{}), "");
 }
 
 // A destination that is no folder, or a first number that is none, is refused before anything

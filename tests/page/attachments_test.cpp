@@ -58,7 +58,7 @@ class AttachmentExport : public ::testing::Test {
     return attachment;
   }
   std::string Export(bool removeConversionPage = true) {
-    return fncSaveAttachements(test_.services, images_, item_, dir_.str(), 1001,
+    return fncSaveAttachements(test_.services, images_, item_, dir_.str(), 1001, unreadable_,
                                removeConversionPage);
   }
   std::set<std::string> Files() const {
@@ -74,6 +74,7 @@ class AttachmentExport : public ::testing::Test {
   TempFolder dir_;
   platform::QtImageConverter images_;
   testing::FakeItem item_;
+  std::vector<std::string> unreadable_;
   struct Saved {
     std::string path, step;
   };
@@ -187,6 +188,18 @@ TEST_F(AttachmentExport, FailingSaveIsReported) {
   EXPECT_NE(dialog.find("Saving attachment to " + dir_ / "1001_files/1001_2.txt"),
             std::string::npos)
       << dialog;
+}
+
+TEST_F(AttachmentExport, DamagedAttachmentsAreLeftOutAndNamedWhileTheOthersAreExported) {
+  Add("a.txt");
+  Add("b.txt").damaged = true;
+  Add("c.bmp").damaged = true;
+  Add("d.pdf");
+  EXPECT_EQ(Export(), List({{"1001_1.txt", "a.txt"}, {"1001_2.pdf", "d.pdf"}}));
+  EXPECT_EQ(Files(), (std::set<std::string>{"1001_1.txt", "1001_2.pdf"}));
+  EXPECT_EQ(unreadable_, (std::vector<std::string>{"The attachment of b.txt is damaged",
+                                                   "The attachment of c.bmp is damaged"}));
+  EXPECT_FALSE(test_.reporter.ReportShown());
 }
 
 }  // namespace

@@ -127,6 +127,7 @@ TEST_F(OfficeRouteTest, PageSetAsideIsPutBackWhenTheRunEndsEarlyOrIsKilled) {
 
 TEST_F(OfficeRouteTest, InlineImagesAreExportedAndTheirReferencesRewritten) {
   OfficeRoute route(services, factory_, images_);
+  std::vector<std::string> unreadable;
   FakeItem item;
   item.Attach("image001.png", "png bytes", "<image001.png@01DA2B3C.4D5E6F70>", true);
   item.Attach("chart.gif", "gif bytes", "Chart-7", false);
@@ -134,6 +135,7 @@ TEST_F(OfficeRouteTest, InlineImagesAreExportedAndTheirReferencesRewritten) {
   item.Attach("report.pdf", "pdf bytes");
   item.Attach("shell.php", "<?php ?>", "x1", true);
   item.Attach("failing.png", "png", "bad", true).fail = true;
+  item.Attach("damaged.png", "png", "dmg", true).damaged = true;
   const struct {
     std::int32_t count;
     std::string body, expected;
@@ -150,19 +152,22 @@ TEST_F(OfficeRouteTest, InlineImagesAreExportedAndTheirReferencesRewritten) {
       {7, "<img src=cid:x1>", "<img src=7_files/7_inline1.img>"},  // not an image: no kind
       {1001, "<p>no images</p>", "<p>no images</p>"},
       {1001, "<img src=\"cid:bad\">", "<img src=\"cid:bad\">"},  // cannot be saved: left as is
+      {1001, "<img src=\"cid:dmg\">", "<img src=\"cid:dmg\">"},  // damaged: left as is, told
   };
   for (const auto& c : cases) {
     std::string body = c.body;
-    route.ExportInlineImages(item, body, folder.str(), c.count);
+    route.ExportInlineImages(item, body, folder.str(), c.count, unreadable);
     EXPECT_EQ(body, c.expected) << c.body;
   }
   EXPECT_EQ(TempFolder::Read(folder / "1001_files/1001_inline1.png"), "png bytes");
   EXPECT_EQ(Entries(folder.path() / "1001_files"),
             (std::set<std::string>{"1001_inline1.png", "1001_inline2.gif"}));
   EXPECT_FALSE(reporter.ReportShown());
+  // Only the damaged image is told: the other failure is the destination's.
+  EXPECT_EQ(unreadable, std::vector<std::string>{"The attachment of damaged.png is damaged"});
   // The attachment list leaves the hidden images out.
-  item.attachments.pop_back();
-  EXPECT_EQ(route.SaveAttachments(item, folder.str(), 1001),
+  item.attachments.resize(4);
+  EXPECT_EQ(route.SaveAttachments(item, folder.str(), 1001, unreadable),
             "<p><b>Attachments:</b><ul>"
             "<li><a href='1001_files/1001_1.gif'>chart.gif</a></li>"
             "<li><a href='1001_files/1001_2.pdf'>report.pdf</a></li></ul></p>");

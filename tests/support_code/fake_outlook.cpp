@@ -133,6 +133,7 @@ class FakeMailItem : public outlook::MailItem {
 void FakeAttachment::SaveAsFile(const std::string& path) {
   if (onSave) onSave(path);
   if (fail) throw Error(errnum::kPathFileAccessError, "Cannot save the attachment");
+  if (damaged) throw Error(errnum::kBadFileFormat, "The attachment of " + name + " is damaged");
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
@@ -163,6 +164,11 @@ void FakeItem::SaveAs(const std::string& path, int format) {
 std::shared_ptr<outlook::UserPropertyCollection> FakeItem::UserProperties() {
   if (failProperties) throw Error(errnum::kNotSupported, "Object doesn't support this property");
   return std::make_shared<FakeProperties>(properties);
+}
+
+std::string FakeItem::HTMLBody() {
+  if (failBody) throw Error(errnum::kBadFileFormat, "The HTML body of " + subject + " is damaged");
+  return htmlBody;
 }
 
 std::shared_ptr<outlook::AttachmentCollection> FakeItem::Attachments() {

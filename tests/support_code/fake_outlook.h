@@ -26,14 +26,15 @@ class FakeAttachment : public outlook::Attachment {
         contentId(std::move(contentId)),
         hidden(hidden) {}
   std::string DisplayName() override { return name; }
-  // Calls `onSave` with the path, then writes the bytes there (throws when `fail`).
+  // Calls `onSave` with the path, then writes the bytes there (throws when `fail` or `damaged`).
   void SaveAsFile(const std::string& path) override;
   std::string ContentId() override { return contentId; }
   bool Hidden() override { return hidden; }
 
   std::string name, bytes, contentId;
   bool hidden = false;
-  bool fail = false;
+  bool fail = false;     // the destination refuses the file
+  bool damaged = false;  // the item's file holds the attachment damaged
   std::function<void(const std::string& path)> onSave;
 };
 
@@ -47,6 +48,7 @@ class FakeItem : public outlook::OutlookItem {
   std::map<std::string, outlook::Value> properties;  // user properties by name
   std::vector<std::shared_ptr<FakeAttachment>> attachments;
   bool failProperties = false;  // UserProperties throws
+  bool failBody = false;        // HTMLBody throws, as for a damaged body
   outlook::OlBodyFormat bodyFormat = outlook::OlBodyFormat::kRichText;
   int saveAsCalls = 0;
 
@@ -59,7 +61,7 @@ class FakeItem : public outlook::OutlookItem {
   outlook::ItemClass Class() override { return itemClass; }
   std::string MessageClass() override { return messageClass; }
   std::string Subject() override { return subject; }
-  std::string HTMLBody() override { return htmlBody; }
+  std::string HTMLBody() override;
   outlook::OlBodyFormat BodyFormat() override { return bodyFormat; }
   void SaveAs(const std::string& path, int format) override;
   std::shared_ptr<outlook::UserPropertyCollection> UserProperties() override;
