@@ -211,23 +211,6 @@ TEST_F(FlatRunTest, BadDestinationOrFirstNumberIsRefused) {
   EXPECT_EQ(form->LastRun().outcome, RunSummary::Outcome::kRefused);
 }
 
-TEST_F(FlatRunTest, CancelOnTheSecondYieldKeepsWhatWasTakenUp) {
-  for (const char* subject : {"One", "Two", "Three"}) Add(FakeItem::Post(subject, "", ""));
-  LoadFlat();
-  pump.actions[2] = [&] {
-    ASSERT_EQ(form->cmdGenerate.Caption(), "Cancel..");
-    form->cmdGenerate_Click();  // "Cancel.."
-    EXPECT_EQ(form->cmdGenerate.Caption(), "Generate");
-    form->cmdGenerate_Click();  // "Generate" again while the run still finishes: refused
-  };
-  Generate();
-  EXPECT_EQ(pump.yields, 2);
-  EXPECT_EQ(Read("index.htm"), Index({{"One.htm", "One"}}));
-  EXPECT_TRUE(Exists("style.css"));
-  EXPECT_EQ(form->LastRun().outcome, RunSummary::Outcome::kCancelled);
-  EXPECT_FALSE(form->runner().Running());
-}
-
 TEST_F(FlatRunTest, RefusedItemAccessShowsItsMessageOtherErrorsGoToTheReporter) {
   Add(FakeItem::Post("One", "", ""));
   LoadFlat();

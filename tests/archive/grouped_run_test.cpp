@@ -207,22 +207,16 @@ TEST_F(GroupedRunTest, CollapsibleOutlineOpensCollapsedOrNot) {
   }
 }
 
-TEST_F(GroupedRunTest, CategoriesAndTypesAreEscapedInHeadings) {
-  kb->items = {FakeItem::Post("Q", "R&D <lab>", "\"Quoted\"")};
-  LoadGrouped(0);
-  Generate();
-  EXPECT_EQ(Read("index.htm"), kPlainHead + "<ul>" + Heading("R&amp;D &lt;lab&gt;") +
-                                   Heading("&quot;Quoted&quot;") + Entry("Q.htm", "Q") + kTypeEnd +
-                                   kCategoryEnd + kIndexClosing);
-}
-
-TEST_F(GroupedRunTest, NonAsciiCategoriesAndTypesComeOutAsNumericReferences) {
-  kb->items = {FakeItem::Post("Ελλάδα", "Καφές", "日本"), FakeItem::Post("Ок", "Сеть", "日本")};
+// Categories and types are escaped, and text beyond ASCII comes out as numeric references.
+TEST_F(GroupedRunTest, HeadingsAreEscapedAndAscii) {
+  kb->items = {FakeItem::Post("Q", "R&D <lab>", "\"Quoted\""),
+               FakeItem::Post("Ελλάδα", "Καφές", "日本"), FakeItem::Post("Ок", "Сеть", "日本")};
   LoadGrouped(0);
   Generate();
   EXPECT_EQ(Read("index.htm"),
-            kPlainHead + "<ul>" + Heading("&#922;&#945;&#966;&#941;&#962;") +
-                Heading("&#26085;&#26412;") +
+            kPlainHead + "<ul>" + Heading("R&amp;D &lt;lab&gt;") + Heading("&quot;Quoted&quot;") +
+                Entry("Q.htm", "Q") + kTypeEnd + kCategoryEnd +
+                Heading("&#922;&#945;&#966;&#941;&#962;") + Heading("&#26085;&#26412;") +
                 Entry("%CE%95%CE%BB%CE%BB%CE%AC%CE%B4%CE%B1.htm",
                       "&#917;&#955;&#955;&#940;&#948;&#945;") +
                 kTypeEnd + kCategoryEnd + Heading("&#1057;&#1077;&#1090;&#1100;") +
@@ -233,7 +227,12 @@ TEST_F(GroupedRunTest, NonAsciiCategoriesAndTypesComeOutAsNumericReferences) {
 TEST_F(GroupedRunTest, CancelTakesEffectAtTheNextItemAndTheIndexListsThePagesWritten) {
   LoadGrouped(0);
   // One yield per item: cancelled before the fourth item (Reinstall) is read.
-  pump.actions[4] = [&] { form->cmdGenerate_Click(); };
+  pump.actions[4] = [&] {
+    ASSERT_EQ(form->cmdGenerate.Caption(), "Cancel..");
+    form->cmdGenerate_Click();
+    EXPECT_EQ(form->cmdGenerate.Caption(), "Generate");
+    form->cmdGenerate_Click();  // "Generate" again while the run still finishes: refused
+  };
   Generate();
   EXPECT_EQ(pump.yields, 4);
   EXPECT_EQ(Read("index.htm"), kPlainHead + "<ul>" + Heading("Hardware") + Heading("FAQ") +
@@ -250,6 +249,7 @@ TEST_F(GroupedRunTest, CancelTakesEffectAtTheNextItemAndTheIndexListsThePagesWri
   EXPECT_TRUE(Exists("style.css"));
   EXPECT_EQ(form->LastRun().outcome, RunSummary::Outcome::kCancelled);
   EXPECT_EQ(form->LastRun().pagesWritten, 3);
+  EXPECT_FALSE(form->runner().Running());
 }
 
 TEST_F(GroupedRunTest, SameSubjectInTwoPairsGetsAPageInEach) {
