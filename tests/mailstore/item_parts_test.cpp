@@ -163,69 +163,40 @@ constexpr char kAttach1[] = "__attach_version1.0_#00000001";
 // A part of the article damaged, and the member reading it. Only that member fails, naming the
 // item and the part; a part that opening reads fails the opening.
 TEST(DamagedPartTest, OnlyTheMemberReadingItFails) {
-  enum Member { kOpen, kHtml, kSaveAs, kAttachment1, kSaveAttachment1, kSaveAttachment2 };
-  const char kItem[] = "The item \"KB1.msg\" cannot be read: ";
+  // The member reading the part: opening the item, its HTML body, SaveAs, opening attachment 1,
+  // saving attachment 1 or 2.
+  enum Member { kOpen, kHtml, kSaveAs, kOpen1, kSave1, kSave2 };
+  enum Bodies { kAll, kOnlyPlain, kOnlyRtf };  // the bodies the article keeps
+  const std::string of = " of the item \"KB1.msg\" cannot be read: ";
+  const std::string cfb = "Malformed compound file: ", mapi = "Malformed Outlook item: ";
+  const std::string att2 = "The attachment 2" + of;
+  const std::string kItem = "The item \"KB1.msg\" cannot be read: ";
   const struct {
     std::vector<std::string> entry;  // storage names, then the entry's name
     std::uint32_t size;              // the entry's new size; 0: its start beyond the file
-    bool onlyPlain, onlyRtf;         // the other bodies left out of the article
+    Bodies bodies;
     Member member;
     std::string named;  // how the error begins
   } cases[] = {
-      {{"__substg1.0_10130102"},
-       0,
-       false,
-       false,
-       kHtml,
-       "The HTML body of the item \"KB1.msg\" cannot be read: Malformed compound file: "},
-      {{"__substg1.0_1000001F"},
-       0,
-       true,
-       false,
-       kHtml,
-       "The plain-text body of the item \"KB1.msg\" cannot be read: "},
-      {{"__substg1.0_10090102"},
-       0,
-       false,
-       false,
-       kSaveAs,
-       "The rich text of the item \"KB1.msg\" cannot be read: "},
-      {{"__substg1.0_10090102"},
-       0,
-       false,
-       true,
-       kHtml,
-       "The rich text of the item \"KB1.msg\" cannot be read: "},
-      {{kAttach0, "__substg1.0_37010102"},
-       0,
-       false,
-       false,
-       kSaveAttachment1,
-       "The attachment 1 of the item \"KB1.msg\" cannot be read: Malformed compound file: "},
-      {{kAttach0, "__properties_version1.0"},
-       5,
-       false,
-       false,
-       kAttachment1,
-       "The attachment 1 of the item \"KB1.msg\" cannot be read: Malformed Outlook item: "},
-      {{kAttach1, "__substg1.0_3701000D", "__substg1.0_0037001F"},
-       0,
-       false,
-       false,
-       kSaveAttachment2,
-       "The attachment 2 of the item \"KB1.msg\" cannot be read: "},
-      {{"__properties_version1.0"}, 20, false, false, kOpen, kItem},
-      {{"__substg1.0_0037001F"}, 0, false, false, kOpen, kItem},
-      {{"__substg1.0_8000001F"}, 0, false, false, kOpen, kItem},
-      {{"__nameid_version1.0", "__substg1.0_00040102"}, 0, false, false, kOpen, kItem},
-      {{"__nameid_version1.0", "__substg1.0_00030102"}, 12, false, false, kOpen, kItem},
+      {{"__substg1.0_10130102"}, 0, kAll, kHtml, "The HTML body" + of + cfb},
+      {{"__substg1.0_1000001F"}, 0, kOnlyPlain, kHtml, "The plain-text body" + of},
+      {{"__substg1.0_10090102"}, 0, kAll, kSaveAs, "The rich text" + of},
+      {{"__substg1.0_10090102"}, 0, kOnlyRtf, kHtml, "The rich text" + of},
+      {{kAttach0, "__substg1.0_37010102"}, 0, kAll, kSave1, "The attachment 1" + of + cfb},
+      {{kAttach0, "__properties_version1.0"}, 5, kAll, kOpen1, "The attachment 1" + of + mapi},
+      {{kAttach1, "__substg1.0_3701000D", "__substg1.0_0037001F"}, 0, kAll, kSave2, att2},
+      {{"__properties_version1.0"}, 20, kAll, kOpen, kItem},
+      {{"__substg1.0_0037001F"}, 0, kAll, kOpen, kItem},
+      {{"__substg1.0_8000001F"}, 0, kAll, kOpen, kItem},
+      {{"__nameid_version1.0", "__substg1.0_00040102"}, 0, kAll, kOpen, kItem},
+      {{"__nameid_version1.0", "__substg1.0_00030102"}, 12, kAll, kOpen, kItem},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.entry) + " size " + std::to_string(c.size));
     MsgContent content = Article();
-    if (c.onlyPlain || c.onlyRtf) content.htmlBody.reset();
-    if (c.onlyPlain) content.compressedRtf.reset();
-    if (c.onlyRtf) content.plainBody.reset();
+    if (c.bodies != kAll) content.htmlBody.reset();
+    if (c.bodies == kOnlyPlain) content.compressedRtf.reset();
+    if (c.bodies == kOnlyRtf) content.plainBody.reset();
     Bytes bytes = WriteMsg(content);
     const CfbReader reader(bytes);
     std::uint32_t id = CfbReader::kRootEntry;
@@ -243,9 +214,9 @@ TEST(DamagedPartTest, OnlyTheMemberReadingItFails) {
       EXPECT_EQ(item->Attachments()->Count(), 2);
       if (c.member == kHtml) item->HTMLBody();
       if (c.member == kSaveAs) item->SaveAs(store / "x.rtf", 1);
-      if (c.member == kAttachment1) item->Attachments()->Item(1);
-      if (c.member == kSaveAttachment1) item->Attachments()->Item(1)->SaveAsFile(store / "a");
-      if (c.member == kSaveAttachment2) item->Attachments()->Item(2)->SaveAsFile(store / "b");
+      if (c.member == kOpen1) item->Attachments()->Item(1);
+      if (c.member == kSave1) item->Attachments()->Item(1)->SaveAsFile(store / "a");
+      if (c.member == kSave2) item->Attachments()->Item(2)->SaveAsFile(store / "b");
       ADD_FAILURE() << "read without an error";
     } catch (const Error& error) {
       EXPECT_EQ(error.number(), errnum::kBadFileFormat) << error.description();
