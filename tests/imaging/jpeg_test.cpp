@@ -8,7 +8,6 @@
 
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "platform/imaging/qt/qt_image_converter.h"
 #include "support_code/temp_folder.h"

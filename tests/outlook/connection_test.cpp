@@ -88,12 +88,7 @@ TEST_F(ConnectionTest, FolderCheckAsksUntilAKnowledgeBaseIsPicked) {
   } cases[] = {
       {"knowledge base in front", kb, false, {}, {}, kb},
       {"inbox in front, then a pick", inbox, false, {kYes}, {kb}, kb},
-      {"picker closed, a wrong pick",
-       inbox,
-       false,
-       {kYes, kYes, kYes},
-       {nullptr, calendar, kb},
-       kb},
+      {"closed, wrong pick", inbox, false, {kYes, kYes, kYes}, {nullptr, calendar, kb}, kb},
       {"home page unreadable", kb, true, {kYes}, {other}, other},
       {"No", inbox, false, {platform::msgbox::kNo}, {}, nullptr},
   };

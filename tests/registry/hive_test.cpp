@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <thread>

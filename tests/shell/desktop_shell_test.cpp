@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "support/error.h"
 #include "support_code/temp_folder.h"
