@@ -11,10 +11,10 @@
 #include "app/frm_main.h"
 #include "app/program.h"
 #include "app/settings.h"
+#include "base/error.h"
 #include "outlook/connection.h"
 #include "page/rich_text_route.h"
 #include "platform/mailstore/store.h"
-#include "support/error.h"
 #include "support/error_reporter.h"
 #include "support/file_handling.h"
 

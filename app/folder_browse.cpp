@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "app/frm_main.h"
-#include "support/error.h"
+#include "base/error.h"
 
 namespace lorva {
 

@@ -1,7 +1,7 @@
 #include "app/frm_main.h"
 
+#include "base/error.h"
 #include "outlook/category_lists.h"
-#include "support/error.h"
 #include "support/error_reporter.h"
 
 namespace lorva {

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "outlook/value.h"
-#include "support/error.h"
+#include "base/error.h"
+#include "platform/outlook/value.h"
 #include "support/error_reporter.h"
 #include "support/registry_store.h"
 

@@ -6,16 +6,16 @@
 #include <vector>
 
 #include "archive/toc.h"
+#include "base/error.h"
+#include "base/html_text.h"
+#include "base/steps.h"
+#include "base/text_rules.h"
 #include "outlook/property_access.h"
 #include "page/destination.h"
 #include "page/naming.h"
 #include "page/page_writer.h"
 #include "page/sorted_dictionary.h"
 #include "page/support_files.h"
-#include "support/error.h"
-#include "support/html_text.h"
-#include "support/steps.h"
-#include "support/text_rules.h"
 
 namespace lorva {
 

@@ -3,7 +3,7 @@
 #include <exception>
 #include <new>
 
-#include "support/error.h"
+#include "base/error.h"
 
 namespace lorva {
 namespace {

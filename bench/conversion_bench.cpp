@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "page/office_route.h"
 #include "platform/imaging/qt/qt_image_converter.h"
 #include "platform/ui/dialogs.h"
 #include "platform/word/libreoffice_word.h"
-#include "support/error.h"
 #include "support/error_reporter.h"
 
 namespace {

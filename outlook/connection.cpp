@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
-#include "support/error.h"
-#include "support/steps.h"
+#include "base/error.h"
+#include "base/steps.h"
 
 namespace lorva::outlook {
 

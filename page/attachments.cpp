@@ -8,9 +8,9 @@
 #include <new>
 #include <string_view>
 
-#include "support/error.h"
-#include "support/html_text.h"
-#include "support/steps.h"
+#include "base/error.h"
+#include "base/html_text.h"
+#include "base/steps.h"
 
 namespace lorva {
 namespace {

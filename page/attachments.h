@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "outlook/object_model.h"
 #include "platform/imaging/image_converter.h"
+#include "platform/outlook/object_model.h"
 #include "support/file_handling.h"
 
 namespace lorva {

@@ -2,8 +2,8 @@
 
 #include <exception>
 
-#include "support/error.h"
-#include "support/steps.h"
+#include "base/error.h"
+#include "base/steps.h"
 
 namespace lorva {
 namespace {

@@ -5,8 +5,8 @@
 #include <new>
 #include <string>
 
-#include "support/error.h"
-#include "support/text_rules.h"
+#include "base/error.h"
+#include "base/text_rules.h"
 
 namespace lorva {
 namespace {

@@ -10,11 +10,11 @@
 #include <string_view>
 #include <system_error>
 
+#include "base/html_text.h"
+#include "base/steps.h"
 #include "page/attachments.h"
 #include "page/body_conversion.h"
 #include "page/destination.h"
-#include "support/html_text.h"
-#include "support/steps.h"
 
 namespace lorva {
 namespace {

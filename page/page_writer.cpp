@@ -6,8 +6,8 @@
 #include <string_view>
 #include <utility>
 
-#include "support/error.h"
-#include "support/html_text.h"
+#include "base/error.h"
+#include "base/html_text.h"
 
 namespace lorva {
 namespace {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "outlook/object_model.h"
+#include "platform/outlook/object_model.h"
 #include "support/file_handling.h"
 
 namespace lorva {

@@ -10,8 +10,8 @@
 #include <numeric>
 #include <unordered_map>
 
-#include "support/error.h"
-#include "support/text_rules.h"
+#include "base/error.h"
+#include "base/text_rules.h"
 
 namespace lorva {
 namespace {

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "base/error.h"
 #include "resources/embedded.h"
-#include "support/error.h"
 
 namespace lorva {
 namespace {

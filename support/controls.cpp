@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "support/error.h"
-#include "support/utf8.h"
+#include "base/error.h"
+#include "base/utf8.h"
 
 namespace lorva::ui {
 

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "support/error.h"
-#include "support/steps.h"
+#include "base/error.h"
+#include "base/steps.h"
 
 namespace lorva {
 namespace {

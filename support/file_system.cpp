@@ -12,8 +12,8 @@
 #include <system_error>
 #include <utility>
 
-#include "support/error.h"
-#include "support/utf8.h"
+#include "base/error.h"
+#include "base/utf8.h"
 
 namespace lorva {
 namespace {

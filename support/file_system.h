@@ -1,5 +1,5 @@
 // The program-wide file service (the scripting runtime's FileSystemObject and TextStream), over
-// std::filesystem. Failures throw lorva::Error with the numbers of support/error.h.
+// std::filesystem. Failures throw lorva::Error with the numbers of base/error.h.
 //
 // Text files are HTML written as ASCII bytes: every character beyond ASCII in the UTF-8 text
 // handed to Write becomes a numeric character reference ("&#233;"), or an escape of the style

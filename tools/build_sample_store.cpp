@@ -27,12 +27,12 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "platform/mailstore/compressed_rtf.h"
 #include "platform/mailstore/folder_ini.h"
 #include "platform/mailstore/msg_content.h"
 #include "platform/mailstore/rtf_html.h"
 #include "platform/mailstore/store.h"
-#include "support/error.h"
 
 namespace fs = std::filesystem;
 using lorva::mailstore::MsgAttachment;

@@ -19,7 +19,7 @@
 
 #include "app/appearance.h"
 #include "app/qt/frame_box.h"
-#include "support/error.h"
+#include "base/error.h"
 
 namespace lorva {
 namespace {

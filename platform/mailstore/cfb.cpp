@@ -6,8 +6,8 @@
 #include <cstring>
 #include <functional>
 
+#include "base/error.h"
 #include "platform/mailstore/code_page.h"
-#include "support/error.h"
 
 namespace lorva::mailstore {
 namespace {

@@ -1,6 +1,6 @@
 #include "platform/mailstore/code_page.h"
 
-#include "support/utf8.h"
+#include "base/utf8.h"
 
 #include <errno.h>
 #include <iconv.h>

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "support/error.h"
+#include "base/error.h"
 
 namespace lorva::mailstore {
 namespace {

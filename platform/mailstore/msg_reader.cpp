@@ -5,11 +5,11 @@
 #include <string>
 #include <utility>
 
+#include "base/error.h"
 #include "platform/mailstore/cfb.h"
 #include "platform/mailstore/code_page.h"
 #include "platform/mailstore/msg_content.h"
 #include "platform/mailstore/msg_properties.h"
-#include "support/error.h"
 
 namespace lorva::mailstore {
 

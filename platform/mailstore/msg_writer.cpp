@@ -11,12 +11,12 @@
 #include <map>
 #include <string>
 
+#include "base/error.h"
+#include "base/steps.h"
 #include "platform/mailstore/cfb.h"
 #include "platform/mailstore/code_page.h"
 #include "platform/mailstore/msg_content.h"
 #include "platform/mailstore/msg_properties.h"
-#include "support/error.h"
-#include "support/steps.h"
 
 namespace lorva::mailstore {
 namespace {

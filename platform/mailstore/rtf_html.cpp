@@ -1,7 +1,7 @@
 #include "platform/mailstore/rtf_html.h"
 
+#include "base/utf8.h"
 #include "platform/mailstore/code_page.h"
-#include "support/utf8.h"
 
 #include <algorithm>
 #include <array>

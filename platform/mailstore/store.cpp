@@ -13,13 +13,13 @@
 #include <system_error>
 #include <utility>
 
+#include "base/error.h"
 #include "platform/mailstore/compressed_rtf.h"
 #include "platform/mailstore/eml.h"
 #include "platform/mailstore/folder_ini.h"
 #include "platform/mailstore/rtf_html.h"
 #include "platform/shell/shell.h"
 #include "platform/ui/dialogs.h"
-#include "support/error.h"
 
 namespace lorva::mailstore {
 namespace fs = std::filesystem;

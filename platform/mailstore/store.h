@@ -10,8 +10,8 @@
 // folder and the number of open explorer windows between runs. New mail items are saved unsent
 // as .eml files into the root's "Drafts" folder.
 //
-// The objects handed out implement the object model of outlook/object_model.h; failures throw
-// lorva::Error. A store is used from one thread.
+// The objects handed out implement the object model of platform/outlook/object_model.h; failures
+// throw lorva::Error. A store is used from one thread.
 #pragma once
 
 #include <filesystem>
@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "outlook/object_model.h"
 #include "platform/mailstore/msg_content.h"
+#include "platform/outlook/object_model.h"
 
 namespace lorva::platform {
 class Dialogs;

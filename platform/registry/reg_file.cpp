@@ -1,6 +1,6 @@
 #include "platform/registry/reg_file.h"
 
-#include "support/utf8.h"
+#include "base/utf8.h"
 
 #include <unicode/unistr.h>
 

@@ -18,7 +18,7 @@
 #include <sstream>
 #include <thread>
 
-#include "support/error.h"
+#include "base/error.h"
 
 extern char** environ;
 

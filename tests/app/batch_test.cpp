@@ -14,10 +14,10 @@
 #include <sstream>
 
 #include "archive/archive_run.h"
+#include "base/error.h"
 #include "page/office_route.h"
 #include "platform/imaging/qt/qt_image_converter.h"
 #include "platform/mailstore/msg_content.h"
-#include "support/error.h"
 #include "support_code/fake_outlook.h"
 #include "support_code/temp_folder.h"
 

@@ -11,11 +11,11 @@
 #include <string>
 
 #include "app/batch.h"
+#include "base/error.h"
 #include "page/office_route.h"
 #include "platform/imaging/qt/qt_image_converter.h"
 #include "platform/mailstore/store.h"
 #include "platform/word/libreoffice_word.h"
-#include "support/error.h"
 #include "support_code/temp_folder.h"
 
 namespace lorva {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "registry/temp_folder.h"
-#include "support/error.h"
 #include "support/registry_store.h"
 #include "support_code/fake_outlook.h"
 #include "support_code/recording_shell.h"

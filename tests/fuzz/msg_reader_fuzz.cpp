@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <span>
 
+#include "base/error.h"
 #include "platform/mailstore/msg_content.h"
-#include "support/error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   try {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "platform/mailstore/compressed_rtf.h"
-#include "support/error.h"
 
 namespace {
 

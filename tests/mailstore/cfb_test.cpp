@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "mailstore/cfb_raw.h"
 #include "platform/mailstore/code_page.h"
-#include "support/error.h"
 
 namespace lorva::mailstore {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "support/error.h"
+#include "base/error.h"
 
 namespace lorva::mailstore {
 namespace {

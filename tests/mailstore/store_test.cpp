@@ -10,14 +10,14 @@
 #include <set>
 #include <sstream>
 
-#include "outlook/object_model.h"
+#include "base/error.h"
 #include "platform/mailstore/compressed_rtf.h"
 #include "platform/mailstore/eml.h"
 #include "platform/mailstore/folder_ini.h"
 #include "platform/mailstore/msg_content.h"
 #include "platform/mailstore/rtf_html.h"
+#include "platform/outlook/object_model.h"
 #include "platform/ui/dialogs.h"
-#include "support/error.h"
 #include "support_code/recording_shell.h"
 
 namespace lorva::mailstore {

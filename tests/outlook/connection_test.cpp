@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "archive/run_fixture.h"
-#include "support/error.h"
+#include "base/error.h"
 
 namespace lorva::testing {
 namespace {

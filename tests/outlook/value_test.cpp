@@ -1,8 +1,8 @@
-#include "outlook/value.h"
+#include "platform/outlook/value.h"
 
 #include <gtest/gtest.h>
 
-#include "support/error.h"
+#include "base/error.h"
 
 namespace lorva::outlook {
 namespace {

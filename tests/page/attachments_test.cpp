@@ -17,8 +17,8 @@
 #include <tuple>
 #include <vector>
 
+#include "base/error.h"
 #include "platform/imaging/qt/qt_image_converter.h"
-#include "support/error.h"
 #include "support/file_system.h"
 #include "support_code/temp_folder.h"
 #include "support_code/test_services.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "support/error.h"
+#include "base/error.h"
 #include "support/error_reporter.h"
 #include "support/file_system.h"
 #include "support_code/scripted_dialogs.h"

@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "base/error.h"
 #include "registry/temp_folder.h"
-#include "support/error.h"
 
 namespace lorva {
 namespace {

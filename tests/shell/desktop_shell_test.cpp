@@ -11,7 +11,7 @@
 #include <sstream>
 #include <thread>
 
-#include "support/error.h"
+#include "base/error.h"
 
 namespace lorva::platform {
 namespace {

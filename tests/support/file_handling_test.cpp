@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "support/error.h"
+#include "base/error.h"
 #include "support_code/scripted_dialogs.h"
 
 namespace lorva {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/error.h"
+#include "base/error.h"
 
 namespace lorva {
 namespace {

@@ -16,7 +16,7 @@
 #include <sstream>
 #include <string>
 
-#include "support/error.h"
+#include "base/error.h"
 
 namespace lorva::platform {
 namespace {

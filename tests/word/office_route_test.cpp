@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "page/destination.h"
 #include "platform/imaging/qt/qt_image_converter.h"
 #include "platform/word/libreoffice_word.h"
-#include "support/error.h"
 #include "support_code/temp_folder.h"
 #include "support_code/test_services.h"
 

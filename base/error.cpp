@@ -1,4 +1,4 @@
-#include "support/error.h"
+#include "base/error.h"
 
 #include <cerrno>
 #include <utility>

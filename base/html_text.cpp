@@ -1,8 +1,8 @@
-#include "support/html_text.h"
+#include "base/html_text.h"
 
 #include <cstring>
 
-#include "support/text_rules.h"
+#include "base/text_rules.h"
 
 namespace lorva {
 

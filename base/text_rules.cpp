@@ -1,9 +1,9 @@
-#include "support/text_rules.h"
+#include "base/text_rules.h"
 
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
 
-#include "support/utf8.h"
+#include "base/utf8.h"
 
 namespace lorva {
 namespace {

@@ -1,11 +1,11 @@
-#include "outlook/value.h"
+#include "platform/outlook/value.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "support/error.h"
+#include "base/error.h"
 
 namespace lorva::outlook {
 namespace {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "support/error.h"
+#include "base/error.h"
 
 namespace lorva {
 
