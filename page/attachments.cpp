@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "base/files.h"
 #include "base/html_text.h"
 #include "base/steps.h"
 

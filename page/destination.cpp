@@ -9,7 +9,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "support/file_system.h"
+#include "base/files.h"
 
 namespace lorva {
 namespace {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "base/files.h"
 #include "base/html_text.h"
 #include "base/steps.h"
 #include "page/attachments.h"

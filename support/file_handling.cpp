@@ -2,24 +2,15 @@
 
 #include <cctype>
 #include <exception>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 #include <vector>
 
 #include "base/error.h"
+#include "base/files.h"
 #include "base/steps.h"
 
 namespace lorva {
 namespace {
-
-// The folder the running program lies in; "" when the system does not say.
-std::string ProgramFolder() {
-  std::error_code code;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", code);
-  if (code) return "";
-  return exe.parent_path().string();
-}
 
 // Splits a parameter text into arguments at blanks; double quotes group blanks into one
 // argument and are dropped.

@@ -1,18 +1,17 @@
 #include "support/file_system.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <utility>
 
 #include "base/error.h"
+#include "base/files.h"
 #include "base/utf8.h"
 
 namespace lorva {
@@ -58,63 +57,33 @@ void AppendHex(std::string& out, std::uint32_t value, int minimumDigits) {
   while (count > 0) out += digits[--count];
 }
 
-// A temporary file beside `finalPath`, made afresh (never an existing file, never through a
-// link) and open for writing.
-struct TemporaryFile {
-  std::FILE* file = nullptr;
-  std::string path;
-};
-
-TemporaryFile CreateTemporaryBeside(const std::string& finalPath) {
-  {
-    std::error_code code;
-    if (fs::is_directory(fs::symlink_status(finalPath, code))) {
-      throw Error(errnum::kPermissionDenied, "Permission denied: " + finalPath);
-    }
-  }
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    TemporaryFile temporary;
-    temporary.path = TemporaryPathBeside(finalPath);
-    const int fd =
-        ::open(temporary.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;  // left by an earlier process of the same number
-      if (errno == ENOENT) throw Error(errnum::kPathNotFound, "Path not found: " + finalPath);
-      throw SystemError(errno, finalPath);
-    }
-    temporary.file = ::fdopen(fd, "wb");
-    if (temporary.file == nullptr) {
-      const int error = errno;
-      ::close(fd);
-      ::unlink(temporary.path.c_str());
-      throw SystemError(error, finalPath);
-    }
-    return temporary;
-  }
-  throw SystemError(EEXIST, finalPath);
-}
-
 class FileTextStream : public TextStream {
  public:
   // A stream that writes to `file` (owned) at `path`.
   FileTextStream(std::FILE* file, std::string path) : file_(file), path_(std::move(path)) {}
-  // A stream that writes to a temporary file and renames it to `path` when closed.
-  FileTextStream(TemporaryFile temporary, std::string path)
-      : file_(temporary.file), path_(std::move(path)), temporary_(std::move(temporary.path)) {}
+  // A stream that writes to a temporary file and renames it over its place when closed.
+  explicit FileTextStream(std::unique_ptr<ReplacingFile> replacing)
+      : path_(replacing->path()), replacing_(std::move(replacing)) {}
   // A stream that reads `text`.
   explicit FileTextStream(std::string text, std::string path)
       : path_(std::move(path)), text_(std::move(text)), reading_(true) {}
   ~FileTextStream() override {
     if (file_ != nullptr) std::fclose(file_);
-    if (!temporary_.empty()) ::unlink(temporary_.c_str());
   }
 
   void Write(const std::string& text) override {
     CheckOpen();
     if (reading_) throw Error(kBadFileMode, "Bad file mode: " + path_);
     const std::string bytes = encoder_.Encode(text);
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
-      Error error = SystemError(errno, path_);
+    std::error_code code;
+    if (replacing_) {
+      code = replacing_->Write(bytes);
+    } else if (!bytes.empty() &&
+               std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+      code = std::error_code(errno, std::generic_category());
+    }
+    if (code) {
+      Error error = ErrorFromSystem(code, path_);
       if (!failure_) failure_ = error;
       throw error;
     }
@@ -145,21 +114,13 @@ class FileTextStream : public TextStream {
         if (!failure_) failure_ = SystemError(flushed ? errno : error, path_);
       }
     }
-    if (temporary_.empty()) {
-      if (failure_) throw *failure_;
+    if (replacing_) {
+      std::unique_ptr<ReplacingFile> replacing = std::move(replacing_);
+      if (failure_) throw *failure_;  // the temporary file goes with `replacing`
+      if (const std::error_code code = replacing->Commit()) throw ErrorFromSystem(code, path_);
       return;
     }
-    const std::string temporary = std::exchange(temporary_, std::string());
-    if (failure_) {
-      ::unlink(temporary.c_str());
-      throw *failure_;
-    }
-    std::error_code code;
-    fs::rename(temporary, path_, code);
-    if (code) {
-      ::unlink(temporary.c_str());
-      throw ErrorFromSystem(code, path_);
-    }
+    if (failure_) throw *failure_;
   }
 
  private:
@@ -167,9 +128,9 @@ class FileTextStream : public TextStream {
     if (closed_) throw Error(kBadFileMode, "Bad file mode: the stream of " + path_ + " is closed");
   }
 
-  std::FILE* file_ = nullptr;
+  std::FILE* file_ = nullptr;  // a plain file written in place
   std::string path_;
-  std::string temporary_;  // while writing in place of path_: the temporary file
+  std::unique_ptr<ReplacingFile> replacing_;  // or, until closed, a file that takes path_'s place
   std::string text_;
   std::size_t position_ = 0;
   bool reading_ = false;
@@ -232,17 +193,7 @@ std::unique_ptr<TextStream> FileSystemObject::OpenTextFile(const std::string& pa
     if (!create) throw Error(errnum::kFileNotFound, "File not found: " + path);
     return std::make_unique<FileTextStream>(std::string(), path);
   }
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) throw SystemError(errno, path);
-  std::string bytes;
-  char buffer[65536];
-  std::size_t count;
-  while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, count);
-  const bool failed = std::ferror(file) != 0;
-  const int error = errno;
-  std::fclose(file);
-  if (failed) throw SystemError(error, path);
-  return std::make_unique<FileTextStream>(DecodeTextFile(bytes), path);
+  return std::make_unique<FileTextStream>(DecodeTextFile(ReadWholeFile(path).view()), path);
 }
 
 void FileSystemObject::DeleteFile(const std::string& path, bool force) {
@@ -263,58 +214,35 @@ void FileSystemObject::RenameFile(const std::string& from, const std::string& to
   if (code) throw ErrorFromSystem(code, to);
 }
 
+namespace {
+
+// A ReplacingFile for `path`, opened; throws Error 70 when a folder stands at `path` and Error 76
+// when its folder does not exist.
+std::unique_ptr<ReplacingFile> OpenReplacing(const std::string& path) {
+  auto file = std::make_unique<ReplacingFile>(path);
+  if (const std::error_code code = file->Open()) {
+    if (code == std::errc::is_a_directory) {
+      throw Error(errnum::kPermissionDenied, "Permission denied: " + path);
+    }
+    if (code == std::errc::no_such_file_or_directory) {
+      throw Error(errnum::kPathNotFound, "Path not found: " + path);
+    }
+    throw ErrorFromSystem(code, path);
+  }
+  return file;
+}
+
+}  // namespace
+
 std::unique_ptr<TextStream> FileSystemObject::CreateReplacingTextFile(const std::string& path) {
-  return std::make_unique<FileTextStream>(CreateTemporaryBeside(path), path);
+  return std::make_unique<FileTextStream>(OpenReplacing(path));
 }
 
 void FileSystemObject::WriteFileReplacing(const std::string& path, std::string_view bytes) {
-  TemporaryFile temporary = CreateTemporaryBeside(path);
-  const bool written =
-      bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), temporary.file) == bytes.size();
-  int error = errno;
-  const bool flushed = written && std::fflush(temporary.file) == 0;
-  if (written && !flushed) error = errno;
-  if (std::fclose(temporary.file) != 0 && written && flushed) {
-    error = errno;
-  } else if (written && flushed) {
-    std::error_code code;
-    fs::rename(temporary.path, path, code);
-    if (!code) return;
-    ::unlink(temporary.path.c_str());
-    throw ErrorFromSystem(code, path);
-  }
-  ::unlink(temporary.path.c_str());
-  throw SystemError(error, path);
-}
-
-std::string TemporaryPathBeside(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  const std::size_t slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  return folder + ".lorva-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
-}
-
-std::optional<pid_t> TemporaryFileOwner(std::string_view name) {
-  constexpr std::string_view kPrefix = ".lorva-";
-  constexpr std::string_view kSuffix = ".tmp";
-  if (!name.starts_with(kPrefix) || !name.ends_with(kSuffix)) return std::nullopt;
-  const std::string_view middle =
-      name.substr(kPrefix.size(), name.size() - kPrefix.size() - kSuffix.size());
-  const std::size_t dash = middle.find('-');
-  if (dash == 0 || dash == std::string_view::npos || dash + 1 == middle.size()) {
-    return std::nullopt;
-  }
-  pid_t pid = 0;
-  for (std::size_t i = 0; i < middle.size(); ++i) {
-    const char c = middle[i];
-    if (i == dash) continue;
-    if (c < '0' || c > '9') return std::nullopt;
-    if (i < dash) {
-      if (pid > 100000000) return std::nullopt;
-      pid = pid * 10 + (c - '0');
-    }
-  }
-  return pid;
+  std::unique_ptr<ReplacingFile> file = OpenReplacing(path);
+  std::error_code code = file->Write(bytes);
+  if (!code) code = file->Commit();
+  if (code) throw ErrorFromSystem(code, path);
 }
 
 std::string HtmlAsciiEncoder::Encode(std::string_view utf8) {
@@ -478,10 +406,10 @@ std::string ToAsciiWithReferences(const std::string& utf8) {
   return encoder.Encode(utf8);
 }
 
-std::string DecodeTextFile(const std::string& bytes) {
+std::string DecodeTextFile(std::string_view bytes) {
   if (utf8::IsValid(bytes)) {
-    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return bytes.substr(3);
-    return bytes;
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+    return std::string(bytes);
   }
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 4);

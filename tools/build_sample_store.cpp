@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/files.h"
 #include "platform/mailstore/compressed_rtf.h"
 #include "platform/mailstore/folder_ini.h"
 #include "platform/mailstore/msg_content.h"
@@ -44,11 +45,7 @@ namespace {
 constexpr char kArticleFile[] = "article.properties";
 
 std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return std::string(lorva::ReadWholeFile(path.string()).view());
 }
 
 void WriteFile(const fs::path& path, const std::string& bytes) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/files.h"
 #include "platform/imaging/qt/qt_image_converter.h"
 #include "support/file_system.h"
 #include "support_code/temp_folder.h"
