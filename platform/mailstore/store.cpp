@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "base/error.h"
+#include "base/files.h"
 #include "platform/mailstore/compressed_rtf.h"
 #include "platform/mailstore/eml.h"
 #include "platform/mailstore/folder_ini.h"
@@ -437,8 +438,10 @@ class StoreMailItem : public outlook::MailItem {
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &utc);
     for (int n = 1;; ++n) {
-      const std::string name = std::string("draft-") + stamp +
-                               (n == 1 ? std::string() : "-" + std::to_string(n)) + ".eml";
+      // Appended piece by piece: GCC 12 warns (-Wrestrict) falsely on "-" + std::to_string(n).
+      std::string name = std::string("draft-") + stamp;
+      if (n > 1) name.append("-").append(std::to_string(n));
+      name += ".eml";
       const fs::path candidate = drafts / name;
       const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
       if (fd >= 0) {
@@ -521,11 +524,19 @@ class StoreLauncher : public outlook::ApplicationLauncher {
 
 // ---------------------------------------------------------------------------------------------
 
+fs::path SampleStoreRoot() {
+#ifdef LORVA_SAMPLE_STORE
+  return fs::path(LORVA_SAMPLE_STORE);
+#else
+  return (fs::path(ProgramFolder()) / "../share/lorva-archive/samples/store").lexically_normal();
+#endif
+}
+
 fs::path ResolveStoreRoot(const std::optional<std::string>& storeOption,
                           const char* environmentValue) {
   if (storeOption) return fs::path(*storeOption);
   if (environmentValue != nullptr && *environmentValue != '\0') return fs::path(environmentValue);
-  return fs::path(LORVA_SAMPLE_STORE);
+  return SampleStoreRoot();
 }
 
 fs::path ResolveStoreRoot(const std::optional<std::string>& storeOption) {

@@ -33,6 +33,10 @@ namespace lorva::mailstore {
 // The name of the state file at a store's root.
 inline constexpr char kStateFileName[] = ".lorva-state";
 
+// The bundled sample store: in a development build this build's, else the one installed with the
+// program (../share/lorva-archive/samples/store beside its folder).
+std::filesystem::path SampleStoreRoot();
+
 // The store to open: `storeOption` (the value of --store) when given, else `environmentValue`
 // ($LORVA_STORE) when not empty, else the bundled sample store.
 std::filesystem::path ResolveStoreRoot(const std::optional<std::string>& storeOption,

@@ -156,7 +156,7 @@ void SerializeValue(std::string& out, const RegValue& value) {
     char digits[9];
     auto [end, error] = std::to_chars(digits, digits + sizeof digits, value.type, 16);
     (void)error;
-    prefix += "(" + std::string(digits, end) + ")";
+    prefix.append("(").append(digits, end).append(")");
   }
   prefix += ":";
   AppendHex(out, prefix, value.data);

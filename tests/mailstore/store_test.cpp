@@ -597,8 +597,8 @@ TEST_F(MailStoreTest, LauncherGivesTheStoreForOutlookOnly) {
 TEST(ResolveStoreRootTest, OptionThenEnvironmentThenSample) {
   EXPECT_EQ(ResolveStoreRoot(std::string("/opt/store"), "/env/store"), fs::path("/opt/store"));
   EXPECT_EQ(ResolveStoreRoot(std::nullopt, "/env/store"), fs::path("/env/store"));
-  EXPECT_EQ(ResolveStoreRoot(std::nullopt, ""), fs::path(LORVA_SAMPLE_STORE));
-  EXPECT_EQ(ResolveStoreRoot(std::nullopt, nullptr), fs::path(LORVA_SAMPLE_STORE));
+  EXPECT_EQ(ResolveStoreRoot(std::nullopt, ""), SampleStoreRoot());
+  EXPECT_EQ(ResolveStoreRoot(std::nullopt, nullptr), SampleStoreRoot());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -707,10 +707,9 @@ namespace {
 
 // The bundled sample store holds what the archive runs are meant to be tried on.
 TEST(SampleStoreTest, HoldsTheKnowledgeBaseAndItsAwkwardCases) {
-  if (!std::filesystem::is_directory(LORVA_SAMPLE_STORE)) {
-    GTEST_SKIP() << "the sample store is not built";
-  }
-  std::shared_ptr<MailStore> store = MailStore::Open(LORVA_SAMPLE_STORE);
+  const std::string sample = LORVA_BINARY_DIR "/samples/store";
+  if (!std::filesystem::is_directory(sample)) GTEST_SKIP() << "the sample store is not built";
+  std::shared_ptr<MailStore> store = MailStore::Open(sample);
   EXPECT_EQ(store->FolderPaths(),
             (std::vector<std::string>{"Calendar", "Empty Knowledge Base", "Inbox", "Knowledge Base",
                                       "Uncategorised Articles"}));
