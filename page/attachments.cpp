@@ -5,7 +5,6 @@
 
 #include <array>
 #include <exception>
-#include <new>
 #include <string_view>
 
 #include "base/error.h"
@@ -150,11 +149,8 @@ std::string fncSaveAttachements(Services& services, platform::ImageConverter& im
     }
     list += "</ul></p>";
     return exported ? list : "";
-  } catch (const Error& error) {
-    services.reporter.Report(error, "frmMain.fncSaveAttachements");
-  } catch (const std::bad_alloc&) {
-    services.reporter.subErrorHandler("Out of memory", errnum::kOutOfMemory, 0,
-                                      "frmMain.fncSaveAttachements");
+  } catch (const std::exception& e) {
+    services.reporter.Report(ErrorFromException(e), "frmMain.fncSaveAttachements");
   }
   return "";
 }

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <exception>
-#include <new>
 #include <string>
 
 #include "base/error.h"
@@ -124,9 +123,8 @@ std::string fncStripInvalidCharacters(Services& services, const std::string& str
       return "NULL_" + FormatSingle(RandomSequence::Next()) + ".htm";
     }
     return text;
-  } catch (const std::exception&) {
-    services.reporter.Report(Error(errnum::kOutOfMemory, "Out of memory"),
-                             "fncStripInvalidCharacters");
+  } catch (const std::exception& e) {
+    services.reporter.Report(ErrorFromException(e), "fncStripInvalidCharacters");
     return "";
   }
 }

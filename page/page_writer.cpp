@@ -2,7 +2,6 @@
 
 #include <exception>
 #include <memory>
-#include <new>
 #include <string_view>
 #include <utility>
 
@@ -120,12 +119,8 @@ void subWriteHTML(Services& services, const std::string& strPath, cArticle& arti
     if (!stream) return;
     step([&] { stream->Write(page); });
     if (complete) stream->Close();
-  } catch (const Error& e) {
-    services.reporter.Report(e, "subWriteHTML");
-  } catch (const std::bad_alloc&) {
-    services.reporter.Report(Error(errnum::kOutOfMemory, "Out of memory"), "subWriteHTML");
   } catch (const std::exception& e) {
-    services.reporter.Report(Error(51, std::string("Internal error: ") + e.what()), "subWriteHTML");
+    services.reporter.Report(ErrorFromException(e), "subWriteHTML");
   }
 }
 

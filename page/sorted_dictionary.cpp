@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <new>
 #include <numeric>
 #include <unordered_map>
 
@@ -59,7 +58,8 @@ void ArticleDictionary::Add(const std::string& key, std::shared_ptr<cArticle> it
   if (!index_) index_ = std::make_shared<Index>();
   std::string folded = CompareMode == 1 ? FoldCase(key) : key;
   if (index_->positions.count(folded) != 0) {
-    throw Error(457, "This key is already associated with an element of this collection");
+    throw Error(errnum::kKeyAlreadyExists,
+                "This key is already associated with an element of this collection");
   }
   index_->positions.emplace(folded, entries_.size());
   entries_.push_back(Entry{key, std::move(folded), std::move(item)});
@@ -132,13 +132,8 @@ std::unique_ptr<ArticleDictionary> fncSortDictionary(Services& services, Article
     objDict.RemoveAll();
     for (const std::size_t row : order) sorted->Add(keys[row], items[row]);
     return sorted;
-  } catch (const Error& e) {
-    services.reporter.Report(e, "fncSortDictionary");
-  } catch (const std::bad_alloc&) {
-    services.reporter.Report(Error(errnum::kOutOfMemory, "Out of memory"), "fncSortDictionary");
   } catch (const std::exception& e) {
-    services.reporter.Report(Error(51, std::string("Internal error: ") + e.what()),
-                             "fncSortDictionary");
+    services.reporter.Report(ErrorFromException(e), "fncSortDictionary");
   }
   return nullptr;
 }

@@ -14,10 +14,6 @@ namespace lorva::ui {
 
 namespace {
 
-constexpr std::int32_t kInvalidPropertyValue = 380;
-constexpr std::int32_t kInvalidPropertyIndex = 381;
-constexpr std::int32_t kNoSuchControlElement = 340;
-
 // The root collation at secondary strength: letter case is ignored, accents are not.
 icu::Collator* ListCollator() {
   thread_local std::unique_ptr<icu::Collator> collator = [] {
@@ -44,7 +40,7 @@ int CompareListText(const std::string& a, const std::string& b) {
 }
 
 void CheckBox::SetValue(int value) {
-  if (value < 0 || value > 2) throw Error(kInvalidPropertyValue, "Invalid property value");
+  if (value < 0 || value > 2) throw Error(errnum::kInvalidPropertyValue, "Invalid property value");
   if (value == value_) return;
   value_ = value;
   if (onClick) onClick();
@@ -55,7 +51,7 @@ OptionGroup::OptionGroup(std::vector<std::string> captions, int selected)
 
 void OptionGroup::Check(int index) const {
   if (index < 0 || index >= Count())
-    throw Error(kNoSuchControlElement, "Control array element does not exist");
+    throw Error(errnum::kNoSuchControlElement, "Control array element does not exist");
 }
 
 void OptionGroup::Select(int index) {
@@ -109,7 +105,7 @@ bool TextBox::PassesKeyFilter(const std::string& text) const {
 
 void CheckedListBox::Check(int index) const {
   if (index < 0 || index >= ListCount())
-    throw Error(kInvalidPropertyIndex, "Invalid property array index");
+    throw Error(errnum::kInvalidPropertyIndex, "Invalid property array index");
 }
 
 int CheckedListBox::AddItem(const std::string& text) {
@@ -137,13 +133,14 @@ void CheckedListBox::SetSelected(int index, bool selected) {
 }
 
 void ProgressBar::SetMax(int max) {
-  if (max < min_) throw Error(kInvalidPropertyValue, "Invalid property value");
+  if (max < min_) throw Error(errnum::kInvalidPropertyValue, "Invalid property value");
   max_ = max;
   if (value_ > max_) value_ = max_;
 }
 
 void ProgressBar::SetValue(int value) {
-  if (value < min_ || value > max_) throw Error(kInvalidPropertyValue, "Invalid property value");
+  if (value < min_ || value > max_)
+    throw Error(errnum::kInvalidPropertyValue, "Invalid property value");
   value_ = value;
 }
 

@@ -36,10 +36,6 @@ std::vector<std::string> SplitParameters(const std::string& parameters) {
   return arguments;
 }
 
-Error AsError(const std::exception& e) {
-  return Error(51, std::string("Internal error: ") + e.what());
-}
-
 }  // namespace
 
 FileSystemObject& Services::Fs() const {
@@ -62,10 +58,8 @@ void FileHandling::subSetupFS() {
   Error failure(errnum::kCannotCreateObject, "ActiveX component can't create object");
   try {
     services_.fs = factory_ ? factory_() : std::make_shared<FileSystemObject>();
-  } catch (const Error& e) {
-    failure = e;
   } catch (const std::exception& e) {
-    failure = AsError(e);
+    failure = ErrorFromException(e);
   }
   if (services_.fs) return;
   if (!registrationTried_) {
@@ -88,10 +82,8 @@ std::string FileHandling::fncReadTextFile(const std::string& path) {
       if (!stream->AtEndOfStream()) result = stream->ReadAll();
       stream->Close();
     }
-  } catch (const Error& e) {
-    services_.reporter.Report(e, "fncReadTextFile");
   } catch (const std::exception& e) {
-    services_.reporter.Report(AsError(e), "fncReadTextFile");
+    services_.reporter.Report(ErrorFromException(e), "fncReadTextFile");
   }
   return result;
 }
@@ -123,10 +115,8 @@ void FileHandling::subExecute(const std::string& target, const std::string& para
           "Error trying to run the file at" + std::string(" ") + candidate + "\r\n",
           platform::msgbox::kCritical + platform::msgbox::kOkOnly, kProductName);
     }
-  } catch (const Error& e) {
-    services_.reporter.Report(e, "modFileHandling.subExecute");
   } catch (const std::exception& e) {
-    services_.reporter.Report(AsError(e), "modFileHandling.subExecute");
+    services_.reporter.Report(ErrorFromException(e), "modFileHandling.subExecute");
   }
 }
 

@@ -19,8 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::int32_t kBadFileMode = 54;
-
 // windows-1252 for the bytes 0x80 to 0x9F; the five unassigned ones map to the C1 controls of
 // the same value, as the system's conversion does.
 constexpr char32_t kWindows1252High[32] = {
@@ -73,7 +71,7 @@ class FileTextStream : public TextStream {
 
   void Write(const std::string& text) override {
     CheckOpen();
-    if (reading_) throw Error(kBadFileMode, "Bad file mode: " + path_);
+    if (reading_) throw Error(errnum::kBadFileMode, "Bad file mode: " + path_);
     const std::string bytes = encoder_.Encode(text);
     std::error_code code;
     if (replacing_) {
@@ -91,13 +89,13 @@ class FileTextStream : public TextStream {
 
   bool AtEndOfStream() override {
     CheckOpen();
-    if (!reading_) throw Error(kBadFileMode, "Bad file mode: " + path_);
+    if (!reading_) throw Error(errnum::kBadFileMode, "Bad file mode: " + path_);
     return position_ >= text_.size();
   }
 
   std::string ReadAll() override {
     CheckOpen();
-    if (!reading_) throw Error(kBadFileMode, "Bad file mode: " + path_);
+    if (!reading_) throw Error(errnum::kBadFileMode, "Bad file mode: " + path_);
     std::string rest = text_.substr(position_);
     position_ = text_.size();
     return rest;
@@ -125,7 +123,8 @@ class FileTextStream : public TextStream {
 
  private:
   void CheckOpen() const {
-    if (closed_) throw Error(kBadFileMode, "Bad file mode: the stream of " + path_ + " is closed");
+    if (closed_)
+      throw Error(errnum::kBadFileMode, "Bad file mode: the stream of " + path_ + " is closed");
   }
 
   std::FILE* file_ = nullptr;  // a plain file written in place
