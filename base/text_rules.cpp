@@ -1,21 +1,62 @@
 #include "base/text_rules.h"
 
+#include <unicode/coll.h>
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+
+#include "base/error.h"
 #include "base/utf8.h"
 
 namespace lorva {
 namespace {
 
-bool IsAscii(std::string_view text) {
-  for (const char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
+icu::StringPiece Piece(std::string_view text) {
+  return icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size()));
+}
+
+// The text collation, one instance per thread (a collator is not shared between threads).
+icu::Collator& TextCollator() {
+  thread_local std::unique_ptr<icu::Collator> collator = [] {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::Collator> made(
+        icu::Collator::createInstance(icu::Locale::getRoot(), status));
+    if (U_FAILURE(status) || !made) {
+      throw Error(errnum::kCannotCreateObject, "The text collation is not available");
+    }
+    made->setStrength(icu::Collator::SECONDARY);
+    return made;
+  }();
+  return *collator;
 }
 
 }  // namespace
+
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+std::string AsciiLower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = AsciiLower(c);
+  return out;
+}
+
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
 
 std::string TrimBlanks(std::string_view text) {
   const std::size_t first = text.find_first_not_of(' ');
@@ -25,35 +66,48 @@ std::string TrimBlanks(std::string_view text) {
 }
 
 std::string LowerCase(std::string_view text) {
+  if (IsAscii(text)) return AsciiLower(text);
   std::string out;
-  if (IsAscii(text)) {
-    out.assign(text);
-    for (char& c : out) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-  }
-  icu::UnicodeString u = icu::UnicodeString::fromUTF8(
-      icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
+  icu::UnicodeString u = icu::UnicodeString::fromUTF8(Piece(text));
   u.toLower(icu::Locale::getRoot());
   u.toUTF8String(out);
   return out;
 }
 
 std::string FoldCase(std::string_view text) {
+  if (IsAscii(text)) return AsciiLower(text);  // ASCII folds to lower case
   std::string out;
-  if (IsAscii(text)) {  // ASCII folds to lower case
-    out.assign(text);
-    for (char& c : out) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-  }
-  icu::UnicodeString::fromUTF8(
-      icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())))
-      .foldCase()
-      .toUTF8String(out);
+  icu::UnicodeString::fromUTF8(Piece(text)).foldCase().toUTF8String(out);
   return out;
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  if (IsAscii(a) && IsAscii(b)) return EqualIgnoringAsciiCase(a, b);
+  return FoldCase(a) == FoldCase(b);
+}
+
+int CompareTextIgnoringCase(std::string_view a, std::string_view b) {
+  UErrorCode status = U_ZERO_ERROR;
+  const UCollationResult result = TextCollator().compareUTF8(Piece(a), Piece(b), status);
+  if (U_FAILURE(status)) throw Error(errnum::kInvalidProcedureCall, "Cannot collate text");
+  return result == UCOL_LESS ? -1 : result == UCOL_GREATER ? 1 : 0;
+}
+
+std::string CollationKey(std::string_view text) {
+  icu::Collator& collator = TextCollator();
+  const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(Piece(text));
+  std::string key(64, '\0');
+  for (;;) {
+    const std::int32_t length =
+        collator.getSortKey(unicode, reinterpret_cast<std::uint8_t*>(key.data()),
+                            static_cast<std::int32_t>(key.size()));
+    if (length <= 0) throw Error(errnum::kInvalidProcedureCall, "Cannot collate text");
+    if (static_cast<std::size_t>(length) <= key.size()) {
+      key.resize(static_cast<std::size_t>(length));
+      return key;
+    }
+    key.assign(static_cast<std::size_t>(length), '\0');
+  }
 }
 
 bool IsControlCharacter(char32_t cp) {

@@ -1,6 +1,7 @@
-// The text rules the knowledge-base access, the runs and the settings share: trimming blanks,
-// lower-casing and case folding by the system's (Unicode's) rules for letters, and keeping
-// control characters out of what the program writes.
+// The text rules every folder shares: trimming blanks; lower-casing, case folding and the text
+// collation by the system's (Unicode's) rules for letters; the same for ASCII letters only, for
+// names that formats define in ASCII; hexadecimal digits; and keeping control characters out of
+// what the program writes.
 #pragma once
 
 #include <string>
@@ -15,6 +16,33 @@ std::string LowerCase(std::string_view text);
 // `text` with letter case folded by Unicode's full case folding, for comparing texts without
 // regard to letter case (UTF-8 in, UTF-8 out).
 std::string FoldCase(std::string_view text);
+// Whether `a` and `b` are equal once case-folded (FoldCase). Two ASCII texts are compared
+// without ICU; a text with other characters may fold to ASCII (the Kelvin sign to "k").
+bool EqualIgnoringCase(std::string_view a, std::string_view b);
+
+// Compares texts by the system's text collation: Unicode's root collation at secondary strength,
+// so that letter case is ignored and accents count ("e" < "é" < "f"). <0, 0 or >0. Throws
+// lorva::Error when the collation is not available or cannot compare the texts.
+int CompareTextIgnoringCase(std::string_view a, std::string_view b);
+// The collation key of `text` under that collation: comparing two keys bytewise compares the
+// texts. Throws as CompareTextIgnoringCase.
+std::string CollationKey(std::string_view text);
+
+// Whether every byte of `text` is ASCII (below 0x80).
+bool IsAscii(std::string_view text);
+// `c` lower-cased when it is an ASCII capital letter, else as it is.
+constexpr char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+// `text` with its ASCII capital letters lower-cased; every other byte stays, so positions in the
+// result are positions in `text`.
+std::string AsciiLower(std::string_view text);
+// Whether `a` and `b` are equal when ASCII letters are compared without regard to case (other
+// bytes compared as they are).
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
+
+// The value of the hexadecimal digit `c` ("0"-"9", "a"-"f", "A"-"F"), or -1 for any other byte.
+int HexValue(char c);
 
 // Whether `cp` is a control character: C0 (U+0000 to U+001F), DEL (U+007F) or C1 (U+0080 to
 // U+009F). None of them may reach a file name, a page or a listing.

@@ -7,6 +7,7 @@
 
 #include "base/error.h"
 #include "base/html_text.h"
+#include "base/text_rules.h"
 
 namespace lorva {
 namespace {
@@ -36,10 +37,7 @@ std::string ReplaceAll(const std::string& text, const std::string& from, const s
 std::string FillEmptyTitles(const std::string& text, const std::string& subject) {
   constexpr std::string_view kEmptyTitle = "<title></title>";
   constexpr std::size_t kOpenLength = 7;  // "<title>"
-  std::string lower = text;
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  const std::string lower = AsciiLower(text);
   std::string out;
   std::size_t start = 0;
   for (std::size_t found = lower.find(kEmptyTitle); found != std::string::npos;

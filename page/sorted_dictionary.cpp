@@ -1,9 +1,5 @@
 #include "page/sorted_dictionary.h"
 
-#include <unicode/coll.h>
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
-
 #include <algorithm>
 #include <exception>
 #include <numeric>
@@ -13,43 +9,6 @@
 #include "base/text_rules.h"
 
 namespace lorva {
-namespace {
-
-// The text collation: the root collation at secondary strength, so that letter case is ignored
-// and accents still count. One instance per thread (a collator is not shared between threads).
-icu::Collator& TextCollator() {
-  thread_local std::unique_ptr<icu::Collator> collator = [] {
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::Collator> made(
-        icu::Collator::createInstance(icu::Locale::getRoot(), status));
-    if (U_FAILURE(status) || !made) {
-      throw Error(errnum::kCannotCreateObject, "The text collation is not available");
-    }
-    made->setStrength(icu::Collator::SECONDARY);
-    return made;
-  }();
-  return *collator;
-}
-
-// The collation key of `text`: comparing two keys bytewise compares the texts.
-std::string CollationKey(const std::string& text) {
-  icu::Collator& collator = TextCollator();
-  const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(text);
-  std::string key(64, '\0');
-  for (;;) {
-    const int32_t length = collator.getSortKey(unicode, reinterpret_cast<uint8_t*>(key.data()),
-                                               static_cast<int32_t>(key.size()));
-    if (length <= 0) throw Error(errnum::kInvalidProcedureCall, "Cannot collate text");
-    if (static_cast<std::size_t>(length) <= key.size()) {
-      key.resize(static_cast<std::size_t>(length));
-      return key;
-    }
-    key.assign(static_cast<std::size_t>(length), '\0');
-  }
-}
-
-}  // namespace
-
 struct ArticleDictionary::Index {
   std::unordered_map<std::string, std::size_t> positions;
 };
@@ -136,15 +95,6 @@ std::unique_ptr<ArticleDictionary> fncSortDictionary(Services& services, Article
     services.reporter.Report(ErrorFromException(e), "fncSortDictionary");
   }
   return nullptr;
-}
-
-int CompareTextIgnoringCase(const std::string& a, const std::string& b) {
-  UErrorCode status = U_ZERO_ERROR;
-  const UCollationResult result = TextCollator().compareUTF8(
-      icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
-      icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
-  if (U_FAILURE(status)) throw Error(errnum::kInvalidProcedureCall, "Cannot collate text");
-  return result == UCOL_LESS ? -1 : result == UCOL_GREATER ? 1 : 0;
 }
 
 }  // namespace lorva

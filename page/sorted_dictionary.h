@@ -45,7 +45,4 @@ std::unique_ptr<ArticleDictionary> fncCreateDic(Services& services);
 std::unique_ptr<ArticleDictionary> fncSortDictionary(Services& services, ArticleDictionary& objDict,
                                                      int intSort, bool descending);
 
-// Compares two texts as the sort does: Unicode collation, letter case ignored. <0, 0, >0.
-int CompareTextIgnoringCase(const std::string& a, const std::string& b);
-
 }  // namespace lorva

@@ -1,43 +1,12 @@
 #include "support/controls.h"
 
-#include <unicode/coll.h>
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
-
 #include <algorithm>
-#include <memory>
 
 #include "base/error.h"
+#include "base/text_rules.h"
 #include "base/utf8.h"
 
 namespace lorva::ui {
-
-namespace {
-
-// The root collation at secondary strength: letter case is ignored, accents are not.
-icu::Collator* ListCollator() {
-  thread_local std::unique_ptr<icu::Collator> collator = [] {
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::Collator> c(icu::Collator::createInstance(icu::Locale::getRoot(), status));
-    if (U_FAILURE(status)) return std::unique_ptr<icu::Collator>();
-    c->setStrength(icu::Collator::SECONDARY);
-    return c;
-  }();
-  return collator.get();
-}
-
-}  // namespace
-
-int CompareListText(const std::string& a, const std::string& b) {
-  if (icu::Collator* collator = ListCollator()) {
-    UErrorCode status = U_ZERO_ERROR;
-    UCollationResult r = collator->compareUTF8(a, b, status);
-    if (U_SUCCESS(status)) return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
-  }
-  icu::UnicodeString ua = icu::UnicodeString::fromUTF8(a);
-  icu::UnicodeString ub = icu::UnicodeString::fromUTF8(b);
-  return ua.caseCompare(ub, U_FOLD_CASE_DEFAULT);
-}
 
 void CheckBox::SetValue(int value) {
   if (value < 0 || value > 2) throw Error(errnum::kInvalidPropertyValue, "Invalid property value");
@@ -112,7 +81,7 @@ int CheckedListBox::AddItem(const std::string& text) {
   // After every entry that does not sort after the new one, so equal entries keep their order.
   auto it = std::upper_bound(
       entries_.begin(), entries_.end(), text,
-      [](const std::string& t, const Entry& e) { return CompareListText(t, e.text) < 0; });
+      [](const std::string& t, const Entry& e) { return CompareTextIgnoringCase(t, e.text) < 0; });
   it = entries_.insert(it, Entry{text, false});
   return static_cast<int>(it - entries_.begin());
 }

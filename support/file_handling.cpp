@@ -8,6 +8,7 @@
 #include "base/error.h"
 #include "base/files.h"
 #include "base/steps.h"
+#include "base/text_rules.h"
 
 namespace lorva {
 namespace {
@@ -93,9 +94,8 @@ void FileHandling::subExecute(const std::string& target, const std::string& para
   try {
     services_.reporter.subLogStep("Attempting to execute " + target + " " + parameters + " " +
                                   folder);
-    std::string prefix = target.substr(0, 4);
-    for (char& c : prefix) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (prefix == "HTTP" || prefix == "MAIL") {
+    const std::string_view prefix = std::string_view(target).substr(0, 4);
+    if (EqualIgnoringAsciiCase(prefix, "HTTP") || EqualIgnoringAsciiCase(prefix, "MAIL")) {
       shell_.Open(target);
       return;
     }

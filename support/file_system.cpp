@@ -12,6 +12,7 @@
 
 #include "base/error.h"
 #include "base/files.h"
+#include "base/text_rules.h"
 #include "base/utf8.h"
 
 namespace lorva {
@@ -37,10 +38,6 @@ Error SystemError(int error, const std::string& path) {
 
 bool IsHtmlSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
-
-char AsciiLower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 void AppendHex(std::string& out, std::uint32_t value, int minimumDigits) {

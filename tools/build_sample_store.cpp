@@ -29,6 +29,7 @@
 
 #include "base/error.h"
 #include "base/files.h"
+#include "base/text_rules.h"
 #include "platform/mailstore/compressed_rtf.h"
 #include "platform/mailstore/folder_ini.h"
 #include "platform/mailstore/msg_content.h"
@@ -176,9 +177,7 @@ std::vector<std::uint8_t> MakePdf(const std::string& title) {
 }
 
 std::string MimeType(const std::string& name) {
-  std::string lower = name;
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string lower = lorva::AsciiLower(name);
   if (lower.ends_with(".pdf")) return "application/pdf";
   if (lower.ends_with(".txt")) return "text/plain";
   if (lower.ends_with(".bmp")) return "image/bmp";

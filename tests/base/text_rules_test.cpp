@@ -1,0 +1,70 @@
+#include "base/text_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace lorva {
+namespace {
+
+TEST(CompareTextIgnoringCaseTest, CaseIgnoredAccentsCount) {
+  struct Case {
+    std::string a, b;
+    int sign;
+  };
+  const Case cases[] = {
+      {"beta", "Alpha", 1},  {"beta", "gamma", -1},
+      {"ABC", "abc", 0},     {"\xC3\x89t\xC3\xA9", "\xC3\xA9T\xC3\x89", 0},
+      {"e", "\xC3\xA9", -1}, {"\xC3\xA9", "f", -1},
+      {"", "a", -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.a + " vs " + c.b);
+    const int result = CompareTextIgnoringCase(c.a, c.b);
+    EXPECT_EQ((result > 0) - (result < 0), c.sign);
+    EXPECT_EQ(CollationKey(c.a).compare(CollationKey(c.b)) < 0, c.sign < 0);
+  }
+}
+
+TEST(EqualIgnoringCaseTest, UnicodeFoldingButAsciiOnlyWhereAsked) {
+  struct Case {
+    std::string a, b;
+    bool equal, equalAscii;
+  };
+  const Case cases[] = {
+      {"Problem Category", "PROBLEM CATEGORY", true, true},
+      {"ab", "abc", false, false},
+      {"@[`{", "`{@[", false, false},  // the neighbours of the letters are no letters
+      {"\xC3\x84RGER", "\xC3\xA4rger", true, false},
+      {"\xE2\x84\xAA", "k", true, false},  // the Kelvin sign folds to ASCII
+      {"stra\xC3\x9F"
+       "e",
+       "STRASSE", true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.a + " vs " + c.b);
+    EXPECT_EQ(EqualIgnoringCase(c.a, c.b), c.equal);
+    EXPECT_EQ(EqualIgnoringAsciiCase(c.a, c.b), c.equalAscii);
+  }
+}
+
+// Callers find a text in the lower-cased copy and cut the original at the same place.
+TEST(AsciiLowerTest, LowersAsciiLettersOnlyAndKeepsEveryPosition) {
+  EXPECT_EQ(AsciiLower("AZaz@[`{ CID:\xC3\x80\xC3\xA9"), "azaz@[`{ cid:\xC3\x80\xC3\xA9");
+}
+
+TEST(HexValueTest, DigitsAndTheirNeighbours) {
+  struct Case {
+    char c;
+    int value;
+  };
+  const Case cases[] = {{'0', 0},  {'9', 9},  {'a', 10}, {'f', 15}, {'A', 10}, {'F', 15},
+                        {'/', -1}, {':', -1}, {'`', -1}, {'g', -1}, {'@', -1}, {'G', -1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("digit: ") + c.c);
+    EXPECT_EQ(HexValue(c.c), c.value);
+  }
+}
+
+}  // namespace
+}  // namespace lorva
