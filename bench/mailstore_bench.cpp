@@ -1,12 +1,20 @@
 // How fast the mail store enumerates a knowledge base, compared with reading the same files.
 //
-//   mailstore_bench [--items N] [--rounds R]
+//   mailstore_bench [--items N] [--attachment-kb K] [--rounds R] [--phase all|lists|run]
+//                   [--store DIR | --build DIR]
 //
 // Builds a store of N articles (default 10,000: about 10 KB of HTML each, two user properties,
-// one attachment) in a temporary directory, then enumerates the folder R times (default 3) as
-// an archive run does: Subject, both user properties and HTMLBody of every item. Prints the
-// best round in items per second, the ratio to reading the files' bytes alone (warm page cache),
-// and how much the resident memory grew while enumerating.
+// one attachment of K KiB, default 2) in a temporary directory, then enumerates the folder R times
+// (default 3) in each of two ways:
+//   lists  as the start-up fills the category and type lists: the item's class and its two user
+//          properties, nothing else;
+//   run    as an archive run reads an article: Subject, both user properties and HTMLBody.
+// Prints the best round of each in items per second, the ratio to reading the files' bytes alone
+// (warm page cache), and how much the resident memory grew while enumerating.
+//
+// --build DIR writes the store into DIR and stops; --store DIR reads the store built there
+// instead of building one. With --phase a single way is timed, so that the whole process can be
+// timed, or traced (`strace -f -e trace=openat`) to count the files opened per item.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -15,7 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +35,7 @@
 namespace fs = std::filesystem;
 using lorva::mailstore::MsgAttachment;
 using lorva::mailstore::MsgContent;
+using lorva::outlook::OutlookItem;
 using lorva::outlook::Value;
 using Clock = std::chrono::steady_clock;
 
@@ -36,7 +45,9 @@ using lorva::bench::StatusKb;
 
 namespace {
 
-MsgContent Article(int n) {
+constexpr char kFolder[] = "Knowledge Base";
+
+MsgContent Article(int n, int attachmentKb) {
   MsgContent content;
   content.messageClass = "IPM.Post";
   content.subject = "Article " + std::to_string(n) + ": printer shows offline";
@@ -47,7 +58,7 @@ MsgContent Article(int n) {
   attachment.longFileName = "steps-" + std::to_string(n) + ".txt";
   attachment.displayName = attachment.longFileName;
   attachment.mimeType = "text/plain";
-  const std::string text(2048, 'x');
+  const std::string text(static_cast<std::size_t>(attachmentKb) * 1024, 'x');
   attachment.data.assign(text.begin(), text.end());
   content.attachments = {attachment};
   return content;
@@ -79,85 +90,145 @@ std::size_t ReadAllBytes(const std::vector<fs::path>& files) {
   return total;
 }
 
+std::string Text(OutlookItem& item, const char* property) {
+  std::shared_ptr<lorva::outlook::UserProperty> found = item.UserProperties()->Find(property);
+  return found ? found->GetValue().AsText() : std::string();
+}
+
+// What the list filling reads of an item: its class (taken as a post item) and its two user
+// properties.
+std::size_t ReadForLists(OutlookItem& item) {
+  if (item.Class() != lorva::outlook::ItemClass::kPost) std::abort();
+  return Text(item, "Problem Type").size() + Text(item, "Problem Category").size();
+}
+
+// What a run reads of an article.
+std::size_t ReadForRun(OutlookItem& item) {
+  return item.Subject().size() + Text(item, "Problem Type").size() +
+         Text(item, "Problem Category").size() + item.HTMLBody().size();
+}
+
+struct Timing {
+  double wall = 1e9;
+  double cpu = 1e9;
+  long rssBefore = 0;
+  long peak = 0;
+};
+
+Timing Enumerate(lorva::mailstore::MailStore& store, int rounds,
+                 const std::function<std::size_t(OutlookItem&)>& read, std::size_t& checksum) {
+  Timing timing;
+  timing.rssBefore = StatusKb("VmRSS");
+  ResetPeakRss();
+  for (int round = 0; round < rounds; ++round) {
+    const Clock::time_point start = Clock::now();
+    const double cpuStart = CpuSeconds();
+    std::shared_ptr<lorva::outlook::ItemCollection> collection = store.GetFolder(kFolder)->Items();
+    const int count = collection->Count();
+    for (int i = 1; i <= count; ++i) checksum += read(*collection->Item(i));
+    timing.wall = std::min(timing.wall, Seconds(start));
+    timing.cpu = std::min(timing.cpu, CpuSeconds() - cpuStart);
+  }
+  timing.peak = StatusKb("VmHWM");
+  return timing;
+}
+
+void Report(const char* what, const Timing& t, int items, const Timing* raw, const char* target) {
+  std::printf("%-6s %.3f s wall (%.0f items/s), %.3f s processor (%.0f items/s)", what, t.wall,
+              items / t.wall, t.cpu, items / t.cpu);
+  if (raw != nullptr) {
+    std::printf("; %.2fx the raw read's processor time", t.cpu / raw->cpu);
+  }
+  std::printf("; resident memory grew %ld kB%s\n", t.peak - t.rssBefore, target);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int items = 10000;
+  int attachmentKb = 2;
   int rounds = 3;
+  std::string phase = "all";
+  std::string storeDir;
+  std::string buildDir;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--items") == 0) items = std::atoi(argv[i + 1]);
+    if (std::strcmp(argv[i], "--attachment-kb") == 0) attachmentKb = std::atoi(argv[i + 1]);
     if (std::strcmp(argv[i], "--rounds") == 0) rounds = std::atoi(argv[i + 1]);
+    if (std::strcmp(argv[i], "--phase") == 0) phase = argv[i + 1];
+    if (std::strcmp(argv[i], "--store") == 0) storeDir = argv[i + 1];
+    if (std::strcmp(argv[i], "--build") == 0) buildDir = argv[i + 1];
   }
-  std::string pattern = (fs::temp_directory_path() / "lorva-bench-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) return 1;
-  const fs::path root = pattern;
-  const fs::path folder = root / "Knowledge Base";
-  fs::create_directories(folder);
+  if (phase != "all" && phase != "lists" && phase != "run") {
+    std::fprintf(stderr, "mailstore_bench: --phase is all, lists or run, not \"%s\"\n",
+                 phase.c_str());
+    return 2;
+  }
 
-  Clock::time_point start = Clock::now();
+  fs::path root;
+  bool temporary = false;
+  if (!storeDir.empty()) {
+    root = storeDir;
+  } else if (!buildDir.empty()) {
+    root = buildDir;
+  } else {
+    std::string pattern = (fs::temp_directory_path() / "lorva-bench-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) return 1;
+    root = pattern;
+    temporary = true;
+  }
+  const fs::path folder = root / kFolder;
+
   std::vector<fs::path> files;
   std::uintmax_t storeBytes = 0;
-  for (int n = 1; n <= items; ++n) {
-    files.push_back(lorva::bench::WriteArticleFile(folder, n, Article(n), storeBytes));
+  if (storeDir.empty()) {
+    const Clock::time_point start = Clock::now();
+    fs::create_directories(folder);
+    for (int n = 1; n <= items; ++n) {
+      files.push_back(
+          lorva::bench::WriteArticleFile(folder, n, Article(n, attachmentKb), storeBytes));
+    }
+    std::printf("built %d items (%.1f MB, %.0f bytes each) in %.2f s\n", items, storeBytes / 1e6,
+                static_cast<double>(storeBytes) / items, Seconds(start));
+    if (!buildDir.empty()) return 0;
+  } else {
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+      files.push_back(entry.path());
+      storeBytes += entry.file_size();
+    }
+    items = static_cast<int>(files.size());
   }
-  std::printf("built %d items (%.1f MB, %.0f bytes each) in %.2f s\n", items, storeBytes / 1e6,
-              static_cast<double>(storeBytes) / items, Seconds(start));
 
-  ReadAllBytes(files);  // warm the page cache
-  double rawBest = 1e9;
-  double rawCpuBest = 1e9;
-  for (int round = 0; round < rounds; ++round) {
-    start = Clock::now();
-    const double cpuStart = CpuSeconds();
-    if (ReadAllBytes(files) != storeBytes) std::abort();
-    rawBest = std::min(rawBest, Seconds(start));
-    rawCpuBest = std::min(rawCpuBest, CpuSeconds() - cpuStart);
+  Timing raw;
+  const bool timeRaw = phase == "all";
+  if (timeRaw) {
+    ReadAllBytes(files);  // warm the page cache
+    for (int round = 0; round < rounds; ++round) {
+      const Clock::time_point start = Clock::now();
+      const double cpuStart = CpuSeconds();
+      if (ReadAllBytes(files) != storeBytes) std::abort();
+      raw.wall = std::min(raw.wall, Seconds(start));
+      raw.cpu = std::min(raw.cpu, CpuSeconds() - cpuStart);
+    }
+    std::printf("raw    %.3f s wall (%.0f files/s, %.0f MB/s), %.3f s processor (%.0f files/s)\n",
+                raw.wall, items / raw.wall, storeBytes / 1e6 / raw.wall, raw.cpu, items / raw.cpu);
   }
 
   std::shared_ptr<lorva::mailstore::MailStore> store = lorva::mailstore::MailStore::Open(root);
-  const long rssBefore = StatusKb("VmRSS");
-  ResetPeakRss();
-  long rssAfterTenth = 0;
-  double enumBest = 1e9;
-  double enumCpuBest = 1e9;
   std::size_t checksum = 0;
-  for (int round = 0; round < rounds; ++round) {
-    start = Clock::now();
-    const double cpuStart = CpuSeconds();
-    std::shared_ptr<lorva::outlook::ItemCollection> collection =
-        store->GetFolder("Knowledge Base")->Items();
-    const int count = collection->Count();
-    for (int i = 1; i <= count; ++i) {
-      std::shared_ptr<lorva::outlook::OutlookItem> item = collection->Item(i);
-      checksum += item->Subject().size();
-      std::shared_ptr<lorva::outlook::UserPropertyCollection> properties = item->UserProperties();
-      checksum += properties->Find("Problem Category")->GetValue().AsText().size();
-      checksum += properties->Find("Problem Type")->GetValue().AsText().size();
-      checksum += item->HTMLBody().size();
-      if (round == 0 && i == count / 10) rssAfterTenth = StatusKb("VmRSS");
-    }
-    enumBest = std::min(enumBest, Seconds(start));
-    enumCpuBest = std::min(enumCpuBest, CpuSeconds() - cpuStart);
+  if (phase == "all" || phase == "lists") {
+    Report("lists", Enumerate(*store, rounds, ReadForLists, checksum), items,
+           timeRaw ? &raw : nullptr, "");
   }
-  const long peak = StatusKb("VmHWM");
-  const long rssAfter = StatusKb("VmRSS");
-
-  std::printf(
-      "raw read:    %.3f s wall (%.0f files/s, %.0f MB/s), %.3f s processor (%.0f files/s)\n",
-      rawBest, items / rawBest, storeBytes / 1e6 / rawBest, rawCpuBest, items / rawCpuBest);
-  std::printf(
-      "enumeration: %.3f s wall (%.0f items/s), %.3f s processor (%.0f items/s); "
-      "target >= 20000 items/s\n",
-      enumBest, items / enumBest, enumCpuBest, items / enumCpuBest);
-  std::printf("ratio enumeration / raw read: %.2f wall, %.2f processor (target <= 3)\n",
-              enumBest / rawBest, enumCpuBest / rawCpuBest);
-  std::printf(
-      "resident memory: %ld kB before, %ld kB after a tenth, %ld kB after, peak %ld kB "
-      "(growth %ld kB)\n",
-      rssBefore, rssAfterTenth, rssAfter, peak, peak - rssBefore);
+  if (phase == "all" || phase == "run") {
+    Report("run", Enumerate(*store, rounds, ReadForRun, checksum), items, timeRaw ? &raw : nullptr,
+           " (targets: >= 20000 items/s, <= 3x the raw read)");
+  }
   std::printf("checksum %zu\n", checksum);
 
-  std::error_code ignored;
-  fs::remove_all(root, ignored);
+  if (temporary) {
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+  }
   return 0;
 }

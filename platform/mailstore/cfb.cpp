@@ -99,6 +99,7 @@ CfbReader::CfbReader(std::span<const std::uint8_t> file) : file_(file) {
   LoadFat();
   LoadDirectory(U32(h + 0x30));
   LoadMiniFat(U32(h + 0x3C));
+  charged_.assign(entries_.size(), false);
 
   // The mini stream: the root entry's data, in ordinary sectors.
   const Entry& root = entries_[kRootEntry];
@@ -324,7 +325,10 @@ std::span<const std::uint8_t> CfbReader::Stream(std::uint32_t id,
   const Entry& e = entries_[id];
   if (e.type != EntryType::kStream) Bad("\"" + e.name + "\" is not a stream");
   if (e.size > file_.size()) Bad("stream size larger than the file");
-  ChargeBudget(e.size);
+  if (!charged_[id]) {
+    ChargeBudget(e.size);
+    charged_[id] = true;
+  }
   return ReadChain(e.startSector, e.size, e.size < kMiniStreamCutoff, scratch);
 }
 

@@ -16,8 +16,9 @@ namespace lorva::mailstore {
 // as views into them where possible. Every input is untrusted: the constructor and the stream
 // reads throw lorva::Error (errnum::kBadFileFormat) on a malformed file (bad header, truncation,
 // loops in sector or directory chains, sector numbers out of range, sizes beyond the file). The
-// bytes all stream reads of one reader hand out are limited to a small multiple of the file's
-// size (streams of a hostile file may share sectors), so callers' memory stays bounded too.
+// bytes the reads of a reader's distinct streams hand out are limited to a small multiple of the
+// file's size (streams of a hostile file may share sectors), so callers' memory stays bounded
+// too; reading a stream again is not counted twice.
 class CfbReader {
  public:
   enum class EntryType : std::uint8_t { kEmpty = 0, kStorage = 1, kStream = 2, kRoot = 5 };
@@ -72,7 +73,8 @@ class CfbReader {
   mutable std::vector<std::uint32_t> fatMarks_;   // chain walks: the walk that last met
   mutable std::vector<std::uint32_t> miniMarks_;  // each sector
   mutable std::uint32_t generation_ = 0;
-  mutable std::uint64_t budget_ = 0;  // bytes that stream reads may still hand out
+  mutable std::uint64_t budget_ = 0;   // bytes that stream reads may still hand out
+  mutable std::vector<bool> charged_;  // per entry: its size has been taken from the budget
 };
 
 // Builds a compound file (version 3, 512-byte sectors). Streams under 4096 bytes go into the

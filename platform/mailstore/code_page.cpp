@@ -202,8 +202,16 @@ std::string DecodeCodePage(std::span<const std::uint8_t> bytes, std::uint32_t co
 }
 
 std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes) {
-  std::string out;
   const size_t units = bytes.size() / 2;
+  // Names of streams and most texts are ASCII: narrowed in one pass.
+  std::uint8_t beyondAscii = 0;
+  for (size_t i = 0; i < units; ++i) beyondAscii |= (bytes[2 * i] & 0x80) | bytes[2 * i + 1];
+  if (beyondAscii == 0) {
+    std::string out(units, '\0');
+    for (size_t i = 0; i < units; ++i) out[i] = static_cast<char>(bytes[2 * i]);
+    return out;
+  }
+  std::string out;
   out.reserve(units + units / 4);
   for (size_t i = 0; i < units; ++i) {
     std::uint32_t u = bytes[2 * i] | (bytes[2 * i + 1] << 8);

@@ -42,13 +42,15 @@ struct MsgContent {
   std::optional<std::string> plainBody;                    // PR_BODY, UTF-8
   std::optional<std::vector<std::uint8_t>> compressedRtf;  // PR_RTF_COMPRESSED, as stored
   // PR_NATIVE_BODY_INFO, the body the item was written in: 1 plain text, 2 rich text, 3 HTML;
-  // 0 when the item does not say.
+  // 0 when the item does not say. WriteMsg writes it as given, or for 0 the body the content
+  // holds: 3 with an HTML body, else 2 with rich text, else 1.
   std::int32_t nativeBody = 0;
   std::vector<MsgUserProperty> userProperties;
   std::vector<MsgAttachment> attachments;
 };
 
-// Parses a .msg file. Every input is untrusted: a malformed file throws lorva::Error (number
+// Parses a .msg file whole, every part read through MsgReader (msg_reader.h), which reads a part
+// only when asked for it. Every input is untrusted: a malformed file throws lorva::Error (number
 // errnum::kBadFileFormat) with a description that says what is wrong; it never crashes, hangs or
 // allocates beyond a small multiple of the input's size.
 MsgContent ReadMsg(std::span<const std::uint8_t> bytes);

@@ -1,4 +1,6 @@
 // Reading .msg files: the property layer over a compound file.
+#include "platform/mailstore/msg_reader.h"
+
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -161,10 +163,10 @@ class PropertyBag {
     return std::nullopt;
   }
 
-  std::optional<std::vector<std::uint8_t>> Binary(std::uint16_t id) const {
-    const auto entry = StreamEntry(Tag(id, msg::kTypeBinary));
-    if (!entry || !cfb_.IsStream(*entry)) return std::nullopt;
-    return cfb_.ReadStream(*entry);
+  // Whether a stream holds `tag`'s value; nothing is read.
+  bool Has(std::uint32_t tag) const {
+    const auto id = StreamEntry(tag);
+    return id && cfb_.IsStream(*id);
   }
 
  private:
@@ -257,9 +259,8 @@ std::vector<std::uint8_t> RebuildEmbeddedMessage(const CfbReader& cfb, std::uint
   return writer.Finish();
 }
 
-MsgAttachment ReadAttachment(const CfbReader& cfb, std::uint32_t storage, std::uint32_t codePage,
-                             std::optional<std::uint32_t> nameMap) {
-  const PropertyBag props(cfb, storage, msg::kAttachmentHeader);
+// An attachment's properties, its content left out.
+MsgAttachment AttachmentProperties(const PropertyBag& props, std::uint32_t codePage) {
   MsgAttachment a;
   a.displayName = props.Text(msg::kDisplayName, codePage).value_or("");
   a.longFileName = props.Text(msg::kAttachLongFileName, codePage).value_or("");
@@ -268,12 +269,6 @@ MsgAttachment ReadAttachment(const CfbReader& cfb, std::uint32_t storage, std::u
   a.contentId = props.Text(msg::kAttachContentId, codePage).value_or("");
   a.hidden = props.Boolean(msg::kAttachmentHidden).value_or(false);
   a.method = props.Int32(msg::kAttachMethod).value_or(msg::kAttachByValue);
-  if (auto data = props.Binary(msg::kAttachData)) {
-    a.data = std::move(*data);
-  } else if (auto sub = props.StreamEntry(Tag(msg::kAttachData, msg::kTypeObject));
-             sub && cfb.IsStorage(*sub) && a.method == msg::kAttachEmbeddedMessage) {
-    a.data = RebuildEmbeddedMessage(cfb, *sub, nameMap, codePage);
-  }
   return a;
 }
 
@@ -369,42 +364,52 @@ void ReadUserProperties(const CfbReader& cfb, const PropertyBag& props, std::uin
   }
 }
 
-}  // namespace
-
-MsgContent ReadMsg(std::span<const std::uint8_t> bytes) {
-  const CfbReader cfb(bytes);
+// The root storage of a message, which must hold the top-level property stream.
+const CfbReader& MessageRoot(const CfbReader& cfb) {
   const auto propertyStream = cfb.Find(CfbReader::kRootEntry, msg::kPropertiesStream);
   if (!propertyStream || !cfb.IsStream(*propertyStream)) {
     Bad("no property stream (not an Outlook item)");
   }
-  const PropertyBag props(cfb, CfbReader::kRootEntry, msg::kTopHeader);
+  return cfb;
+}
+
+}  // namespace
+
+// What opening a message parses, and what its later reads need.
+struct MsgReader::State {
+  explicit State(std::span<const std::uint8_t> bytes)
+      : cfb(bytes), props(MessageRoot(cfb), CfbReader::kRootEntry, msg::kTopHeader) {}
+
+  const CfbReader cfb;
+  const PropertyBag props;  // the top-level properties
+  std::uint32_t textCodePage = kCodePageWindows1252;
+  std::uint32_t htmlCodePage = kCodePageWindows1252;
+  std::optional<std::uint32_t> nameMap;
+  std::vector<std::uint32_t> attachments;  // their storages, in the order of their numbers
+  std::string messageClass;
+  std::string subject;
+  std::int32_t nativeBody = 0;
+  std::vector<MsgUserProperty> userProperties;
+};
+
+MsgReader::MsgReader(std::span<const std::uint8_t> bytes) {
+  auto state = std::make_unique<State>(bytes);
+  const CfbReader& cfb = state->cfb;
+  const PropertyBag& props = state->props;
 
   // 8-bit strings are in the code page the message names, else in the ANSI code page of its
   // locale. An HTML body keeps the code page it travelled in (its <meta> charset agrees).
   const auto internetCodePage = props.Int32(msg::kInternetCodePage);
-  const std::uint32_t textCodePage = EightBitCodePage(
-      props.Int32(msg::kMessageCodePage), props.Int32(msg::kMessageLocaleId), internetCodePage);
-  const std::uint32_t htmlCodePage = internetCodePage && *internetCodePage > 0
-                                         ? static_cast<std::uint32_t>(*internetCodePage)
-                                         : textCodePage;
+  state->textCodePage = EightBitCodePage(props.Int32(msg::kMessageCodePage),
+                                         props.Int32(msg::kMessageLocaleId), internetCodePage);
+  state->htmlCodePage = internetCodePage && *internetCodePage > 0
+                            ? static_cast<std::uint32_t>(*internetCodePage)
+                            : state->textCodePage;
 
-  MsgContent content;
-  content.messageClass = props.Text(msg::kMessageClass, textCodePage).value_or("");
-  content.subject = props.Text(msg::kSubject, textCodePage).value_or("");
-  content.plainBody = props.Text(msg::kBody, textCodePage);
-  {
-    std::vector<std::uint8_t> scratch;
-    if (auto html = props.Bytes(Tag(msg::kHtml, msg::kTypeBinary), scratch)) {
-      size_t n = html->size();
-      while (n > 0 && (*html)[n - 1] == 0) --n;
-      content.htmlBody = DecodeCodePage(html->first(n), htmlCodePage);
-    } else {
-      content.htmlBody = props.Text(msg::kHtml, htmlCodePage);
-    }
-  }
-  content.compressedRtf = props.Binary(msg::kRtfCompressed);
-  content.nativeBody = props.Int32(msg::kNativeBody).value_or(0);
-  ReadUserProperties(cfb, props, textCodePage, content.userProperties);
+  state->messageClass = props.Text(msg::kMessageClass, state->textCodePage).value_or("");
+  state->subject = props.Text(msg::kSubject, state->textCodePage).value_or("");
+  state->nativeBody = props.Int32(msg::kNativeBody).value_or(0);
+  ReadUserProperties(cfb, props, state->textCodePage, state->userProperties);
 
   std::vector<std::pair<std::uint32_t, std::uint32_t>> attachments;  // number, entry
   for (std::uint32_t child : cfb.entry(CfbReader::kRootEntry).children) {
@@ -416,10 +421,117 @@ MsgContent ReadMsg(std::span<const std::uint8_t> bytes) {
     }
   }
   std::sort(attachments.begin(), attachments.end());
-  content.attachments.reserve(attachments.size());
-  const auto nameMap = cfb.Find(CfbReader::kRootEntry, msg::kNameIdStorage);
-  for (const auto& [number, entry] : attachments) {
-    content.attachments.push_back(ReadAttachment(cfb, entry, textCodePage, nameMap));
+  state->attachments.reserve(attachments.size());
+  for (const auto& [number, entry] : attachments) state->attachments.push_back(entry);
+  state->nameMap = cfb.Find(CfbReader::kRootEntry, msg::kNameIdStorage);
+  state_ = std::move(state);
+}
+
+MsgReader::~MsgReader() = default;
+
+const std::string& MsgReader::MessageClass() const {
+  return state_->messageClass;
+}
+const std::string& MsgReader::Subject() const {
+  return state_->subject;
+}
+const std::vector<MsgUserProperty>& MsgReader::UserProperties() const {
+  return state_->userProperties;
+}
+std::int32_t MsgReader::NativeBody() const {
+  return state_->nativeBody;
+}
+
+bool MsgReader::HasHtmlBody() const {
+  const PropertyBag& props = state_->props;
+  return props.Has(Tag(msg::kHtml, msg::kTypeBinary)) ||
+         props.Has(Tag(msg::kHtml, msg::kTypeUnicode)) ||
+         props.Has(Tag(msg::kHtml, msg::kTypeString8));
+}
+bool MsgReader::HasPlainBody() const {
+  const PropertyBag& props = state_->props;
+  return props.Has(Tag(msg::kBody, msg::kTypeUnicode)) ||
+         props.Has(Tag(msg::kBody, msg::kTypeString8));
+}
+bool MsgReader::HasRichText() const {
+  return state_->props.Has(Tag(msg::kRtfCompressed, msg::kTypeBinary));
+}
+
+std::optional<std::string> MsgReader::HtmlBody() const {
+  const State& s = *state_;
+  std::vector<std::uint8_t> scratch;
+  if (auto html = s.props.Bytes(Tag(msg::kHtml, msg::kTypeBinary), scratch)) {
+    size_t n = html->size();
+    while (n > 0 && (*html)[n - 1] == 0) --n;
+    return DecodeCodePage(html->first(n), s.htmlCodePage);
+  }
+  return s.props.Text(msg::kHtml, s.htmlCodePage);
+}
+
+std::optional<std::string> MsgReader::PlainBody() const {
+  return state_->props.Text(msg::kBody, state_->textCodePage);
+}
+
+std::optional<std::span<const std::uint8_t>> MsgReader::CompressedRtf(
+    std::vector<std::uint8_t>& scratch) const {
+  return state_->props.Bytes(Tag(msg::kRtfCompressed, msg::kTypeBinary), scratch);
+}
+
+std::size_t MsgReader::AttachmentCount() const {
+  return state_->attachments.size();
+}
+
+MsgAttachment MsgReader::Attachment(std::size_t index) const {
+  const State& s = *state_;
+  const PropertyBag props(s.cfb, s.attachments.at(index), msg::kAttachmentHeader);
+  return AttachmentProperties(props, s.textCodePage);
+}
+
+std::span<const std::uint8_t> MsgReader::AttachmentContent(
+    std::size_t index, std::vector<std::uint8_t>& scratch) const {
+  const State& s = *state_;
+  const PropertyBag props(s.cfb, s.attachments.at(index), msg::kAttachmentHeader);
+  if (auto data = props.Bytes(Tag(msg::kAttachData, msg::kTypeBinary), scratch)) return *data;
+  const auto sub = props.StreamEntry(Tag(msg::kAttachData, msg::kTypeObject));
+  if (sub && s.cfb.IsStorage(*sub) &&
+      props.Int32(msg::kAttachMethod).value_or(msg::kAttachByValue) ==
+          msg::kAttachEmbeddedMessage) {
+    scratch = RebuildEmbeddedMessage(s.cfb, *sub, s.nameMap, s.textCodePage);
+    return scratch;
+  }
+  return {};
+}
+
+namespace {
+
+// `bytes` as a vector of their own: `scratch` itself when they are held there.
+std::vector<std::uint8_t> Owned(std::span<const std::uint8_t> bytes,
+                                std::vector<std::uint8_t>& scratch) {
+  if (bytes.data() == scratch.data() && bytes.size() == scratch.size()) return std::move(scratch);
+  return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
+MsgContent ReadMsg(std::span<const std::uint8_t> bytes) {
+  const MsgReader reader(bytes);
+  MsgContent content;
+  content.messageClass = reader.MessageClass();
+  content.subject = reader.Subject();
+  content.plainBody = reader.PlainBody();
+  content.htmlBody = reader.HtmlBody();
+  {
+    std::vector<std::uint8_t> scratch;
+    if (auto rtf = reader.CompressedRtf(scratch)) content.compressedRtf = Owned(*rtf, scratch);
+  }
+  content.nativeBody = reader.NativeBody();
+  content.userProperties = reader.UserProperties();
+  content.attachments.reserve(reader.AttachmentCount());
+  for (std::size_t i = 0; i < reader.AttachmentCount(); ++i) {
+    MsgAttachment attachment = reader.Attachment(i);
+    std::vector<std::uint8_t> scratch;
+    attachment.data = Owned(reader.AttachmentContent(i, scratch), scratch);
+    content.attachments.push_back(std::move(attachment));
   }
   return content;
 }

@@ -387,7 +387,10 @@ std::vector<std::uint8_t> WriteMsg(const MsgContent& content) {
     props.Int32(msg::kInternetCodePage, static_cast<std::int32_t>(kCodePageUtf8));
   }
   if (content.compressedRtf) props.Binary(msg::kRtfCompressed, *content.compressedRtf);
-  const std::int32_t nativeBody = content.htmlBody ? 3 : content.compressedRtf ? 2 : 1;
+  const std::int32_t nativeBody = content.nativeBody != 0 ? content.nativeBody
+                                  : content.htmlBody      ? 3
+                                  : content.compressedRtf ? 2
+                                                          : 1;
   props.Int32(msg::kNativeBody, nativeBody);
   NameMap names;
   WriteUserProperties(content.userProperties, names, props);

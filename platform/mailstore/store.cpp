@@ -9,7 +9,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <span>
 #include <system_error>
 #include <utility>
 
@@ -18,6 +20,7 @@
 #include "platform/mailstore/compressed_rtf.h"
 #include "platform/mailstore/eml.h"
 #include "platform/mailstore/folder_ini.h"
+#include "platform/mailstore/msg_reader.h"
 #include "platform/mailstore/rtf_html.h"
 #include "platform/shell/shell.h"
 #include "platform/ui/dialogs.h"
@@ -35,9 +38,16 @@ std::error_code LastError() {
   return std::error_code(errno, std::generic_category());
 }
 
+// A file's bytes, in a buffer that is not zero-filled before they are read into it.
+struct FileBytes {
+  std::unique_ptr<std::uint8_t[]> data;
+  std::size_t size = 0;
+  std::span<const std::uint8_t> span() const { return {data.get(), size}; }
+};
+
 // The whole file, read straight into its buffer: one stat, and one read for a file that does not
 // change meanwhile.
-std::vector<std::uint8_t> ReadFileBytes(const fs::path& path) {
+FileBytes ReadFileBytes(const fs::path& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw ErrorFromSystem(LastError(), path.string());
   struct stat info {};
@@ -45,11 +55,16 @@ std::vector<std::uint8_t> ReadFileBytes(const fs::path& path) {
   if (::fstat(fd, &info) == 0 && info.st_size > 0)
     expected = static_cast<std::size_t>(info.st_size);
   // One byte more than expected, so that reaching the end needs no second buffer.
-  std::vector<std::uint8_t> bytes(expected + 1);
-  std::size_t size = 0;
+  std::size_t capacity = expected + 1;
+  FileBytes bytes{std::make_unique_for_overwrite<std::uint8_t[]>(capacity), 0};
   for (;;) {
-    if (size == bytes.size()) bytes.resize(bytes.size() * 2);
-    const ssize_t got = ::read(fd, bytes.data() + size, bytes.size() - size);
+    if (bytes.size == capacity) {  // the file grew meanwhile
+      capacity *= 2;
+      auto larger = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+      std::memcpy(larger.get(), bytes.data.get(), bytes.size);
+      bytes.data = std::move(larger);
+    }
+    const ssize_t got = ::read(fd, bytes.data.get() + bytes.size, capacity - bytes.size);
     if (got < 0) {
       if (errno == EINTR) continue;
       const std::error_code code = LastError();
@@ -57,16 +72,15 @@ std::vector<std::uint8_t> ReadFileBytes(const fs::path& path) {
       throw ErrorFromSystem(code, path.string());
     }
     if (got == 0) break;
-    size += static_cast<std::size_t>(got);
+    bytes.size += static_cast<std::size_t>(got);
   }
   ::close(fd);
-  bytes.resize(size);
   return bytes;
 }
 
 std::string ReadTextFile(const fs::path& path) {
-  const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
-  return std::string(bytes.begin(), bytes.end());
+  const FileBytes bytes = ReadFileBytes(path);
+  return std::string(bytes.data.get(), bytes.data.get() + bytes.size);
 }
 
 void WriteFileBytes(const fs::path& path, const void* data, std::size_t size) {
@@ -91,6 +105,22 @@ std::string FoldCase(const std::string& text) {
   std::string folded;
   icu::UnicodeString::fromUTF8(text).foldCase().toUTF8String(folded);
   return folded;
+}
+
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Whether `a` and `b` are equal once case-folded. Two ASCII texts are compared without ICU; a
+// text with other characters may fold to ASCII (the Kelvin sign to "k") and goes through it.
+bool EqualFolded(const std::string& a, const std::string& b) {
+  if (IsAscii(a) && IsAscii(b)) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [&](char x, char y) { return lower(x) == lower(y); });
+  }
+  return FoldCase(a) == FoldCase(b);
 }
 
 bool IsFolderDirectory(const fs::directory_entry& entry) {
@@ -124,6 +154,47 @@ std::vector<std::string> ListNames(const fs::path& directory, bool folders) {
 // ---------------------------------------------------------------------------------------------
 // Items
 
+// Runs `read`; a failure becomes lorva::Error saying that `what` ("The item \"KB1.msg\"")
+// cannot be read, and why.
+template <class What, class Read>
+auto Reading(const What& what, const Read& read) {
+  try {
+    return read();
+  } catch (const Error& error) {
+    throw Error(error.number(), what() + " cannot be read: " + error.description());
+  } catch (const std::exception& error) {
+    throw Error(errnum::kBadFileFormat, what() + " cannot be read: " + std::string(error.what()));
+  }
+}
+
+std::string TheItem(const std::string& fileName) {
+  return "The item \"" + fileName + "\"";
+}
+
+// An item's file: its bytes, read once, and the message parsed from them as far as MsgReader
+// parses on opening. The item, its user properties and its attachments share it; what else they
+// need they read from it when asked.
+class ItemFile {
+ public:
+  // Throws lorva::Error for bytes that are not a readable message.
+  ItemFile(FileBytes bytes, std::string fileName)
+      : bytes_(std::move(bytes)), reader_(bytes_.span()), fileName_(std::move(fileName)) {}
+
+  const MsgReader& reader() const { return reader_; }
+
+  // Runs `read`, which reads `part` of the item ("HTML body"); a failure becomes lorva::Error
+  // naming the part and the item's file.
+  template <class Read>
+  auto ReadingPart(const std::string& part, Read&& read) const {
+    return Reading([&] { return "The " + part + " of the item \"" + fileName_ + "\""; }, read);
+  }
+
+ private:
+  FileBytes bytes_;  // reader_ reads from them
+  MsgReader reader_;
+  std::string fileName_;
+};
+
 class StoreUserProperty : public outlook::UserProperty {
  public:
   explicit StoreUserProperty(outlook::Value value) : value_(std::move(value)) {}
@@ -135,12 +206,10 @@ class StoreUserProperty : public outlook::UserProperty {
 
 class StoreUserProperties : public outlook::UserPropertyCollection {
  public:
-  explicit StoreUserProperties(std::shared_ptr<const MsgContent> content)
-      : content_(std::move(content)) {}
+  explicit StoreUserProperties(std::shared_ptr<const ItemFile> file) : file_(std::move(file)) {}
   std::shared_ptr<outlook::UserProperty> Find(const std::string& name) override {
-    const std::string wanted = FoldCase(name);
-    for (const MsgUserProperty& property : content_->userProperties) {
-      if (property.name == name || FoldCase(property.name) == wanted) {
+    for (const MsgUserProperty& property : file_->reader().UserProperties()) {
+      if (property.name == name || EqualFolded(property.name, name)) {
         return std::make_shared<StoreUserProperty>(property.value);
       }
     }
@@ -148,69 +217,84 @@ class StoreUserProperties : public outlook::UserPropertyCollection {
   }
 
  private:
-  std::shared_ptr<const MsgContent> content_;
+  std::shared_ptr<const ItemFile> file_;
 };
+
+std::string AttachmentPart(std::size_t index) {
+  return "attachment " + std::to_string(index + 1);
+}
 
 class StoreAttachment : public outlook::Attachment {
  public:
-  StoreAttachment(std::shared_ptr<const MsgContent> content, std::size_t index)
-      : content_(std::move(content)), attachment_(content_->attachments[index]) {}
-  std::string DisplayName() override { return attachment_.ShownName(); }
+  StoreAttachment(std::shared_ptr<const ItemFile> file, std::size_t index, MsgAttachment properties)
+      : file_(std::move(file)), index_(index), properties_(std::move(properties)) {}
+  std::string DisplayName() override { return properties_.ShownName(); }
+  // Writes the content straight from the item's file where it lies there whole.
   void SaveAsFile(const std::string& path) override {
-    WriteFileBytes(path, attachment_.data.data(), attachment_.data.size());
+    std::vector<std::uint8_t> scratch;
+    const std::span<const std::uint8_t> content = file_->ReadingPart(
+        AttachmentPart(index_), [&] { return file_->reader().AttachmentContent(index_, scratch); });
+    WriteFileBytes(path, content.data(), content.size());
   }
-  std::string ContentId() override { return attachment_.contentId; }
-  bool Hidden() override { return attachment_.hidden; }
+  std::string ContentId() override { return properties_.contentId; }
+  bool Hidden() override { return properties_.hidden; }
 
  private:
-  std::shared_ptr<const MsgContent> content_;  // keeps attachment_ alive
-  const MsgAttachment& attachment_;
+  std::shared_ptr<const ItemFile> file_;
+  std::size_t index_;
+  MsgAttachment properties_;  // without the content
 };
 
 class StoreAttachments : public outlook::AttachmentCollection {
  public:
-  explicit StoreAttachments(std::shared_ptr<const MsgContent> content)
-      : content_(std::move(content)) {}
-  int Count() override { return static_cast<int>(content_->attachments.size()); }
+  explicit StoreAttachments(std::shared_ptr<const ItemFile> file) : file_(std::move(file)) {}
+  int Count() override { return static_cast<int>(file_->reader().AttachmentCount()); }
   std::shared_ptr<outlook::Attachment> Item(int index) override {
     if (index < 1 || index > Count()) {
       throw Error(errnum::kSubscriptOutOfRange, "Array index out of bounds");
     }
-    return std::make_shared<StoreAttachment>(content_, static_cast<std::size_t>(index - 1));
+    const auto at = static_cast<std::size_t>(index - 1);
+    MsgAttachment properties =
+        file_->ReadingPart(AttachmentPart(at), [&] { return file_->reader().Attachment(at); });
+    return std::make_shared<StoreAttachment>(file_, at, std::move(properties));
   }
 
  private:
-  std::shared_ptr<const MsgContent> content_;
+  std::shared_ptr<const ItemFile> file_;
 };
 
+// An item over its file. Class, subject and user properties were read on opening; the bodies
+// and attachments are read when a member asks for them, and a damaged one throws from that
+// member.
 class StoreItem : public outlook::OutlookItem {
  public:
-  StoreItem(MsgContent content, std::string fileName)
-      : content_(std::make_shared<const MsgContent>(std::move(content))),
-        fileName_(std::move(fileName)) {}
+  explicit StoreItem(std::shared_ptr<const ItemFile> file) : file_(std::move(file)) {}
 
-  ItemClass Class() override { return ClassOfMessage(content_->messageClass); }
-  std::string MessageClass() override { return content_->messageClass; }
-  std::string Subject() override { return content_->subject; }
+  ItemClass Class() override { return ClassOfMessage(reader().MessageClass()); }
+  std::string MessageClass() override { return reader().MessageClass(); }
+  std::string Subject() override { return reader().Subject(); }
 
   // The HTML body; else the HTML that the rich text encapsulates; else the plain-text body as
   // HTML; else the text of the rich text as HTML.
   std::string HTMLBody() override {
-    if (content_->htmlBody) return *content_->htmlBody;
-    if (content_->compressedRtf) {
+    const MsgReader& message = reader();
+    if (message.HasHtmlBody()) {
+      return file_->ReadingPart("HTML body", [&] { return message.HtmlBody().value_or(""); });
+    }
+    if (message.HasRichText()) {
       const std::string* rtf = nullptr;
       try {
         rtf = &RichText();
-      } catch (const Error& error) {
+      } catch (const Error&) {
         // A damaged rich-text body does not hide an intact plain-text one.
-        if (content_->plainBody) return PlainTextToHtml(*content_->plainBody);
-        throw Error(error.number(), Describe(error.description()));
+        if (message.HasPlainBody()) return PlainTextToHtml(PlainBody());
+        throw;
       }
       if (std::optional<std::string> html = ExtractHtmlFromRtf(*rtf)) return *std::move(html);
-      if (content_->plainBody) return PlainTextToHtml(*content_->plainBody);
+      if (message.HasPlainBody()) return PlainTextToHtml(PlainBody());
       return PlainTextToHtml(ExtractTextFromRtf(*rtf));
     }
-    if (content_->plainBody) return PlainTextToHtml(*content_->plainBody);
+    if (message.HasPlainBody()) return PlainTextToHtml(PlainBody());
     return "";
   }
 
@@ -220,8 +304,10 @@ class StoreItem : public outlook::OutlookItem {
   outlook::OlBodyFormat BodyFormat() override {
     using outlook::OlBodyFormat;
     constexpr std::int32_t kNativeHtml = 3;
-    const OlBodyFormat held = content_->htmlBody ? OlBodyFormat::kHtml : OlBodyFormat::kPlain;
-    if (!content_->compressedRtf) return held;
+    const MsgReader& message = reader();
+    const bool hasHtml = message.HasHtmlBody();
+    const OlBodyFormat held = hasHtml ? OlBodyFormat::kHtml : OlBodyFormat::kPlain;
+    if (!message.HasRichText()) return held;
     const std::string* rtf = nullptr;
     try {
       rtf = &RichText();
@@ -229,7 +315,7 @@ class StoreItem : public outlook::OutlookItem {
       return held;
     }
     if (IsRtfFromHtml(*rtf)) return OlBodyFormat::kHtml;
-    if (content_->htmlBody && (IsRtfFromText(*rtf) || content_->nativeBody == kNativeHtml)) {
+    if (hasHtml && (IsRtfFromText(*rtf) || message.NativeBody() == kNativeHtml)) {
       return OlBodyFormat::kHtml;
     }
     return OlBodyFormat::kRichText;
@@ -242,63 +328,65 @@ class StoreItem : public outlook::OutlookItem {
                   "(format 1), not in format " +
                       std::to_string(format));
     }
-    std::string rtf;
-    if (content_->compressedRtf) {
-      try {
-        rtf = RichText();
-      } catch (const Error& error) {
-        throw Error(error.number(), Describe(error.description()));
-      }
+    if (reader().HasRichText()) {
+      const std::string& rtf = RichText();
+      WriteFileBytes(path, rtf.data(), rtf.size());
     } else {
-      rtf = EncapsulateHtmlInRtf(HTMLBody());
+      const std::string rtf = EncapsulateHtmlInRtf(HTMLBody());
+      WriteFileBytes(path, rtf.data(), rtf.size());
     }
-    WriteFileBytes(path, rtf.data(), rtf.size());
   }
 
   std::shared_ptr<outlook::UserPropertyCollection> UserProperties() override {
-    return std::make_shared<StoreUserProperties>(content_);
+    return std::make_shared<StoreUserProperties>(file_);
   }
   std::shared_ptr<outlook::AttachmentCollection> Attachments() override {
-    return std::make_shared<StoreAttachments>(content_);
+    return std::make_shared<StoreAttachments>(file_);
   }
 
  private:
-  std::string Describe(const std::string& reason) const {
-    return "The rich text of the item \"" + fileName_ + "\" cannot be read: " + reason;
+  const MsgReader& reader() const { return file_->reader(); }
+
+  std::string PlainBody() const {
+    return file_->ReadingPart("plain-text body", [&] { return reader().PlainBody().value_or(""); });
   }
 
   // The item's rich text (which it must hold), decompressed once: the body format, the HTML body
-  // and saving as rich text each need it. Throws lorva::Error when it is damaged.
+  // and saving as rich text each need it. Throws lorva::Error naming the item when it is
+  // damaged.
   const std::string& RichText() {
-    if (!richText_) richText_ = DecompressRtf(*content_->compressedRtf);
+    if (!richText_) {
+      richText_ = file_->ReadingPart("rich text", [&] {
+        std::vector<std::uint8_t> scratch;
+        return DecompressRtf(
+            reader().CompressedRtf(scratch).value_or(std::span<const std::uint8_t>()));
+      });
+    }
     return *richText_;
   }
 
-  std::shared_ptr<const MsgContent> content_;
-  std::string fileName_;
+  std::shared_ptr<const ItemFile> file_;
   std::optional<std::string> richText_;
 };
+
+std::shared_ptr<outlook::OutlookItem> ItemOver(FileBytes bytes, std::string fileName) {
+  return std::make_shared<StoreItem>(
+      std::make_shared<const ItemFile>(std::move(bytes), std::move(fileName)));
+}
 
 class StoreItems : public outlook::ItemCollection {
  public:
   StoreItems(fs::path directory, std::vector<std::string> names)
       : directory_(std::move(directory)), names_(std::move(names)) {}
   int Count() override { return static_cast<int>(names_.size()); }
+  // Reads the item's file (opened once, here) and parses what opening a message parses.
   std::shared_ptr<outlook::OutlookItem> Item(int index) override {
     if (index < 1 || index > Count()) {
       throw Error(errnum::kSubscriptOutOfRange, "Array index out of bounds");
     }
     const std::string& name = names_[static_cast<std::size_t>(index - 1)];
-    try {
-      const std::vector<std::uint8_t> bytes = ReadFileBytes(directory_ / name);
-      return MakeItem(ReadMsg(bytes), name);
-    } catch (const Error& error) {
-      throw Error(error.number(),
-                  "The item \"" + name + "\" cannot be read: " + error.description());
-    } catch (const std::exception& error) {
-      throw Error(errnum::kBadFileFormat,
-                  "The item \"" + name + "\" cannot be read: " + std::string(error.what()));
-    }
+    return Reading([&] { return TheItem(name); },
+                   [&] { return ItemOver(ReadFileBytes(directory_ / name), name); });
   }
 
  private:
@@ -554,8 +642,19 @@ ItemClass ClassOfMessage(const std::string& messageClass) {
   return ItemClass::kOther;
 }
 
-std::shared_ptr<outlook::OutlookItem> MakeItem(MsgContent content, std::string fileName) {
-  return std::make_shared<StoreItem>(std::move(content), std::move(fileName));
+std::shared_ptr<outlook::OutlookItem> MakeItem(std::span<const std::uint8_t> bytes,
+                                               std::string fileName) {
+  return Reading(
+      [&] { return TheItem(fileName); },
+      [&] {
+        FileBytes copy{std::make_unique_for_overwrite<std::uint8_t[]>(bytes.size()), bytes.size()};
+        if (!bytes.empty()) std::memcpy(copy.data.get(), bytes.data(), bytes.size());
+        return ItemOver(std::move(copy), fileName);
+      });
+}
+
+std::shared_ptr<outlook::OutlookItem> MakeItem(const MsgContent& content, std::string fileName) {
+  return MakeItem(WriteMsg(content), std::move(fileName));
 }
 
 MailStore::MailStore(fs::path root, std::shared_ptr<platform::Dialogs> dialogs,

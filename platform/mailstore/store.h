@@ -3,8 +3,10 @@
 // A store is a directory. Every sub-directory is a folder whose display name is the directory's
 // name; a folder path is the display names from the store root joined with "/". A folder's
 // optional "folder.ini" holds its home page address ([Folder] WebViewURL). A folder's items are
-// its "*.msg" files in byte order of their names, read and parsed each time one is asked for
-// (nothing is cached, so memory does not grow with the items enumerated).
+// its "*.msg" files in byte order of their names. Each time an item is asked for, its file is
+// read whole (opened once) and parsed as far as its class, subject and user properties; its
+// bodies and attachments are decoded from the bytes it keeps when a member asks for them.
+// Nothing is cached beyond the item, so memory does not grow with the items enumerated.
 //
 // A small state file at the root (".lorva-state", lines "key=value") keeps the explorer's current
 // folder and the number of open explorer windows between runs. New mail items are saved unsent
@@ -17,6 +19,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -50,9 +53,15 @@ std::filesystem::path ResolveStoreRoot(const std::optional<std::string>& storeOp
 // ignored, as the mail application does.
 outlook::ItemClass ClassOfMessage(const std::string& messageClass);
 
-// An item over already parsed content (what the store's items are; tests use it directly).
-// `fileName` names the item in error messages.
-std::shared_ptr<outlook::OutlookItem> MakeItem(MsgContent content, std::string fileName);
+// An item over a copy of `bytes`, the contents of a .msg file, read as the store's items are.
+// `fileName` names the item in error messages. Bytes that are not a readable message throw
+// lorva::Error ("The item "KB1.msg" cannot be read: ..."); a damaged body or attachment throws
+// from the member that reads it ("The HTML body of the item "KB1.msg" cannot be read: ...").
+std::shared_ptr<outlook::OutlookItem> MakeItem(std::span<const std::uint8_t> bytes,
+                                               std::string fileName);
+
+// An item holding `content`, written as a .msg file (WriteMsg) and read back as above.
+std::shared_ptr<outlook::OutlookItem> MakeItem(const MsgContent& content, std::string fileName);
 
 class MailStore : public std::enable_shared_from_this<MailStore> {
  public:

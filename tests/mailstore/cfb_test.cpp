@@ -263,6 +263,19 @@ TEST(CfbTest, ReadsVersion4Files) {
   EXPECT_EQ(r.entry(r.entry(root).children[2]).name, "Small");
 }
 
+// The bytes handed out are bounded per distinct stream: a stream read again (an item's body read
+// as often as asked) costs nothing more, whatever its size.
+TEST(CfbTest, ReadingAStreamAgainIsNotCountedTwice) {
+  CfbWriter w;
+  w.AddStream(CfbWriter::kRoot, "Body", Bytes(1 << 20, 3));
+  const auto file = w.Finish();
+  const CfbReader r(file);
+  const auto id = r.Find(CfbReader::kRootEntry, "Body");
+  ASSERT_TRUE(id);
+  std::vector<std::uint8_t> scratch;
+  for (int i = 0; i < 40; ++i) ASSERT_EQ(r.Stream(*id, scratch).size(), 1u << 20) << "read " << i;
+}
+
 // An independent reader (Python's olefile) opens what we write and sees the same streams.
 TEST(CfbTest, OlefileOpensWrittenFiles) {
   const char* python = "/usr/bin/python3";

@@ -124,10 +124,14 @@ const RealFile kRealFiles[] = {
 };
 // clang-format on
 
-MsgContent Read(const char* file) {
-  const std::vector<std::uint8_t> bytes = testing::LoadCorpusFile(kRealCorpusDir, file);
+std::vector<std::uint8_t> Load(const char* file) {
+  std::vector<std::uint8_t> bytes = testing::LoadCorpusFile(kRealCorpusDir, file);
   if (bytes.empty()) throw Error(errnum::kFileNotFound, std::string("cannot read ") + file);
-  return ReadMsg(bytes);
+  return bytes;
+}
+
+MsgContent Read(const char* file) {
+  return ReadMsg(Load(file));
 }
 
 std::string Bodies(const MsgContent& c) {
@@ -176,14 +180,14 @@ TEST_P(RealCorpusTest, LosesNoCharacterToReplacement) {
     ASSERT_NO_THROW(embedded = ReadMsg(a.data)) << a.ShownName();
     EXPECT_FALSE(HasReplacementCharacter(embedded.subject)) << embedded.subject;
   }
-  const std::string html = MakeItem(content, f.file)->HTMLBody();
+  const std::string html = MakeItem(Load(f.file), f.file)->HTMLBody();
   EXPECT_FALSE(HasReplacementCharacter(html)) << html;
 }
 
 TEST_P(RealCorpusTest, InlineImagesStayInTheHtmlBody) {
   const RealFile& f = GetParam();
   const MsgContent content = Read(f.file);
-  const auto item = MakeItem(content, f.file);
+  const auto item = MakeItem(Load(f.file), f.file);
   for (const MsgAttachment& a : content.attachments) {
     if (a.contentId.empty()) continue;
     EXPECT_EQ(item->BodyFormat(), OlBodyFormat::kHtml);
@@ -232,7 +236,7 @@ TEST(RealCorpusTest, BodyFormatTellsGenuineRichText) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
-    EXPECT_EQ(MakeItem(Read(c.file), c.file)->BodyFormat(), c.format);
+    EXPECT_EQ(MakeItem(Load(c.file), c.file)->BodyFormat(), c.format);
   }
 }
 
