@@ -28,6 +28,14 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
+FileBytes FileBytes::CopyOf(std::span<const std::uint8_t> bytes) {
+  FileBytes copy;
+  copy.data_ = std::make_unique_for_overwrite<std::uint8_t[]>(bytes.size());
+  copy.size_ = bytes.size();
+  if (!bytes.empty()) std::memcpy(copy.data_.get(), bytes.data(), bytes.size());
+  return copy;
+}
+
 std::error_code ReadWholeFile(const std::string& path, FileBytes& bytes) {
   bytes = FileBytes();
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -20,6 +20,9 @@ namespace lorva {
 // The bytes of a whole file, in a buffer that is not zero-filled before they are read into it.
 class FileBytes {
  public:
+  // A copy of `bytes`, held as a file's would be (for bytes that come from elsewhere).
+  static FileBytes CopyOf(std::span<const std::uint8_t> bytes);
+
   std::span<const std::uint8_t> span() const { return {data_.get(), size_}; }
   std::string_view view() const { return {reinterpret_cast<const char*>(data_.get()), size_}; }
   std::size_t size() const { return size_; }

@@ -40,6 +40,8 @@ std::string AsciiLower(std::string_view text);
 // Whether `a` and `b` are equal when ASCII letters are compared without regard to case (other
 // bytes compared as they are).
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
+// Whether `text` starts with `prefix`, ASCII letters compared without regard to case.
+bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix);
 
 // The value of the hexadecimal digit `c` ("0"-"9", "a"-"f", "A"-"F"), or -1 for any other byte.
 int HexValue(char c);

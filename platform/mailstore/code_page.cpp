@@ -1,7 +1,5 @@
 #include "platform/mailstore/code_page.h"
 
-#include "base/utf8.h"
-
 #include <errno.h>
 #include <iconv.h>
 
@@ -10,6 +8,9 @@
 #include <map>
 #include <mutex>
 #include <string>
+
+#include "base/bytes.h"
+#include "base/utf8.h"
 
 namespace lorva::mailstore {
 namespace {
@@ -214,14 +215,14 @@ std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes) {
   std::string out;
   out.reserve(units + units / 4);
   for (size_t i = 0; i < units; ++i) {
-    std::uint32_t u = bytes[2 * i] | (bytes[2 * i + 1] << 8);
+    std::uint32_t u = ReadLe16(&bytes[2 * i]);
     if (u < 0x80) {
       out += static_cast<char>(u);
       continue;
     }
     if (u >= 0xD800 && u <= 0xDBFF) {
       if (i + 1 < units) {
-        const std::uint32_t low = bytes[2 * i + 2] | (bytes[2 * i + 3] << 8);
+        const std::uint32_t low = ReadLe16(&bytes[2 * i + 2]);
         if (low >= 0xDC00 && low <= 0xDFFF) {
           utf8::Append(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
           ++i;
@@ -250,10 +251,7 @@ void ForEachCodePoint(std::string_view utf8, Emit&& emit) {
 
 void AppendUtf16Le(std::string_view utf8, std::vector<std::uint8_t>& out) {
   out.reserve(out.size() + utf8.size() * 2);
-  auto unit = [&out](std::uint32_t u) {
-    out.push_back(static_cast<std::uint8_t>(u & 0xFF));
-    out.push_back(static_cast<std::uint8_t>(u >> 8));
-  };
+  auto unit = [&out](std::uint32_t u) { AppendLe16(out, static_cast<std::uint16_t>(u)); };
   ForEachCodePoint(utf8, [&](std::uint32_t cp) {
     if (cp >= 0x10000) {
       cp -= 0x10000;

@@ -1,8 +1,5 @@
 #include "platform/mailstore/rtf_html.h"
 
-#include "base/utf8.h"
-#include "platform/mailstore/code_page.h"
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -10,6 +7,10 @@
 #include <span>
 #include <string>
 #include <vector>
+
+#include "base/text_rules.h"
+#include "base/utf8.h"
+#include "platform/mailstore/code_page.h"
 
 namespace lorva::mailstore {
 namespace {
@@ -123,12 +124,6 @@ class Tokenizer {
  private:
   static bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
   static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-  static int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  }
 
   void ReadWord(Token& t) {
     t.kind = Token::kWord;
