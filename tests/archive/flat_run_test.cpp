@@ -191,8 +191,9 @@ TEST(UnreadableItemsMessageTest, NamesTheFirstTen) {
   std::vector<std::string> reasons;
   std::string listed;
   for (int i = 1; i <= 12; ++i) {
-    reasons.push_back("r" + std::to_string(i));
-    if (i <= 10) listed += "\r\nr" + std::to_string(i);
+    const std::string number = std::to_string(i);
+    reasons.push_back("r" + number);
+    if (i <= 10) listed += "\r\nr" + number;
   }
   EXPECT_EQ(
       UnreadableItemsMessage(reasons),

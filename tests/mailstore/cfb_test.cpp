@@ -288,7 +288,10 @@ TEST(CfbTest, OlefileOpensWrittenFiles) {
   w.AddStream(CfbWriter::kRoot, "Large", Bytes(9000, 2));
   const auto sub = w.AddStorage(CfbWriter::kRoot, "Storage");
   w.AddStream(sub, "Inner", Bytes(3000, 3));
-  for (int i = 0; i < 40; ++i) w.AddStream(sub, "S" + std::to_string(i), Bytes(i * 10, 4));
+  for (int i = 0; i < 40; ++i) {
+    const std::string number = std::to_string(i);
+    w.AddStream(sub, "S" + number, Bytes(i * 10, 4));
+  }
   const auto file = w.Finish();
   const auto path =
       std::filesystem::temp_directory_path() / ("lorva_cfb_" + std::to_string(::getpid()) + ".bin");

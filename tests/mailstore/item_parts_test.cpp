@@ -56,8 +56,9 @@ std::vector<fs::path> FilesToCompare() {
   std::vector<fs::path> files;
   std::vector<fs::path> folders = {testing::kCorpusDir, testing::kRealCorpusDir};
   std::error_code code;
-  if (fs::is_directory(LORVA_SAMPLE_STORE, code)) {
-    for (const auto& entry : fs::directory_iterator(LORVA_SAMPLE_STORE)) {
+  const fs::path sample = LORVA_BINARY_DIR "/samples/store";
+  if (fs::is_directory(sample, code)) {
+    for (const auto& entry : fs::directory_iterator(sample)) {
       if (entry.is_directory()) folders.push_back(entry.path());
     }
   }

@@ -88,11 +88,11 @@ TEST(PagePathTest, LongDestinationKeepsTheWholeNameInsideIt) {
   // destination, its name whole.
   for (const std::size_t folderLength : {244u, 245u, 250u}) {
     SCOPED_TRACE("destination of " + std::to_string(folderLength) + " characters");
-    const std::string folder = "/" + std::string(folderLength - 1, 'd');
+    const std::string folder = std::string("/").append(folderLength - 1, 'd');
     EXPECT_EQ(PagePath(folder, "Printer jams.htm"), folder + "/Printer jams.htm");
   }
   // One character of the name is left: the cut applies.
-  const std::string folder = "/" + std::string(242, 'd');  // 243 characters, then "/"
+  const std::string folder = std::string("/").append(242, 'd');  // 243 characters, then "/"
   EXPECT_EQ(PagePath(folder, "Printer jams.htm"), folder + "/P.htm");
 }
 
@@ -132,7 +132,7 @@ TEST(PageNamesTest, NumberedNameKeepsWithinThePathLimits) {
   const std::string longName = PagePath(d, std::string(240, 's') + ".htm");  // cut to 249
   std::string wide;  // 83 three-byte characters: 249 bytes, with ".htm" 253
   for (int i = 0; i < 83; ++i) wide += "\xE6\x97\xA5";
-  const std::string longFolder = "/" + std::string(246, 'd');  // no room for the number
+  const std::string longFolder = std::string("/").append(246, 'd');  // no room for the number
   const struct {
     std::string path, second;
   } cases[] = {

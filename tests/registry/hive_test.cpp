@@ -287,7 +287,8 @@ TEST_F(FileHiveTest, AnUnparsableFileIsReadAsEmptyAndNeverOverwritten) {
   FileRegistryHive hive(HivePath());
 
   const std::string problem = hive.Problem();
-  EXPECT_NE(problem.find("\"" + HivePath() + "\""), std::string::npos) << problem;
+  const std::string path = HivePath();
+  EXPECT_NE(problem.find("\"" + path + "\""), std::string::npos) << problem;
   EXPECT_NE(problem.find("line 5"), std::string::npos) << problem;
 
   EXPECT_EQ(Load(hive, "Kept"), std::nullopt);
