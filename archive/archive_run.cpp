@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <limits>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -14,7 +15,6 @@
 #include "page/destination.h"
 #include "page/naming.h"
 #include "page/page_writer.h"
-#include "page/sorted_dictionary.h"
 #include "page/support_files.h"
 
 namespace lorva {
@@ -34,6 +34,8 @@ constexpr const char* kHeadingOpenPlain = "<li><p class=\"LiStyle\"><b>";
 constexpr const char* kEntryOpenCollapsible =
     "<li STYLE=\"cursor:hand\"><p class=\"LiStyle\"><a href='";
 constexpr const char* kEntryOpenPlain = "<li><p class=\"LiStyle\"><a href='";
+constexpr const char* kBackLink = "<a href='index.htm'><b>Table of Contents (index)</b></a>";
+constexpr std::int64_t kHighestNumber = std::numeric_limits<std::int32_t>::max();
 
 // The first number as Visual Basic converts digits to a 16-bit integer: blanks around it and a
 // sign are allowed; nothing when it is not a whole number in range.
@@ -47,16 +49,6 @@ std::optional<std::int16_t> ParseFirstNumber(const std::string& text) {
   auto [ptr, ec] = std::from_chars(begin, end, value);
   if (ec != std::errc() || ptr != end) return std::nullopt;
   return value;
-}
-
-bool HasContentIdReference(const std::string& body) {
-  for (std::size_t i = 0; i + 4 <= body.size(); ++i) {
-    if ((body[i] == 'c' || body[i] == 'C') && (body[i + 1] == 'i' || body[i + 1] == 'I') &&
-        (body[i + 2] == 'd' || body[i + 2] == 'D') && body[i + 3] == ':') {
-      return true;
-    }
-  }
-  return false;
 }
 
 // Only genuine rich text goes to the word processor. Rich text that merely wraps the item's HTML
@@ -102,60 +94,120 @@ std::string UnreadableItemsMessage(const std::vector<std::string>& reasons) {
   return text;
 }
 
+// What a run holds from its start to its end.
+struct ArchiveRunner::RunState {
+  std::string destination;  // the folder written into, without a trailing separator
+  std::int16_t line = 0;    // the line the error trap names
+  std::shared_ptr<outlook::ItemCollection> items;
+  int count = 0;                    // the folder's items
+  std::int32_t firstNumber = 0;     // the page counter's start
+  std::unique_ptr<TextStream> toc;  // index.htm, open for appending; nothing when it failed
+};
+
+// The ticked categories and types of a grouped run, read from the lists at its start, and the
+// index entries kept under each pair. Pair p is the p-th ticked type of the ticked categories
+// in list order: category c (from 0 among the ticked ones) and type t give c * types + t.
+class ArchiveRunner::TickedPairs {
+ public:
+  struct Pair {
+    bool matched = false;  // an item was taken up under it, whether or not it got a page
+    TocEntries entries;
+  };
+
+  explicit TickedPairs(RunWindow& window) {
+    Read(window.lstProblemCategory, categories_);
+    Read(window.lstProblemType, types_);
+    pairs_.resize(categories_.size() * types_.size());
+    for (std::size_t c = 0; c < categories_.size(); ++c) {
+      for (std::size_t t = 0; t < types_.size(); ++t) {
+        // The lists hold no two entries alike, so no two pairs share a key.
+        byKey_.emplace(std::make_pair(LowerCase(categories_[c]), LowerCase(types_[t])),
+                       static_cast<int>(c * types_.size() + t));
+      }
+    }
+  }
+
+  int Count() const { return static_cast<int>(pairs_.size()); }
+  // The pair of an item with this category and type, compared lower-cased and untrimmed with
+  // the list entries; nothing when no ticked pair matches.
+  std::optional<int> Find(const std::string& category, const std::string& type) const {
+    if (category.empty() || type.empty()) return std::nullopt;  // entries are never empty
+    const auto found = byKey_.find(std::make_pair(LowerCase(category), LowerCase(type)));
+    if (found == byKey_.end()) return std::nullopt;
+    return found->second;
+  }
+  Pair& at(int pair) { return pairs_[static_cast<std::size_t>(pair)]; }
+  const std::vector<std::string>& categories() const { return categories_; }
+  const std::vector<std::string>& types() const { return types_; }
+
+ private:
+  static void Read(ui::CheckedListBox& list, std::vector<std::string>& ticked) {
+    for (int i = 0; i < list.ListCount(); ++i) {
+      SkipOnFailure([&] {
+        if (list.Selected(i)) ticked.push_back(list.List(i));
+      });
+    }
+  }
+
+  std::vector<std::string> categories_;
+  std::vector<std::string> types_;
+  std::vector<Pair> pairs_;
+  std::map<std::pair<std::string, std::string>, int> byKey_;
+};
+
 // Marks a run as working for its whole length, and restores the window however it ends.
 class ArchiveRunner::Scope {
  public:
-  explicit Scope(ArchiveRunner& runner) : r_(runner) {
-    r_.running_ = true;
-    r_.limitReached_ = false;
-    r_.counterPassed_ = false;
-    r_.summary_ = RunSummary{};
+  explicit Scope(ArchiveRunner& runner) : runner_(runner) {
+    runner_.running_ = true;
+    runner_.limitReached_ = false;
+    runner_.summary_ = RunSummary{};
   }
   ~Scope() {
-    r_.running_ = false;
-    r_.RestoreWindow();
+    runner_.running_ = false;
+    runner_.RestoreWindow();
   }
   Scope(const Scope&) = delete;
   Scope& operator=(const Scope&) = delete;
 
  private:
-  ArchiveRunner& r_;
+  ArchiveRunner& runner_;
 };
 
-ArchiveRunner::ArchiveRunner(RunWindow& window, RunServices deps) : w_(window), d_(deps) {}
+ArchiveRunner::ArchiveRunner(RunWindow& window, RunServices deps) : window_(window), deps_(deps) {}
 
 void ArchiveRunner::cmdGenerate_Click() {
-  if (w_.cmdGenerate.Caption() == "Generate") {
+  if (window_.cmdGenerate.Caption() == "Generate") {
     if (running_) return;  // a cancelled run is still finishing: no second run inside it
-    w_.cmdGenerate.SetCaption("Cancel..");
-    if (w_.optGroup.IsSelected(0)) {
+    window_.cmdGenerate.SetCaption("Cancel..");
+    if (window_.optGroup.IsSelected(0)) {
       subGenerateArticlesOutline();
     } else {
       subGenerateArticlesNormal();
     }
   } else {
-    w_.bCancel = true;
-    w_.cmdGenerate.SetCaption("Generate");
+    window_.bCancel = true;
+    window_.cmdGenerate.SetCaption("Generate");
   }
 }
 
 void ArchiveRunner::RestoreWindow() {
-  w_.MousePointer = ui::MousePointer::kDefault;
-  w_.pb.SetVisible(false);
-  w_.cmdGenerate.SetCaption("Generate");
+  window_.MousePointer = ui::MousePointer::kDefault;
+  window_.pb.SetVisible(false);
+  window_.cmdGenerate.SetCaption("Generate");
 }
 
 void ArchiveRunner::ReportTrap(const Error& error, std::int16_t line, const char* routine,
                                bool show287) {
   summary_.outcome = RunSummary::Outcome::kTrapped;
   if (show287 && error.number() == errnum::kItemAccessRefused) {
-    d_.dialogs.MsgBox(
+    deps_.dialogs.MsgBox(
         "You need to enable the application to access the KB item to continue.\r\nPlease try "
         "again!",
         kOkOnly, kAppTitle);
     return;
   }
-  d_.services.reporter.subErrorHandler(error.description(), error.number(), line, routine);
+  deps_.services.reporter.subErrorHandler(error.description(), error.number(), line, routine);
 }
 
 std::shared_ptr<outlook::OutlookItem> ArchiveRunner::ReadItem(outlook::ItemCollection& items,
@@ -177,37 +229,52 @@ void ArchiveRunner::WriteIndex(TextStream* toc, const std::string& text) {
   });
 }
 
-bool ArchiveRunner::Start(std::string& destination) {
+bool ArchiveRunner::Start(RunState& run) {
   // One text for the check and for the run: the destination with blanks around it removed.
-  const std::string typed = TrimBlanks(w_.txtDestination.Text());
-  if (typed.empty() || !d_.services.Fs().FolderExists(typed)) {
-    w_.cmdGenerate.SetCaption("Generate");
-    d_.dialogs.MsgBox("Please specify a valid folder path to place the files!",
-                      kOkOnly | kInformation, kAppTitle);
+  const std::string typed = TrimBlanks(window_.txtDestination.Text());
+  if (typed.empty() || !deps_.services.Fs().FolderExists(typed)) {
+    window_.cmdGenerate.SetCaption("Generate");
+    deps_.dialogs.MsgBox("Please specify a valid folder path to place the files!",
+                         kOkOnly | kInformation, kAppTitle);
     summary_.outcome = RunSummary::Outcome::kRefused;
     return false;
   }
-  if (!d_.connection.objKBFolder) d_.connection.CheckKnowledgeBaseFolder(d_.form);
-  w_.bCancel = false;
-  destination = fncStripTrailingSlash(typed);
-  summary_.destination = destination;
+  if (!deps_.connection.objKBFolder) deps_.connection.CheckKnowledgeBaseFolder(deps_.form);
+  window_.bCancel = false;
+  run.destination = fncStripTrailingSlash(typed);
+  summary_.destination = run.destination;
   // Nothing outside the destination is written: a folder of it that leads elsewhere is refused.
-  if (const std::optional<FolderLink> link = LinkedFolderIn(destination)) {
-    d_.dialogs.MsgBox(LinkedFolderMessage(link->path, link->target), kOkOnly | kExclamation,
-                      kAppTitle);
+  if (const std::optional<FolderLink> link = LinkedFolderIn(run.destination)) {
+    deps_.dialogs.MsgBox(LinkedFolderMessage(link->path, link->target), kOkOnly | kExclamation,
+                         kAppTitle);
     summary_.outcome = RunSummary::Outcome::kRefused;
     return false;
   }
-  RecoverInterruptedRun(destination);
+  RecoverInterruptedRun(run.destination);
   names_ = PageNames();
   return true;
 }
 
+bool ArchiveRunner::OpenIndex(RunState& run, unsigned char outline, std::int16_t firstLine) {
+  run.line = firstLine;
+  run.items = deps_.connection.objKBFolder->Items();
+  run.count = run.items->Count();
+  if (run.count < 1) {
+    summary_.outcome = RunSummary::Outcome::kCompleted;
+    return false;
+  }
+  run.line = static_cast<std::int16_t>(firstLine + 2);
+  if (!ReadFirstNumber(run.firstNumber)) return false;  // refused before anything is written
+  run.line = static_cast<std::int16_t>(firstLine + 1);
+  run.toc = fncWriteTOC(deps_.services, run.destination + "/index.htm", outline);
+  return true;
+}
+
 bool ArchiveRunner::ReadFirstNumber(std::int32_t& counter) {
-  const std::string text = w_.txtNumbering.Text();
+  const std::string text = window_.txtNumbering.Text();
   auto number = ParseFirstNumber(text);
   if (!number) {
-    d_.dialogs.MsgBox(FirstNumberMessage(text), kOkOnly | kExclamation, kAppTitle);
+    deps_.dialogs.MsgBox(FirstNumberMessage(text), kOkOnly | kExclamation, kAppTitle);
     summary_.outcome = RunSummary::Outcome::kRefused;
     return false;
   }
@@ -215,25 +282,17 @@ bool ArchiveRunner::ReadFirstNumber(std::int32_t& counter) {
   return true;
 }
 
-void ArchiveRunner::RaiseCounter(std::int32_t& counter) {
-  if (counter == std::numeric_limits<std::int32_t>::max()) {
-    counterPassed_ = true;
-    return;
-  }
-  ++counter;
-}
-
-bool ArchiveRunner::CounterExhaustedFor(const cArticle& article) const {
-  if (!counterPassed_) return false;
-  return w_.optNaming.IsSelected(1) || w_.chkAttachments.Ticked() ||
-         HasContentIdReference(article.Body);
+bool ArchiveRunner::NeedsNumber(const cArticle& article) const {
+  return window_.optNaming.IsSelected(1) || window_.chkAttachments.Ticked() ||
+         FindContentIdReference(article.Body) != std::string::npos;
 }
 
 bool ArchiveRunner::NameAndSkip(cArticle& article, const std::string& destination,
-                                std::int32_t counter, bool duplicate) {
+                                std::int32_t number, bool duplicate) {
   std::string name;
-  SkipOnFailure(
-      [&] { name = PageName(d_.services, w_.optNaming.IsSelected(0), article.Subject, counter); });
+  SkipOnFailure([&] {
+    name = PageName(deps_.services, window_.optNaming.IsSelected(0), article.Subject, number);
+  });
   SkipOnFailure([&] {
     // No two articles share a page in one run; a duplicate, which gets none, takes no name.
     const std::string path = PagePath(destination, name);
@@ -241,395 +300,284 @@ bool ArchiveRunner::NameAndSkip(cArticle& article, const std::string& destinatio
   });
   bool skipped = false;
   SkipOnFailure([&] {
-    skipped = d_.services.Fs().FileExists(article.strWebPagePath) && !w_.chkOverwrite.Ticked();
+    skipped =
+        !window_.chkOverwrite.Ticked() && deps_.services.Fs().FileExists(article.strWebPagePath);
   });
   if (skipped) ++summary_.skipped;
   return skipped;
 }
 
 void ArchiveRunner::RichTextAndAttachments(outlook::OutlookItem& item, cArticle& article,
-                                           const std::string& destination, std::int32_t counter,
+                                           const std::string& destination, std::int32_t number,
                                            bool skipped, bool deleteTarget) {
-  const std::string number = std::to_string(counter);
-  const std::string target = destination + "/" + number + ".htm";
+  const std::string counter = std::to_string(number);
+  const std::string target = destination + "/" + counter + ".htm";
   // A skipped item whose existing page has the conversion target's name: converting would write
   // over that page and the attachment export would remove it. The earlier page is kept.
   if (skipped && target == article.strWebPagePath) return;
   if (!GenuineRichText(item)) {  // the body stays the item's HTML body, no rich-text copy
     SkipOnFailure(
-        [&] { article.Attachments = d_.route.SaveAttachments(item, destination, counter); });
+        [&] { article.Attachments = deps_.route.SaveAttachments(item, destination, number); });
     return;
   }
 
-  FileSystemObject* fs = d_.services.fs.get();
+  FileSystemObject* fs = deps_.services.fs.get();
   const std::string images = destination + "/Images";
   SkipOnFailure([&] {
-    if (!d_.services.Fs().FolderExists(images)) {
-      d_.services.reporter.subLogStep("Creating the folder " + images);
-      d_.services.Fs().CreateFolder(images);
+    if (!deps_.services.Fs().FolderExists(images)) {
+      deps_.services.reporter.subLogStep("Creating the folder " + images);
+      deps_.services.Fs().CreateFolder(images);
     }
   });
-  const std::string rtf = images + "/" + number + ".rtf";
+  const std::string rtf = images + "/" + counter + ".rtf";
   SkipOnFailure([&] { item.SaveAs(rtf, 1); });
   bool converted = false;
-  SkipOnFailure([&] { converted = d_.route.ConvertRTF2HTML(rtf, target); });
+  SkipOnFailure([&] { converted = deps_.route.ConvertRTF2HTML(rtf, target); });
   bool exists = false;
   SkipOnFailure([&] { exists = fs && fs->FileExists(target); });
   if (converted && exists) {
     SkipOnFailure(
-        [&] { article.Body = d_.route.FilteredWordHTML(d_.files.fncReadTextFile(target)); });
-    if (deleteTarget) SkipOnFailure([&] { d_.services.Fs().DeleteFile(target, false); });
+        [&] { article.Body = deps_.route.FilteredWordHTML(deps_.files.fncReadTextFile(target)); });
+    if (deleteTarget) SkipOnFailure([&] { deps_.services.Fs().DeleteFile(target, false); });
   }
   SkipOnFailure(
-      [&] { article.Attachments = d_.route.SaveAttachments(item, destination, counter); });
+      [&] { article.Attachments = deps_.route.SaveAttachments(item, destination, number); });
 }
 
-void ArchiveRunner::Collect(ArticleDictionary& dic, std::shared_ptr<cArticle> article, bool skipped,
-                            outlook::OutlookItem* item, const std::string& destination,
-                            std::int32_t counter) {
-  if (skipped) return;
+void ArchiveRunner::WritePage(cArticle& article) {
+  article.TOClink = window_.chkExtractIndexPage.Ticked() ? kBackLink : "";
   SkipOnFailure([&] {
-    if (dic.Exists(article->Subject)) {
-      ++summary_.duplicates;
-      return;
-    }
-    if (item) {
-      SkipOnFailure([&] {
-        article->Body = d_.route.ExportInlineImages(*item, article->Body, destination, counter);
-      });
-    }
-    dic.Add(article->Subject, article);
+    subWriteHTML(deps_.services, article.strWebPagePath, article,
+                 window_.chkOverwrite.Ticked() ? 1 : 0);
+  });
+  ++summary_.pagesWritten;
+}
+
+void ArchiveRunner::ExportArticle(outlook::OutlookItem& item, cArticle& article,
+                                  const RunState& run, std::int32_t number, TocEntries& entries,
+                                  bool deleteTarget) {
+  std::string key;
+  SkipOnFailure([&] { key = TocEntries::Key(article.Subject); });
+  const bool duplicate = entries.Lists(key);
+  const bool skipped = NameAndSkip(article, run.destination, number, duplicate);
+  if (window_.chkAttachments.Ticked()) {
+    RichTextAndAttachments(item, article, run.destination, number, skipped, deleteTarget);
+  }
+  if (skipped) return;
+  if (duplicate) {
+    ++summary_.duplicates;
+    return;
+  }
+  SkipOnFailure(
+      [&] { deps_.route.ExportInlineImages(item, article.Body, run.destination, number); });
+  WritePage(article);
+  SkipOnFailure([&] { entries.Add(key, article.Subject, fncGetFileName(article.strWebPagePath)); });
+}
+
+void ArchiveRunner::WriteFlatEntries(TextStream* toc, const TocEntries& entries) {
+  entries.InDictionaryOrder([&](const TocEntries::Entry& entry) {
+    WriteIndex(toc, "<li><a href='" + UrlEncodeFileName(std::string(entry.fileName())) + "'>" +
+                        HtmlEscape(std::string(entry.subject())) + "</a></li>");
   });
 }
 
-void ArchiveRunner::WriteEntries(std::unique_ptr<ArticleDictionary>& dic, TextStream* toc,
-                                 bool grouped, bool collapsible) {
-  if (!dic) return;
-  if (dic->Count() > 1) {
-    SkipOnFailure([&] { dic = fncSortDictionary(d_.services, *dic, 1, false); });
-  }
-  for (const std::shared_ptr<cArticle>& article : dic->Items()) {
-    const std::string target = UrlEncodeFileName(fncGetFileName(article->strWebPagePath));
-    const std::string subject = HtmlEscape(article->Subject);
-    std::string entry;
-    if (grouped) {
-      entry = std::string(collapsible ? kEntryOpenCollapsible : kEntryOpenPlain) + target + "'>" +
-              subject + "</a></p></li>";
-    } else {
-      entry = "<li><a href='" + target + "'>" + subject + "</a></li>";
+void ArchiveRunner::WriteGroupedList(TextStream* toc, TickedPairs& pairs,
+                                     const std::string& opening, bool collapsible) {
+  WriteIndex(toc, opening);
+  const std::string headingOpen = collapsible ? kHeadingOpenCollapsible : kHeadingOpenPlain;
+  const std::string entryOpen = collapsible ? kEntryOpenCollapsible : kEntryOpenPlain;
+  const std::size_t types = pairs.types().size();
+  for (std::size_t c = 0; c < pairs.categories().size(); ++c) {
+    bool categoryWritten = false;
+    for (std::size_t t = 0; t < types; ++t) {
+      TickedPairs::Pair& pair = pairs.at(static_cast<int>(c * types + t));
+      if (!pair.matched) continue;
+      if (!categoryWritten) {
+        WriteIndex(toc, headingOpen + HtmlEscape(pairs.categories()[c]) + "</b></p><ul>");
+        categoryWritten = true;
+      }
+      WriteIndex(toc, headingOpen + HtmlEscape(pairs.types()[t]) + "</b></p><ul>");
+      pair.entries.InDictionaryOrder([&](const TocEntries::Entry& entry) {
+        WriteIndex(toc, entryOpen + UrlEncodeFileName(std::string(entry.fileName())) + "'>" +
+                            HtmlEscape(std::string(entry.subject())) + "</a></p></li>");
+      });
+      WriteIndex(toc, "</ul></li>");
     }
-    WriteIndex(toc, entry);
-    article->TOClink = w_.chkExtractIndexPage.Ticked()
-                           ? "<a href='index.htm'><b>Table of Contents (index)</b></a>"
-                           : "";
-    SkipOnFailure([&] {
-      subWriteHTML(d_.services, article->strWebPagePath, *article,
-                   w_.chkOverwrite.Ticked() ? 1 : 0);
-    });
-    ++summary_.pagesWritten;
-    // The page is written: its text is no longer needed.
-    std::string().swap(article->Body);
+    if (categoryWritten) WriteIndex(toc, "</ul></li><br>");
   }
-  dic->RemoveAll();
-  dic.reset();
 }
 
-void ArchiveRunner::Finish(std::unique_ptr<TextStream>& toc, const std::string& destination,
-                           unsigned char collapsible, std::int16_t line, const char* routine) {
-  SkipOnFailure([&] { subExtractFilesFromResource(d_.services, destination, collapsible); });
-  SkipOnFailure([&] { d_.route.QuitWord(); });
-  WriteIndex(toc.get(), kIndexClosing);
-  if (toc) {
+void ArchiveRunner::Finish(RunState& run, unsigned char collapsible, bool cancelled,
+                           std::int16_t line, const char* routine, bool show287) {
+  SkipOnFailure([&] { subExtractFilesFromResource(deps_.services, run.destination, collapsible); });
+  SkipOnFailure([&] { deps_.route.QuitWord(); });
+  WriteIndex(run.toc.get(), kIndexClosing);
+  if (run.toc) {
     // The new index.htm takes the place of the earlier one only when all of it was written;
     // otherwise the earlier one stays whole, and the loss is reported.
-    d_.services.reporter.subLogStep("Writing file to " + destination + "/index.htm");
+    deps_.services.reporter.subLogStep("Writing file to " + run.destination + "/index.htm");
     try {
-      toc->Close();
+      run.toc->Close();
     } catch (const Error& e) {
-      toc.reset();
+      run.toc.reset();
       ReportTrap(e, line, routine, false);
     }
   }
-  toc.reset();
+  run.toc.reset();
   if (limitReached_) {
     summary_.outcome = RunSummary::Outcome::kLimitReached;
-    d_.dialogs.MsgBox(kCounterLimitMessage, kOkOnly | kExclamation, kAppTitle);
+    deps_.dialogs.MsgBox(kCounterLimitMessage, kOkOnly | kExclamation, kAppTitle);
+  }
+  if (summary_.outcome == RunSummary::Outcome::kNone) {
+    summary_.outcome =
+        cancelled ? RunSummary::Outcome::kCancelled : RunSummary::Outcome::kCompleted;
+  }
+  if (window_.chkRun.Ticked() && window_.chkExtractIndexPage.Ticked() && deps_.shell) {
+    try {
+      deps_.shell->Open(run.destination + "/index.htm");
+    } catch (const Error& e) {
+      ReportTrap(e, line, routine, show287);
+    }
   }
 }
 
-bool ArchiveRunner::OpenIndex(const std::string& destination, unsigned char outline,
-                              std::int16_t firstLine, std::int16_t& line,
-                              std::shared_ptr<outlook::ItemCollection>& items, int& count,
-                              std::int32_t& counter, std::unique_ptr<TextStream>& toc) {
-  line = firstLine;
-  items = d_.connection.objKBFolder->Items();
-  count = items->Count();
-  if (count < 1) {
-    summary_.outcome = RunSummary::Outcome::kCompleted;
-    return false;
+namespace {
+
+// The record of an item as far as the item gives it: subject, body, and type and category (read
+// in that order) unless the caller has read them.
+void ReadArticle(ErrorReporter& reporter, outlook::OutlookItem& item, cArticle& article,
+                 bool properties) {
+  SkipOnFailure([&] { article.Subject = TrimBlanks(BlankControlCharacters(item.Subject())); });
+  if (properties) {
+    article.ProblemType = outlook::PropertyText(reporter, &item, "Problem Type");
+    article.ProblemCategory = outlook::PropertyText(reporter, &item, "Problem Category");
   }
-  line = static_cast<std::int16_t>(firstLine + 2);
-  if (!ReadFirstNumber(counter)) return false;  // refused before anything is written
-  line = static_cast<std::int16_t>(firstLine + 1);
-  toc = fncWriteTOC(d_.services, destination + "/index.htm", outline);
-  return true;
+  SkipOnFailure([&] { article.Body = item.HTMLBody(); });
 }
+
+std::int32_t WithinLimit(std::int64_t number) {
+  return static_cast<std::int32_t>(std::min(number, kHighestNumber));
+}
+
+}  // namespace
 
 void ArchiveRunner::subGenerateArticlesNormal() {
   Scope scope(*this);
-  std::int16_t line = 0;
-  std::string destination;
-  std::unique_ptr<TextStream> toc;
-  std::unique_ptr<ArticleDictionary> dic;
-  std::shared_ptr<outlook::ItemCollection> items;
-  int count = 0;
-  std::int32_t counter = 0;
+  RunState run;
   try {
-    line = 1;
-    if (!Start(destination)) return;
-    if (!OpenIndex(destination, 0, 5, line, items, count, counter, toc)) return;
-    line = 8;
-    w_.pb.SetVisible(true);
-    w_.pb.SetMax(count);
-    w_.pb.SetValue(0);
-    w_.MousePointer = ui::MousePointer::kHourglass;
-    line = 9;
-    if (!toc) throw Error(errnum::kObjectNotSet, "Object variable or With block variable not set");
-    toc->Write("<ul>");
-    line = 10;
-    dic = fncCreateDic(d_.services);
-    if (!dic) throw Error(errnum::kObjectNotSet, "Object variable or With block variable not set");
-  } catch (const Error& e) {
-    ReportTrap(e, line, kNormalLabel, true);
-    return;
+    run.line = 1;
+    if (!Start(run)) return;
+    if (!OpenIndex(run, 0, 5)) return;
+    run.line = 8;
+    window_.pb.SetVisible(true);
+    window_.pb.SetMax(run.count);
+    window_.pb.SetValue(0);
+    window_.MousePointer = ui::MousePointer::kHourglass;
+    run.line = 9;
+    if (!run.toc) {
+      throw Error(errnum::kObjectNotSet, "Object variable or With block variable not set");
+    }
+    run.toc->Write("<ul>");
   } catch (const std::exception& e) {
-    ReportTrap(Error(51, e.what()), line, kNormalLabel, true);
+    ReportTrap(ErrorFromException(e), run.line, kNormalLabel, true);
     return;
   }
 
-  ErrorReporter& reporter = d_.services.reporter;
+  TocEntries entries;
+  SkipOnFailure([&] { entries.Reserve(static_cast<std::size_t>(run.count)); });
+  std::int64_t counter = run.firstNumber;
   bool cancelled = false;
   int taken = 0;
-  for (int i = 1; i <= count; ++i) {
-    d_.pump.DoEvents();
-    if (w_.bCancel) {
+  for (int position = 1; position <= run.count; ++position) {
+    deps_.pump.DoEvents();
+    if (window_.bCancel) {
       cancelled = true;
       break;
     }
-    std::shared_ptr<outlook::OutlookItem> item = ReadItem(*items, i);
+    std::shared_ptr<outlook::OutlookItem> item = ReadItem(*run.items, position);
     if (!item) continue;  // nothing, or an item that cannot be read (noted for the summary)
-    RaiseCounter(counter);
+    ++counter;
     ++taken;
-    SkipOnFailure([&] { w_.pb.SetValue(taken); });
+    SkipOnFailure([&] { window_.pb.SetValue(taken); });
 
-    auto article = std::make_shared<cArticle>();
-    SkipOnFailure([&] { article->Subject = TrimBlanks(BlankControlCharacters(item->Subject())); });
-    article->ProblemType = outlook::PropertyText(reporter, item.get(), "Problem Type");
-    article->ProblemCategory = outlook::PropertyText(reporter, item.get(), "Problem Category");
-    SkipOnFailure([&] { article->Body = item->HTMLBody(); });
-    if (CounterExhaustedFor(*article)) {
+    cArticle article;
+    ReadArticle(deps_.services.reporter, *item, article, true);
+    if (counter > kHighestNumber && NeedsNumber(article)) {
       limitReached_ = true;
       break;
     }
     ++summary_.itemsTakenUp;
-    const bool duplicate =
-        ValueOrNothing([&] { return dic->Exists(article->Subject); }).value_or(false);
-    const bool skipped = NameAndSkip(*article, destination, counter, duplicate);
-    if (w_.chkAttachments.Ticked()) {
-      RichTextAndAttachments(*item, *article, destination, counter, skipped, false);
-    }
-    Collect(*dic, article, skipped, item.get(), destination, counter);
+    ExportArticle(*item, article, run, WithinLimit(counter), entries, false);
   }
 
-  WriteEntries(dic, toc.get(), false, false);
-  Finish(toc, destination, 0, 15, kNormalLabel);
-  if (summary_.outcome == RunSummary::Outcome::kNone) {
-    summary_.outcome =
-        cancelled ? RunSummary::Outcome::kCancelled : RunSummary::Outcome::kCompleted;
-  }
-  if (w_.chkRun.Ticked() && w_.chkExtractIndexPage.Ticked() && d_.shell) {
-    try {
-      d_.shell->Open(destination + "/index.htm");
-    } catch (const Error& e) {
-      ReportTrap(e, 15, kNormalLabel, true);
-    }
-  }
+  WriteFlatEntries(run.toc.get(), entries);
+  Finish(run, 0, cancelled, 15, kNormalLabel, true);
 }
 
 void ArchiveRunner::subGenerateArticlesOutline() {
   Scope scope(*this);
-  std::int16_t line = 0;
-  std::string destination;
-  std::unique_ptr<TextStream> toc;
-  std::shared_ptr<outlook::ItemCollection> items;
-  int count = 0;
-  std::int32_t counter = 0;
+  RunState run;
   unsigned char collapsible = 0;
   try {
-    line = 1;
-    if (!Start(destination)) return;
-    line = 2;
-    collapsible = static_cast<unsigned char>(w_.chkCollapse.Value());
-    if (!OpenIndex(destination, collapsible, 3, line, items, count, counter, toc)) return;
-    line = 6;
-    w_.pb.SetMax(w_.lstProblemCategory.ListCount());
-    w_.pb.SetVisible(true);
-    w_.MousePointer = ui::MousePointer::kHourglass;
-    line = 7;
-    if (w_.lstProblemCategory.ListCount() == 0) {
+    run.line = 1;
+    if (!Start(run)) return;
+    run.line = 2;
+    collapsible = static_cast<unsigned char>(window_.chkCollapse.Value());
+    if (!OpenIndex(run, collapsible, 3)) return;
+    run.line = 6;
+    window_.pb.SetMax(run.count);
+    window_.pb.SetValue(0);
+    window_.pb.SetVisible(true);
+    window_.MousePointer = ui::MousePointer::kHourglass;
+    run.line = 7;
+    if (window_.lstProblemCategory.ListCount() == 0) {
       summary_.outcome = RunSummary::Outcome::kCompleted;
       return;  // index.htm holds only its head
     }
-  } catch (const Error& e) {
-    ReportTrap(e, line, kOutlineLabel, false);
-    return;
   } catch (const std::exception& e) {
-    ReportTrap(Error(51, e.what()), line, kOutlineLabel, false);
+    ReportTrap(ErrorFromException(e), run.line, kOutlineLabel, false);
     return;
   }
 
-  // Each item's class-independent texts, read once for the whole run: the passes over the
-  // folder (one per ticked pair) compare these instead of reading every item again.
-  struct CachedItem {
-    bool present = false;
-    std::string type, category, lowerType, lowerCategory, subject, body;
-  };
-  std::vector<CachedItem> cache;
-  bool cached = false;
-  auto buildCache = [&] {
-    ErrorReporter& reporter = d_.services.reporter;
-    cache.resize(static_cast<std::size_t>(count));
-    for (int i = 1; i <= count; ++i) {
-      std::shared_ptr<outlook::OutlookItem> item = ReadItem(*items, i);
-      if (!item) continue;
-      CachedItem& c = cache[static_cast<std::size_t>(i - 1)];
-      c.present = true;
-      c.type = outlook::PropertyText(reporter, item.get(), "Problem Type");
-      c.category = outlook::PropertyText(reporter, item.get(), "Problem Category");
-      c.lowerType = LowerCase(c.type);
-      c.lowerCategory = LowerCase(c.category);
-      // Only an item with both texts can match a list entry (entries are never empty).
-      if (c.type.empty() || c.category.empty()) continue;
-      SkipOnFailure([&] { c.subject = item->Subject(); });
-      SkipOnFailure([&] { c.body = item->HTMLBody(); });
-    }
-  };
-  auto fetch = [&](int position) -> std::shared_ptr<outlook::OutlookItem> {
-    auto fetched = ValueOrNothing([&] { return items->Item(position); });
-    return fetched ? *fetched : nullptr;
-  };
-
-  const std::string headingOpen = collapsible ? kHeadingOpenCollapsible : kHeadingOpenPlain;
+  std::string opening = "<ul>";
+  if (collapsible) {
+    opening = window_.chkCollapseInitially.Ticked() ? "<ul dynamicoutline initcollapsed>"
+                                                    : "<ul dynamicoutline>";
+  }
+  TickedPairs pairs(window_);
   bool cancelled = false;
-  bool stop = false;  // the page counter reached its limit
-  const int categories = w_.lstProblemCategory.ListCount();
-  for (int c = 0; c < categories && !stop; ++c) {
-    d_.pump.DoEvents();
-    SkipOnFailure([&] { w_.pb.SetValue(c + 1); });
-    std::string opening;
-    if (c == 0) {
-      if (collapsible) {
-        opening = w_.chkCollapseInitially.Ticked() ? "<ul dynamicoutline initcollapsed>"
-                                                   : "<ul dynamicoutline>";
-      } else {
-        opening = "<ul>";
-      }
-    }
-    if (!opening.empty()) WriteIndex(toc.get(), opening);
-    if (w_.bCancel) {
+  // Nothing is read when no pair is ticked.
+  for (int position = 1; position <= run.count && pairs.Count() > 0; ++position) {
+    deps_.pump.DoEvents();
+    if (window_.bCancel) {
       cancelled = true;
       break;
     }
-    bool categoryTicked = false;
-    std::string categoryText;
-    SkipOnFailure([&] {
-      categoryTicked = w_.lstProblemCategory.Selected(c);
-      categoryText = w_.lstProblemCategory.List(c);
-    });
-    if (!categoryTicked) continue;
-    const std::string categoryHeading = headingOpen + HtmlEscape(categoryText) + "</b></p><ul>";
-    const std::string lowerCategory = LowerCase(categoryText);
-    bool categoryPending = true;
+    SkipOnFailure([&] { window_.pb.SetValue(position); });
+    std::shared_ptr<outlook::OutlookItem> item = ReadItem(*run.items, position);
+    if (!item) continue;  // its number stays unused
 
-    const int types = w_.lstProblemType.ListCount();
-    for (int t = 0; t < types; ++t) {
-      bool typeTicked = false;
-      std::string typeText;
-      SkipOnFailure([&] {
-        typeTicked = w_.lstProblemType.Selected(t);
-        typeText = w_.lstProblemType.List(t);
-      });
-      if (!typeTicked) continue;
-      d_.pump.DoEvents();
-      if (w_.bCancel) {
-        cancelled = true;
-        break;
-      }
-      const std::string typeHeading = headingOpen + HtmlEscape(typeText) + "</b></p><ul>";
-      const std::string lowerType = LowerCase(typeText);
-      bool typePending = true;
-      std::unique_ptr<ArticleDictionary> dic;
-      SkipOnFailure([&] { dic = fncCreateDic(d_.services); });
-      if (!cached) {
-        buildCache();
-        cached = true;
-      }
-
-      for (int i = 1; i <= count; ++i) {
-        CachedItem& entry = cache[static_cast<std::size_t>(i - 1)];
-        if (!entry.present) continue;
-        RaiseCounter(counter);
-        if (entry.lowerCategory != lowerCategory || entry.lowerType != lowerType) continue;
-        auto article = std::make_shared<cArticle>();
-        article->ProblemType = entry.type;
-        article->ProblemCategory = entry.category;
-        article->Subject = TrimBlanks(BlankControlCharacters(entry.subject));
-        article->Body = std::move(entry.body);  // an item matches one pair at most
-        if (CounterExhaustedFor(*article)) {
-          limitReached_ = true;
-          stop = true;
-          break;
-        }
-        ++summary_.itemsTakenUp;
-        const bool duplicate =
-            dic && ValueOrNothing([&] { return dic->Exists(article->Subject); }).value_or(false);
-        const bool skipped = NameAndSkip(*article, destination, counter, duplicate);
-        if (categoryPending) {
-          WriteIndex(toc.get(), categoryHeading);
-          categoryPending = false;
-        }
-        if (typePending) {
-          WriteIndex(toc.get(), typeHeading);
-          typePending = false;
-        }
-        std::shared_ptr<outlook::OutlookItem> item;
-        if (w_.chkAttachments.Ticked()) {
-          item = fetch(i);
-          if (item) RichTextAndAttachments(*item, *article, destination, counter, skipped, true);
-        }
-        if (!item && !skipped && HasContentIdReference(article->Body)) item = fetch(i);
-        if (dic) Collect(*dic, article, skipped, item.get(), destination, counter);
-      }
-
-      WriteEntries(dic, toc.get(), true, collapsible != 0);
-      if (!typePending) WriteIndex(toc.get(), "</ul></li>");
-      if (stop) break;
+    cArticle article;
+    article.ProblemType =
+        outlook::PropertyText(deps_.services.reporter, item.get(), "Problem Type");
+    article.ProblemCategory =
+        outlook::PropertyText(deps_.services.reporter, item.get(), "Problem Category");
+    const std::optional<int> pair = pairs.Find(article.ProblemCategory, article.ProblemType);
+    if (!pair) continue;
+    const std::int64_t number =
+        std::int64_t{run.firstNumber} + std::int64_t{*pair} * run.count + std::int64_t{position};
+    ReadArticle(deps_.services.reporter, *item, article, false);
+    if (number > kHighestNumber && NeedsNumber(article)) {
+      limitReached_ = true;  // the numbers of other pairs may still be within the limit
+      continue;
     }
-    if (!categoryPending) WriteIndex(toc.get(), "</ul></li><br>");
+    ++summary_.itemsTakenUp;
+    pairs.at(*pair).matched = true;
+    ExportArticle(*item, article, run, WithinLimit(number), pairs.at(*pair).entries, true);
   }
 
-  Finish(toc, destination, collapsible, 9, kOutlineLabel);
-  if (summary_.outcome == RunSummary::Outcome::kNone) {
-    summary_.outcome =
-        cancelled ? RunSummary::Outcome::kCancelled : RunSummary::Outcome::kCompleted;
-  }
-  if (w_.chkRun.Ticked() && w_.chkExtractIndexPage.Ticked() && d_.shell) {
-    try {
-      d_.shell->Open(destination + "/index.htm");
-    } catch (const Error& e) {
-      ReportTrap(e, 9, kOutlineLabel, false);
-    }
-  }
+  WriteGroupedList(run.toc.get(), pairs, opening, collapsible != 0);
+  Finish(run, collapsible, cancelled, 9, kOutlineLabel, false);
 }
 
 }  // namespace lorva

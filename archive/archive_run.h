@@ -13,7 +13,6 @@
 #include "page/article.h"
 #include "page/naming.h"
 #include "page/rich_text_route.h"
-#include "page/sorted_dictionary.h"
 #include "platform/shell/shell.h"
 #include "platform/ui/dialogs.h"
 #include "support/file_handling.h"
@@ -63,6 +62,11 @@ extern const char* const kCounterLimitMessage;
 // The message shown when a folder the run writes into is a link leading out of the destination.
 std::string LinkedFolderMessage(const std::string& folder, const std::string& target);
 
+class TocEntries;
+
+// Both runs write each article's page as soon as the item is read, and keep for index.htm only
+// the subject and file name of each page written; index.htm is written at the end, in the order of
+// the sorted article dictionary. Each item of the folder is read once per run.
 class ArchiveRunner {
  public:
   ArchiveRunner(RunWindow& window, RunServices deps);
@@ -72,7 +76,10 @@ class ArchiveRunner {
   void cmdGenerate_Click();
   // The flat run.
   void subGenerateArticlesNormal();
-  // The grouped outline run.
+  // The grouped outline run: one pass over the folder. An item at position i (from 1) of a folder
+  // of n items whose category and type form the p-th ticked pair (from 0, every ticked type of
+  // every ticked category in list order) is numbered first number + p * n + i, as if each pair
+  // had a pass of its own over the folder; so an item that cannot be read uses up its number.
   void subGenerateArticlesOutline();
 
   bool Running() const { return running_; }
@@ -80,57 +87,59 @@ class ArchiveRunner {
 
  private:
   class Scope;
+  struct RunState;
+  class TickedPairs;
 
   // The start shared by both runs: destination check, knowledge-base folder check, cancel flag,
   // destination path (the text checked), linked folders refused, what a killed run left behind
   // mended, no page name taken yet. False when the run ends here.
-  bool Start(std::string& destination);
+  bool Start(RunState& run);
   // The folder's items (none: the run is complete), the first number and a new index.htm
   // (`outline` 0: the plain head), the trap's line numbers counted from `firstLine`. False when
   // the run ends here.
-  bool OpenIndex(const std::string& destination, unsigned char outline, std::int16_t firstLine,
-                 std::int16_t& line, std::shared_ptr<outlook::ItemCollection>& items, int& count,
-                 std::int32_t& counter, std::unique_ptr<TextStream>& toc);
+  bool OpenIndex(RunState& run, unsigned char outline, std::int16_t firstLine);
   // The first number (a 16-bit number, as the box takes it) as the page counter's start; nothing
   // (after the message) when refused.
   bool ReadFirstNumber(std::int32_t& counter);
-  // Raises the 32-bit page counter. At its highest value it keeps it and notes that it has passed
-  // its limit.
-  void RaiseCounter(std::int32_t& counter);
-  // Whether an article taken up after the counter passed its limit would need a number of its
-  // own (numbered page, rich-text copy and attachments, inline images): the run must then stop,
-  // so that no two articles share a name.
-  bool CounterExhaustedFor(const cArticle& article) const;
-  // Page name, path and skip test of `article` (steps g to i); true when the item is skipped.
-  // The name is one no other article of the run has; a `duplicate` (its subject taken already)
-  // takes none.
-  bool NameAndSkip(cArticle& article, const std::string& destination, std::int32_t counter,
+  // The item at `position`; nothing when it is nothing or cannot be read (noted in the summary).
+  std::shared_ptr<outlook::OutlookItem> ReadItem(outlook::ItemCollection& items, int position);
+  // Whether `article` needs a number of its own (numbered page, rich-text copy and attachments,
+  // inline images): past the counter's limit it cannot be archived then, so that no two articles
+  // share a name.
+  bool NeedsNumber(const cArticle& article) const;
+  // What the run does with an item it takes up: page name and skip test, the rich-text route and
+  // attachments, and, unless skipped or its subject is listed already, the inline images, the
+  // page written at once and its entry kept in `entries`.
+  void ExportArticle(outlook::OutlookItem& item, cArticle& article, const RunState& run,
+                     std::int32_t number, TocEntries& entries, bool deleteTarget);
+  // Page name, path and skip test of `article`; true when the item is skipped. The name is one no
+  // other article of the run has; a `duplicate` (its subject taken already) takes none.
+  bool NameAndSkip(cArticle& article, const std::string& destination, std::int32_t number,
                    bool duplicate);
-  // The rich-text route and attachment export of one item (step j).
+  // The rich-text route and attachment export of one item.
   void RichTextAndAttachments(outlook::OutlookItem& item, cArticle& article,
-                              const std::string& destination, std::int32_t counter, bool skipped,
+                              const std::string& destination, std::int32_t number, bool skipped,
                               bool deleteTarget);
-  // Adds the record to the dictionary unless skipped or its subject is taken.
-  void Collect(ArticleDictionary& dic, std::shared_ptr<cArticle> article, bool skipped,
-               outlook::OutlookItem* item, const std::string& destination, std::int32_t counter);
-  // Orders the dictionary and writes each entry and page (steps 12 and 13).
-  void WriteEntries(std::unique_ptr<ArticleDictionary>& dic, TextStream* toc, bool grouped,
-                    bool collapsible);
-  // Support files, word processor, closing of the index (steps 14 and 15). A failure to put the
-  // index in place is reported through the trap with `line` and `routine`.
-  void Finish(std::unique_ptr<TextStream>& toc, const std::string& destination,
-              unsigned char collapsible, std::int16_t line, const char* routine);
+  // The back link and the page.
+  void WritePage(cArticle& article);
+  // The entries of a flat index.htm.
+  void WriteFlatEntries(TextStream* toc, const TocEntries& entries);
+  // The list of a grouped index.htm: the opening, and per ticked category and type with a
+  // matching item, the headings, the entries and the ends.
+  void WriteGroupedList(TextStream* toc, TickedPairs& pairs, const std::string& opening,
+                        bool collapsible);
+  // Support files, word processor, closing of the index, and its opening when asked for. A
+  // failure to put the index in place is reported through the trap with `line` and `routine`.
+  void Finish(RunState& run, unsigned char collapsible, bool cancelled, std::int16_t line,
+              const char* routine, bool show287);
   void RestoreWindow();
   void ReportTrap(const Error& error, std::int16_t line, const char* routine, bool show287);
   void WriteIndex(TextStream* toc, const std::string& text);
-  // The item at `position`; nothing when it is nothing or cannot be read (noted in the summary).
-  std::shared_ptr<outlook::OutlookItem> ReadItem(outlook::ItemCollection& items, int position);
 
-  RunWindow& w_;
-  RunServices d_;
+  RunWindow& window_;
+  RunServices deps_;
   bool running_ = false;
   bool limitReached_ = false;
-  bool counterPassed_ = false;
   PageNames names_;  // the page names taken in this run
   RunSummary summary_;
 };

@@ -1,8 +1,13 @@
 #include "archive/toc.h"
 
 #include <exception>
+#include <functional>
+#include <string_view>
+#include <utility>
 
 #include "base/error.h"
+#include "base/files.h"
+#include "page/sorted_dictionary.h"
 
 namespace lorva {
 namespace {
@@ -60,6 +65,9 @@ std::unique_ptr<TextStream> fncWriteTOC(Services& services, const std::string& p
   try {
     const std::string head = outline != 0 ? CollapsibleHead() : PlainHead();
     services.reporter.subLogStep("Writing file to " + path);
+    // The index is put in place only when the run ends: a folder standing there is refused now,
+    // before the run does its work.
+    if (FolderStandsAt(path)) throw Error(errnum::kPermissionDenied, "Permission denied: " + path);
     std::unique_ptr<TextStream> stream = services.Fs().CreateReplacingTextFile(path);
     stream->Write(head);
     return stream;
@@ -67,6 +75,37 @@ std::unique_ptr<TextStream> fncWriteTOC(Services& services, const std::string& p
     services.reporter.Report(ErrorFromException(e), "fncWriteTOC");
   }
   return nullptr;
+}
+
+TocEntries::Entry::Entry(std::string_view subject, std::string_view fileName)
+    : subjectLength_(static_cast<std::uint32_t>(subject.size())) {
+  text_.reserve(subject.size() + fileName.size());
+  text_.append(subject);
+  text_.append(fileName);
+}
+
+std::string TocEntries::Key(std::string_view subject) {
+  return KeyIgnoringCase(subject);
+}
+
+bool TocEntries::Lists(const std::string& key) const {
+  const auto [begin, end] = byHash_.equal_range(std::hash<std::string>{}(key));
+  for (auto it = begin; it != end; ++it) {
+    if (Key(entries_[it->second].subject()) == key) return true;
+  }
+  return false;
+}
+
+void TocEntries::Add(const std::string& key, std::string_view subject, std::string_view fileName) {
+  byHash_.emplace(std::hash<std::string>{}(key), static_cast<std::uint32_t>(entries_.size()));
+  entries_.emplace_back(subject, fileName);
+}
+
+std::vector<std::size_t> TocEntries::Order() const {
+  std::vector<std::string_view> subjects;
+  subjects.reserve(entries_.size());
+  for (const Entry& entry : entries_) subjects.push_back(entry.subject());
+  return SortOrder(subjects, false);
 }
 
 // Page paths use "/" as their separator; "\" is an ordinary character of a file name here, so

@@ -1,8 +1,13 @@
-// The table of contents page, index.htm: its two heads and the file-name part of a page path.
+// The table of contents page, index.htm: its two heads, the entries a run keeps for it, and the
+// file-name part of a page path.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "support/file_handling.h"
 
@@ -23,6 +28,46 @@ std::string fncOutlineScripts();
 // nothing is returned.
 std::unique_ptr<TextStream> fncWriteTOC(Services& services, const std::string& path,
                                         unsigned char outline);
+
+// The entries of one list of index.htm that a run keeps until it writes the list: per page
+// written, its subject and the page's file name; nothing of the article itself.
+class TocEntries {
+ public:
+  class Entry {
+   public:
+    Entry(std::string_view subject, std::string_view fileName);
+    std::string_view subject() const { return std::string_view(text_).substr(0, subjectLength_); }
+    std::string_view fileName() const { return std::string_view(text_).substr(subjectLength_); }
+
+   private:
+    std::string text_;  // the subject, then the file name: one allocation
+    std::uint32_t subjectLength_;
+  };
+
+  // The form under which the list matches `subject`: letter case ignored, as the article
+  // dictionary matches its keys.
+  static std::string Key(std::string_view subject);
+  // Whether a page of the subject whose Key is `key` is listed.
+  bool Lists(const std::string& key) const;
+  // Lists a page. Precondition: `key` is Key(subject) and !Lists(key).
+  void Add(const std::string& key, std::string_view subject, std::string_view fileName);
+  // Makes room for `count` entries at once.
+  void Reserve(std::size_t count) { entries_.reserve(count); }
+  // Hands each entry to `write`, in the order the sorted article dictionary gives their
+  // subjects.
+  template <typename Write>
+  void InDictionaryOrder(Write&& write) const {
+    for (const std::size_t position : Order()) write(entries_[position]);
+  }
+
+ private:
+  std::vector<std::size_t> Order() const;
+
+  std::vector<Entry> entries_;
+  // The entries' positions by the hash of their key. The keys are not kept: a key is compared
+  // with the Key of the subjects of its hash, which is rarely more than one.
+  std::unordered_multimap<std::size_t, std::uint32_t> byHash_;
+};
 
 // The text after the last "/" of `path`, or the whole of `path` when it has none. Only "/"
 // separates: "\" is an ordinary character of a file name here.

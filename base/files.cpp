@@ -106,32 +106,35 @@ std::optional<pid_t> TemporaryFileOwner(std::string_view name) {
   return pid;
 }
 
+bool FolderStandsAt(const std::string& path) {
+  std::error_code ignored;
+  return fs::is_directory(fs::symlink_status(path, ignored));
+}
+
+std::error_code WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t done = ::write(fd, bytes.data(), bytes.size());
+    if (done < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(done));
+  }
+  return {};
+}
+
 ReplacingFile::~ReplacingFile() {
-  if (file_ != nullptr) std::fclose(file_);
+  if (fd_ >= 0) ::close(fd_);
   if (!temporary_.empty()) ::unlink(temporary_.c_str());
 }
 
 std::error_code ReplacingFile::Open(mode_t mode) {
-  {
-    std::error_code ignored;
-    if (fs::is_directory(fs::symlink_status(path_, ignored))) {
-      return std::make_error_code(std::errc::is_a_directory);
-    }
-  }
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string temporary = TemporaryPathBeside(path_);
-    const int fd =
-        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
-    if (fd < 0) {
+    fd_ = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+    if (fd_ < 0) {
       if (errno == EEXIST) continue;  // left by an earlier process of the same number
       return LastError();
-    }
-    file_ = ::fdopen(fd, "wb");
-    if (file_ == nullptr) {
-      const std::error_code code = LastError();
-      ::close(fd);
-      ::unlink(temporary.c_str());
-      return code;
     }
     temporary_ = std::move(temporary);
     return {};
@@ -139,20 +142,13 @@ std::error_code ReplacingFile::Open(mode_t mode) {
   return std::make_error_code(std::errc::file_exists);
 }
 
-std::error_code ReplacingFile::Write(std::string_view bytes) {
-  if (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size()) {
-    return {};
-  }
-  return LastError();
-}
-
 std::error_code ReplacingFile::Commit(bool durable) {
-  std::FILE* file = std::exchange(file_, nullptr);
+  const int fd = std::exchange(fd_, -1);
   const std::string temporary = std::exchange(temporary_, std::string());
   std::error_code code;
-  if (std::fflush(file) != 0 || (durable && ::fsync(::fileno(file)) != 0)) code = LastError();
-  if (std::fclose(file) != 0 && !code) code = LastError();
-  if (!code) fs::rename(temporary, path_, code);
+  if (durable && ::fsync(fd) != 0) code = LastError();
+  if (::close(fd) != 0 && !code) code = LastError();
+  if (!code && ::rename(temporary.c_str(), path_.c_str()) != 0) code = LastError();
   if (code) {
     ::unlink(temporary.c_str());
     return code;

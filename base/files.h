@@ -6,7 +6,6 @@
 #include <sys/types.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <span>
@@ -48,11 +47,19 @@ std::string TemporaryPathBeside(const std::string& path);
 // when `name` is not one.
 std::optional<pid_t> TemporaryFileOwner(std::string_view name);
 
+// Whether a folder (not a link to one) stands at `path`.
+bool FolderStandsAt(const std::string& path);
+
+// Writes the whole of `bytes` to `fd`, in as few writes as the system allows. Returns the error
+// of the write that failed, else none.
+std::error_code WriteAll(int fd, std::string_view bytes);
+
 // A file written in place of another. Open makes a new file under a temporary name beside `path`
 // (TemporaryPathBeside; never an existing file, never through a link); Commit renames it over
 // `path`, which until then keeps what it held (a file, read-only or not, or a symbolic link,
-// which is replaced and not followed). A file destroyed uncommitted, or whose Commit failed,
-// removes its temporary file. Writes are buffered.
+// which is replaced and not followed). A folder standing at `path` is never replaced: Commit
+// returns std::errc::is_a_directory. A file destroyed uncommitted, or whose Commit failed,
+// removes its temporary file. Writes are not buffered: each Write goes to the file at once.
 class ReplacingFile {
  public:
   explicit ReplacingFile(std::string path) : path_(std::move(path)) {}
@@ -60,25 +67,24 @@ class ReplacingFile {
   ReplacingFile(const ReplacingFile&) = delete;
   ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-  // Makes the temporary file with permissions `mode` (less the process's umask). Returns
-  // std::errc::is_a_directory when a folder stands at `path`, else the error of the creation.
+  // Makes the temporary file with permissions `mode` (less the process's umask). Returns the
+  // error of the creation (std::errc::no_such_file_or_directory when `path`'s folder is missing).
   std::error_code Open(mode_t mode = 0666);
   // Appends `bytes`. Precondition: opened and not yet committed.
-  std::error_code Write(std::string_view bytes);
-  // Flushes and closes the temporary file and renames it over `path`. With `durable`, the file
-  // and then the rename are synchronised to the disk first. Precondition: opened, and not yet
-  // committed.
+  std::error_code Write(std::string_view bytes) { return WriteAll(fd_, bytes); }
+  // Closes the temporary file and renames it over `path`. With `durable`, the file and then the
+  // rename are synchronised to the disk first. Precondition: opened, and not yet committed.
   std::error_code Commit(bool durable = false);
 
   const std::string& path() const { return path_; }
-  // The temporary file's descriptor, for a caller that writes to it unbuffered (and then not
-  // through Write). Precondition: opened, and not yet committed.
-  int fd() const { return ::fileno(file_); }
+  // The temporary file's descriptor, for a caller that writes to it itself. Precondition: opened,
+  // and not yet committed.
+  int fd() const { return fd_; }
 
  private:
   std::string path_;
   std::string temporary_;  // while open: the temporary file's path
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
 };
 
 // Writes `bytes` to `path` through a ReplacingFile (not durable).

@@ -2,7 +2,9 @@
 // as link targets.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace lorva {
 
@@ -15,5 +17,9 @@ std::string HtmlEscape(const std::string& text);
 // "-", "_", ".", "~", "!", "$", "(", ")", "*", "+", ",", ";", "=", "@" stay; every other byte
 // (blanks, "'", "#", "%", "&", "?", ":", "/", "\", non-ASCII UTF-8 bytes, ...) becomes "%XX".
 std::string UrlEncodeFileName(const std::string& name);
+
+// Where the next content-id reference ("cid:", letter case ignored) of `html` begins at or after
+// `from`; std::string_view::npos when there is none. Reads the text in place, without a copy.
+std::size_t FindContentIdReference(std::string_view html, std::size_t from = 0);
 
 }  // namespace lorva

@@ -98,20 +98,22 @@ int CompareTextIgnoringCase(std::string_view a, std::string_view b) {
   return result == UCOL_LESS ? -1 : result == UCOL_GREATER ? 1 : 0;
 }
 
-std::string CollationKey(std::string_view text) {
+void AppendCollationKey(std::string_view text, std::string& keys) {
   icu::Collator& collator = TextCollator();
   const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(Piece(text));
-  std::string key(64, '\0');
+  const std::size_t start = keys.size();
+  std::size_t room = 2 * text.size() + 16;
   for (;;) {
+    keys.resize(start + room);
     const std::int32_t length =
-        collator.getSortKey(unicode, reinterpret_cast<std::uint8_t*>(key.data()),
-                            static_cast<std::int32_t>(key.size()));
+        collator.getSortKey(unicode, reinterpret_cast<std::uint8_t*>(keys.data() + start),
+                            static_cast<std::int32_t>(room));
     if (length <= 0) throw Error(errnum::kInvalidProcedureCall, "Cannot collate text");
-    if (static_cast<std::size_t>(length) <= key.size()) {
-      key.resize(static_cast<std::size_t>(length));
-      return key;
+    if (static_cast<std::size_t>(length) <= room) {
+      keys.resize(start + static_cast<std::size_t>(length));
+      return;
     }
-    key.assign(static_cast<std::size_t>(length), '\0');
+    room = static_cast<std::size_t>(length);
   }
 }
 

@@ -24,9 +24,9 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b);
 // so that letter case is ignored and accents count ("e" < "é" < "f"). <0, 0 or >0. Throws
 // lorva::Error when the collation is not available or cannot compare the texts.
 int CompareTextIgnoringCase(std::string_view a, std::string_view b);
-// The collation key of `text` under that collation: comparing two keys bytewise compares the
-// texts. Throws as CompareTextIgnoringCase.
-std::string CollationKey(std::string_view text);
+// Appends the collation key of `text` under that collation to `keys`: comparing two keys
+// bytewise compares the texts. Throws as CompareTextIgnoringCase.
+void AppendCollationKey(std::string_view text, std::string& keys);
 
 // Whether every byte of `text` is ASCII (below 0x80).
 bool IsAscii(std::string_view text);

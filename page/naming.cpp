@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <string_view>
 
 #include "base/error.h"
 #include "base/text_rules.h"
@@ -148,15 +149,18 @@ PageNames::PageNames() {
   taken_.insert("index.htm");
 }
 
-std::string PageNames::Free(const std::string& path, int& number) const {
-  const std::string name = NameOf(path);
-  const std::string folder = path.substr(0, path.size() - name.size());
-  const std::string folded = FoldCase(name);
+std::string PageNames::Free(const std::string& path, int& number, std::string& folded) const {
+  const std::size_t slash = path.find_last_of('/');
+  const std::string_view name = slash == std::string::npos
+                                    ? std::string_view(path)
+                                    : std::string_view(path).substr(slash + 1);
   number = 1;
+  folded = FoldCase(name);
   if (taken_.count(folded) == 0) return path;
+  const std::string_view folder = std::string_view(path).substr(0, path.size() - name.size());
 
-  const bool extension = EndsWithExtension(name);
-  const std::string stem = extension ? name.substr(0, name.size() - 4) : name;
+  const bool extension = EndsWithExtension(std::string(name));
+  const std::string stem(extension ? name.substr(0, name.size() - 4) : name);
   const std::string ending = extension ? kExtension : "";
   const auto next = nextTry_.find(folded);
   for (number = next == nextTry_.end() ? 2 : next->second;; ++number) {
@@ -165,26 +169,32 @@ std::string PageNames::Free(const std::string& path, int& number) const {
     // The path's limit, as far as it can be kept without cutting into the destination or the
     // number.
     const std::size_t fixed =
-        CountCharacters(folder) + CountCharacters(suffix) + CountCharacters(ending);
+        CountCharacters(std::string(folder)) + CountCharacters(suffix) + CountCharacters(ending);
     if (fixed < kMaxPathCharacters && fixed + CountCharacters(kept) > kMaxPathCharacters) {
       kept = kept.substr(0, BytesOfCharacters(kept, kMaxPathCharacters - fixed));
     }
     kept = CutToBytes(kept, kMaxNameBytes - suffix.size() - ending.size());
     const std::string candidate = kept + suffix + ending;
-    if (taken_.count(FoldCase(candidate)) == 0) return folder + candidate;
+    std::string candidateFolded = FoldCase(candidate);
+    if (taken_.count(candidateFolded) == 0) {
+      folded = std::move(candidateFolded);
+      return std::string(folder) + candidate;
+    }
   }
 }
 
 std::string PageNames::Peek(const std::string& path) const {
   int number = 1;
-  return Free(path, number);
+  std::string folded;
+  return Free(path, number, folded);
 }
 
 std::string PageNames::Reserve(const std::string& path) {
   int number = 1;
-  std::string free = Free(path, number);
+  std::string folded;
+  std::string free = Free(path, number, folded);
   if (number > 1) nextTry_[FoldCase(NameOf(path))] = number + 1;
-  taken_.insert(FoldCase(NameOf(free)));
+  taken_.insert(std::move(folded));
   return free;
 }
 

@@ -51,8 +51,9 @@ class PageNames {
   std::string Peek(const std::string& path) const;
 
  private:
-  // The free path for `path` and the number it carries (1: none).
-  std::string Free(const std::string& path, int& number) const;
+  // The free path for `path`, the number it carries (1: none) and its name with letter case
+  // folded.
+  std::string Free(const std::string& path, int& number, std::string& folded) const;
 
   std::unordered_set<std::string> taken_;         // names, letter case folded
   std::unordered_map<std::string, int> nextTry_;  // by folded name: the first number to try

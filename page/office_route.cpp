@@ -9,6 +9,7 @@
 #include <map>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "base/files.h"
 #include "base/html_text.h"
@@ -155,11 +156,11 @@ std::string OfficeRoute::SaveAttachments(outlook::OutlookItem& item, const std::
   return fncSaveAttachements(services_, images_, item, folder, count, ownPage && !putBack);
 }
 
-std::string OfficeRoute::ExportInlineImages(outlook::OutlookItem& item, const std::string& body,
-                                            const std::string& folder, std::int32_t count) {
-  if (AsciiLower(body).find("cid:") == std::string::npos) return body;
+void OfficeRoute::ExportInlineImages(outlook::OutlookItem& item, std::string& body,
+                                     const std::string& folder, std::int32_t count) {
+  if (FindContentIdReference(body) == std::string::npos) return;
   std::shared_ptr<outlook::AttachmentCollection> attachments = item.Attachments();
-  if (!attachments) return body;
+  if (!attachments) return;
 
   // Content id -> position in the collection.
   std::map<std::string, int> byContentId;
@@ -171,18 +172,17 @@ std::string OfficeRoute::ExportInlineImages(outlook::OutlookItem& item, const st
         NormalContentId(ValueOrNothing([&] { return attachment->ContentId(); }).value_or(""));
     if (!id.empty()) byContentId.emplace(id, index);
   }
-  if (byContentId.empty()) return body;
+  if (byContentId.empty()) return;
 
   const std::string n = std::to_string(count);
   const std::string filesFolder = folder + "/" + n + "_files";
   std::map<int, std::string> savedAs;  // position -> link target ("" when it could not be saved)
   int inline_ = 0;
 
-  const std::string lower = AsciiLower(body);
   std::string out;
   std::size_t copied = 0;
-  for (std::size_t at = lower.find("cid:"); at != std::string::npos;
-       at = lower.find("cid:", at + 4)) {
+  for (std::size_t at = FindContentIdReference(body); at != std::string::npos;
+       at = FindContentIdReference(body, at + 4)) {
     if (at > 0 && (std::isalnum(static_cast<unsigned char>(body[at - 1])) || body[at - 1] == '_' ||
                    body[at - 1] == '-')) {
       continue;  // part of a longer word
@@ -219,8 +219,9 @@ std::string OfficeRoute::ExportInlineImages(outlook::OutlookItem& item, const st
     out += saved->second;
     copied = end;
   }
+  if (copied == 0) return;  // no reference rewritten
   out.append(body, copied, std::string::npos);
-  return out;
+  body = std::move(out);
 }
 
 void OfficeRoute::QuitWord() {

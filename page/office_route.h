@@ -41,8 +41,8 @@ class OfficeRoute : public RichTextRoute {
   // ignored, with or without "<>") is saved once as folder/N_files/N_inline<j>.<ext> and every
   // reference to it rewritten to "N_files/N_inline<j>.<ext>". A reference that names no
   // attachment, or whose attachment cannot be saved, stays as it is.
-  std::string ExportInlineImages(outlook::OutlookItem& item, const std::string& body,
-                                 const std::string& folder, std::int32_t count) override;
+  void ExportInlineImages(outlook::OutlookItem& item, std::string& body, const std::string& folder,
+                          std::int32_t count) override;
   void QuitWord() override;
 
   // The word processor held for the run; nothing before the first conversion and after QuitWord.

@@ -1,9 +1,11 @@
 #include "page/page_writer.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "base/error.h"
 #include "base/html_text.h"
@@ -17,48 +19,84 @@ const char kUnusableReference[] = "&#65535;";
 // The character U+FFFF in UTF-8: written out, it would become the reference above.
 const char kUnusableCharacter[] = "\xEF\xBF\xBF";
 
-// `text` with every occurrence of `from` replaced by `to`, searching from the start.
-std::string ReplaceAll(const std::string& text, const std::string& from, const std::string& to) {
-  std::string out;
-  std::size_t start = 0;
-  for (std::size_t found = text.find(from); found != std::string::npos;
-       found = text.find(from, start)) {
-    out.append(text, start, found - start);
-    out += to;
-    start = found + from.size();
+// Removes every occurrence of `what` from `text` in place, searching from the start; text that
+// the removals bring together is not searched again.
+void EraseAll(std::string& text, std::string_view what) {
+  std::size_t found = text.find(what);
+  if (found == std::string::npos) return;
+  std::size_t kept = found;  // the end of the text kept so far
+  for (std::size_t from = found + what.size();; from = found + what.size()) {
+    found = text.find(what, from);
+    const std::size_t stop = found == std::string::npos ? text.size() : found;
+    std::copy(text.begin() + static_cast<std::ptrdiff_t>(from),
+              text.begin() + static_cast<std::ptrdiff_t>(stop),
+              text.begin() + static_cast<std::ptrdiff_t>(kept));
+    kept += stop - from;
+    if (found == std::string::npos) break;
   }
-  if (start == 0) return text;
-  out.append(text, start, std::string::npos);
-  return out;
+  text.resize(kept);
 }
 
-// `text` with `subject` put into every empty title element, whatever the tags' letter case
-// (Word writes "<TITLE></TITLE>", LibreOffice "<title></title>"); the tags stay as written.
-std::string FillEmptyTitles(const std::string& text, const std::string& subject) {
-  constexpr std::string_view kEmptyTitle = "<title></title>";
-  constexpr std::size_t kOpenLength = 7;  // "<title>"
-  const std::string lower = AsciiLower(text);
-  std::string out;
-  std::size_t start = 0;
-  for (std::size_t found = lower.find(kEmptyTitle); found != std::string::npos;
-       found = lower.find(kEmptyTitle, start)) {
-    out.append(text, start, found + kOpenLength - start);
-    out += subject;
-    start = found + kOpenLength;
-  }
-  if (start == 0) return text;
-  out.append(text, start, std::string::npos);
-  return out;
-}
-
-std::string RemoveUnusable(const std::string& text) {
-  return ReplaceAll(ReplaceAll(text, kUnusableReference, ""), kUnusableCharacter, "");
+void RemoveUnusable(std::string& text) {
+  EraseAll(text, kUnusableReference);
+  EraseAll(text, kUnusableCharacter);
 }
 
 // An article text put into markup: shown as written.
-std::string MarkupText(const std::string& text) {
-  return HtmlEscape(RemoveUnusable(text));
+std::string MarkupText(std::string text) {
+  RemoveUnusable(text);
+  return HtmlEscape(text);
 }
+
+// The places in the body that text goes into, found in one pass over its tags: after each empty
+// title element's opening tag (whatever the tags' letter case: Word writes "<TITLE></TITLE>",
+// LibreOffice "<title></title>"), after each exact "</title>" or "</TITLE>", after each exact
+// "<body>" or "<BODY>". Each place follows a ">", and no inserted text holds a "<" that could
+// begin a tag searched for, so the places found in the body as given are the places the
+// insertions one after another would find.
+struct Places {
+  enum Kind { kEmptyTitle, kTitleEnd, kUpperTitleEnd, kBody, kUpperBody };
+  struct Place {
+    std::size_t at;
+    Kind kind;
+  };
+  std::vector<Place> found;  // in the order of the body
+  bool any[5] = {};
+
+  explicit Places(std::string_view body) {
+    constexpr std::string_view kEmptyTitleElement = "<title></title>";
+    constexpr std::size_t kTitleOpening = 7;  // "<title>"
+    for (std::size_t at = body.find('<'); at != std::string_view::npos;
+         at = body.find('<', at + 1)) {
+      const std::string_view tag = body.substr(at);
+      if (tag.size() < 6) break;
+      switch (tag[1]) {  // most tags are none of these
+        case '/':
+          if (tag.starts_with("</title>")) Add(at + 8, kTitleEnd);
+          if (tag.starts_with("</TITLE>")) Add(at + 8, kUpperTitleEnd);
+          break;
+        case 'b':
+          if (tag.starts_with("<body>")) Add(at + 6, kBody);
+          break;
+        case 'B':
+          if (tag.starts_with("<BODY>")) Add(at + 6, kUpperBody);
+          break;
+        case 't':
+        case 'T':
+          if (StartsWithIgnoringAsciiCase(tag, kEmptyTitleElement)) {
+            Add(at + kTitleOpening, kEmptyTitle);
+          }
+          break;
+        default:
+          break;
+      }
+    }
+  }
+  void Add(std::size_t at, Kind kind) {
+    found.push_back({at, kind});
+    any[kind] = true;
+  }
+};
 
 }  // namespace
 
@@ -68,27 +106,52 @@ std::string ComposePage(cArticle& article) {
                              "<hr><b>Problem Type     : </b>" + MarkupText(article.ProblemType) +
                              "<br>" + "<b>Problem Category : </b>" +
                              MarkupText(article.ProblemCategory) + "<br><hr><br>";
+  const std::string link = kStyleSheetLink;
+  const std::string_view body = article.Body;
 
-  std::string body = FillEmptyTitles(article.Body, subject);
+  // Title, style-sheet link after the lower-case title end tag (else the upper-case one, else in
+  // front), article header after the lower-case body tag (else the upper-case one, else in front).
+  const Places places(body);
+  const Places::Kind titleEnd =
+      places.any[Places::kTitleEnd] ? Places::kTitleEnd : Places::kUpperTitleEnd;
+  const Places::Kind bodyTag = places.any[Places::kBody] ? Places::kBody : Places::kUpperBody;
+  const bool linkFirst = !places.any[titleEnd];
+  const bool headerFirst = !places.any[bodyTag];
+  const auto textFor = [&](Places::Kind kind) -> const std::string* {
+    if (kind == Places::kEmptyTitle) return &subject;
+    if (kind == titleEnd) return &link;
+    if (kind == bodyTag) return &header;
+    return nullptr;
+  };
 
-  if (body.find("</title>") != std::string::npos) {
-    body = ReplaceAll(body, "</title>", std::string("</title>") + kStyleSheetLink);
-  } else if (body.find("</TITLE>") != std::string::npos) {
-    body = ReplaceAll(body, "</TITLE>", std::string("</TITLE>") + kStyleSheetLink);
-  } else {
-    body = kStyleSheetLink + body;
+  std::size_t size =
+      body.size() + (headerFirst ? header.size() : 0) + (linkFirst ? link.size() : 0);
+  for (const Places::Place& place : places.found) {
+    if (const std::string* text = textFor(place.kind)) size += text->size();
   }
-
-  if (body.find("<body>") != std::string::npos) {
-    body = ReplaceAll(body, "<body>", "<body>" + header);
-  } else if (body.find("<BODY>") != std::string::npos) {
-    body = ReplaceAll(body, "<BODY>", "<BODY>" + header);
-  } else {
-    body = header + body;
+  std::string composed;
+  composed.reserve(size);
+  if (headerFirst) composed += header;
+  if (linkFirst) composed += link;
+  std::size_t copied = 0;
+  for (const Places::Place& place : places.found) {
+    const std::string* text = textFor(place.kind);
+    if (text == nullptr) continue;
+    composed.append(body, copied, place.at - copied);
+    composed += *text;
+    copied = place.at;
   }
-  article.Body = body;
+  composed.append(body, copied, std::string_view::npos);
+  article.Body = std::move(composed);
 
-  return RemoveUnusable(body + article.Attachments + "<hr>" + article.TOClink);
+  std::string page;
+  page.reserve(article.Body.size() + article.Attachments.size() + 4 + article.TOClink.size());
+  page += article.Body;
+  page += article.Attachments;
+  page += "<hr>";
+  page += article.TOClink;
+  RemoveUnusable(page);
+  return page;
 }
 
 void subWriteHTML(Services& services, const std::string& strPath, cArticle& article,
@@ -108,7 +171,7 @@ void subWriteHTML(Services& services, const std::string& strPath, cArticle& arti
     std::string page;
     step([&] { page = ComposePage(article); });
     FileSystemObject& fs = services.Fs();
-    if (fs.FileExists(strPath) && overwrite != 1) return;
+    if (overwrite != 1 && fs.FileExists(strPath)) return;
     services.reporter.subLogStep("Writing file to " + strPath);
     // Written beside its place and put there once complete, replacing an earlier page (read-only
     // or not, or a link, which is not followed) in one step.

@@ -25,10 +25,11 @@ class RichTextRoute {
   // fncSaveAttachements: the attachment list markup, "" when none was exported.
   virtual std::string SaveAttachments(outlook::OutlookItem& item, const std::string& folder,
                                       std::int32_t count) = 0;
-  // The HTML body with inline images ("cid:" references to the item's own attachments) exported
-  // beside the pages and the references rewritten; `body` unchanged when there are none.
-  virtual std::string ExportInlineImages(outlook::OutlookItem& item, const std::string& body,
-                                         const std::string& folder, std::int32_t count) = 0;
+  // Exports the inline images of the HTML `body` ("cid:" references to the item's own
+  // attachments) beside the pages and rewrites the references in `body`; `body` stays as it is
+  // when there are none, and when the export fails.
+  virtual void ExportInlineImages(outlook::OutlookItem& item, std::string& body,
+                                  const std::string& folder, std::int32_t count) = 0;
   // Quits the word processor held for the run (objWord), if any.
   virtual void QuitWord() = 0;
 };
@@ -46,10 +47,8 @@ class UnavailableRichTextRoute : public RichTextRoute {
   std::string SaveAttachments(outlook::OutlookItem&, const std::string&, std::int32_t) override {
     return "";
   }
-  std::string ExportInlineImages(outlook::OutlookItem&, const std::string& body, const std::string&,
-                                 std::int32_t) override {
-    return body;
-  }
+  void ExportInlineImages(outlook::OutlookItem&, std::string&, const std::string&,
+                          std::int32_t) override {}
   void QuitWord() override {}
 
  private:

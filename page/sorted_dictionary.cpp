@@ -15,7 +15,7 @@ struct ArticleDictionary::Index {
 
 void ArticleDictionary::Add(const std::string& key, std::shared_ptr<cArticle> item) {
   if (!index_) index_ = std::make_shared<Index>();
-  std::string folded = CompareMode == 1 ? FoldCase(key) : key;
+  std::string folded = CompareMode == 1 ? KeyIgnoringCase(key) : key;
   if (index_->positions.count(folded) != 0) {
     throw Error(errnum::kKeyAlreadyExists,
                 "This key is already associated with an element of this collection");
@@ -26,7 +26,7 @@ void ArticleDictionary::Add(const std::string& key, std::shared_ptr<cArticle> it
 
 bool ArticleDictionary::Exists(const std::string& key) const {
   if (!index_) return false;
-  return index_->positions.count(CompareMode == 1 ? FoldCase(key) : key) != 0;
+  return index_->positions.count(CompareMode == 1 ? KeyIgnoringCase(key) : key) != 0;
 }
 
 int ArticleDictionary::Count() const {
@@ -49,7 +49,7 @@ std::vector<std::shared_ptr<cArticle>> ArticleDictionary::Items() const {
 
 std::shared_ptr<cArticle> ArticleDictionary::Item(const std::string& key) const {
   if (!index_) return nullptr;
-  const auto found = index_->positions.find(CompareMode == 1 ? FoldCase(key) : key);
+  const auto found = index_->positions.find(CompareMode == 1 ? KeyIgnoringCase(key) : key);
   if (found == index_->positions.end()) return nullptr;
   return entries_[found->second].item;
 }
@@ -76,18 +76,13 @@ std::unique_ptr<ArticleDictionary> fncSortDictionary(Services& services, Article
     const std::vector<std::string> keys = objDict.Keys();
     const std::vector<std::shared_ptr<cArticle>> items = objDict.Items();
     // Column 2 (the item) sorts by the record's subject, its text.
-    std::vector<std::string> collationKeys;
-    collationKeys.reserve(keys.size());
+    std::vector<std::string_view> texts;
+    texts.reserve(keys.size());
     for (std::size_t row = 0; row < keys.size(); ++row) {
-      const std::string& text =
-          intSort == 2 ? (items[row] ? items[row]->Subject : std::string()) : keys[row];
-      collationKeys.push_back(CollationKey(text));
+      texts.push_back(intSort == 2 ? (items[row] ? std::string_view(items[row]->Subject) : "")
+                                   : std::string_view(keys[row]));
     }
-    std::vector<std::size_t> order(keys.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-      return descending ? collationKeys[b] < collationKeys[a] : collationKeys[a] < collationKeys[b];
-    });
+    const std::vector<std::size_t> order = SortOrder(texts, descending);
     objDict.RemoveAll();
     for (const std::size_t row : order) sorted->Add(keys[row], items[row]);
     return sorted;
@@ -95,6 +90,32 @@ std::unique_ptr<ArticleDictionary> fncSortDictionary(Services& services, Article
     services.reporter.Report(ErrorFromException(e), "fncSortDictionary");
   }
   return nullptr;
+}
+
+std::vector<std::size_t> SortOrder(const std::vector<std::string_view>& texts, bool descending) {
+  // The keys one after another in one text: the n-th from ends[n - 1] (0 for the first) to
+  // ends[n].
+  std::string keys;
+  std::vector<std::size_t> ends;
+  ends.reserve(texts.size());
+  for (const std::string_view text : texts) {
+    AppendCollationKey(text, keys);
+    ends.push_back(keys.size());
+  }
+  const auto key = [&](std::size_t row) {
+    const std::size_t begin = row == 0 ? 0 : ends[row - 1];
+    return std::string_view(keys).substr(begin, ends[row] - begin);
+  };
+  std::vector<std::size_t> order(texts.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return descending ? key(b) < key(a) : key(a) < key(b);
+  });
+  return order;
+}
+
+std::string KeyIgnoringCase(std::string_view key) {
+  return FoldCase(key);
 }
 
 }  // namespace lorva

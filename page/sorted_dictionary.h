@@ -2,8 +2,10 @@
 // entries in the order they were added; and its sort by key.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "page/article.h"
@@ -44,5 +46,14 @@ std::unique_ptr<ArticleDictionary> fncCreateDic(Services& services);
 // emptied. Items come back as the same records.
 std::unique_ptr<ArticleDictionary> fncSortDictionary(Services& services, ArticleDictionary& objDict,
                                                      int intSort, bool descending);
+
+// The positions of `texts` in the order fncSortDictionary gives entries whose sort column holds
+// them: ascending (or descending) by the text collation, letter case ignored; equal texts keep
+// their order.
+std::vector<std::size_t> SortOrder(const std::vector<std::string_view>& texts, bool descending);
+
+// The form in which a dictionary of CompareMode 1 matches `key`: two keys match when their forms
+// are equal (letter case folded).
+std::string KeyIgnoringCase(std::string_view key);
 
 }  // namespace lorva

@@ -1,10 +1,13 @@
 #include "support/file_system.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -52,36 +55,58 @@ void AppendHex(std::string& out, std::uint32_t value, int minimumDigits) {
   while (count > 0) out += digits[--count];
 }
 
+// The error of a file that could not take the place of `path`: a folder standing there is never
+// replaced (Error 70).
+Error ReplacingError(const std::error_code& code, const std::string& path) {
+  if (code == std::errc::is_a_directory) {
+    return Error(errnum::kPermissionDenied, "Permission denied: " + path);
+  }
+  return ErrorFromSystem(code, path);
+}
+
+// A ReplacingFile for `path`, opened; throws Error 76 when its folder does not exist.
+std::unique_ptr<ReplacingFile> OpenReplacing(const std::string& path) {
+  auto file = std::make_unique<ReplacingFile>(path);
+  if (const std::error_code code = file->Open()) {
+    if (code == std::errc::no_such_file_or_directory) {
+      throw Error(errnum::kPathNotFound, "Path not found: " + path);
+    }
+    throw ErrorFromSystem(code, path);
+  }
+  return file;
+}
+
 class FileTextStream : public TextStream {
  public:
-  // A stream that writes to `file` (owned) at `path`.
-  FileTextStream(std::FILE* file, std::string path) : file_(file), path_(std::move(path)) {}
+  // A stream that writes to `fd` (owned) at `path`.
+  FileTextStream(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
   // A stream that writes to a temporary file and renames it over its place when closed.
   explicit FileTextStream(std::unique_ptr<ReplacingFile> replacing)
-      : path_(replacing->path()), replacing_(std::move(replacing)) {}
+      : fd_(replacing->fd()), path_(replacing->path()), replacing_(std::move(replacing)) {}
   // A stream that reads `text`.
   explicit FileTextStream(std::string text, std::string path)
       : path_(std::move(path)), text_(std::move(text)), reading_(true) {}
+  // A stream in place of its file closes as Close does; a temporary file is dropped (with
+  // `replacing_`).
   ~FileTextStream() override {
-    if (file_ != nullptr) std::fclose(file_);
+    if (fd_ >= 0 && !replacing_) {
+      WriteAll(fd_, pending_);
+      ::close(fd_);
+    }
   }
 
+  // The text is kept until a good amount has gathered, or until Close: a page goes to the file
+  // in one write.
   void Write(const std::string& text) override {
     CheckOpen();
     if (reading_) throw Error(errnum::kBadFileMode, "Bad file mode: " + path_);
-    const std::string bytes = encoder_.Encode(text);
-    std::error_code code;
-    if (replacing_) {
-      code = replacing_->Write(bytes);
-    } else if (!bytes.empty() &&
-               std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
-      code = std::error_code(errno, std::generic_category());
+    std::string bytes = encoder_.Encode(text);
+    if (pending_.empty()) {
+      pending_ = std::move(bytes);
+    } else {
+      pending_ += bytes;
     }
-    if (code) {
-      Error error = ErrorFromSystem(code, path_);
-      if (!failure_) failure_ = error;
-      throw error;
-    }
+    if (pending_.size() >= kWriteAt) Flush();
   }
 
   bool AtEndOfStream() override {
@@ -101,37 +126,55 @@ class FileTextStream : public TextStream {
   void Close() override {
     CheckOpen();
     closed_ = true;
-    if (file_ != nullptr) {
-      std::FILE* file = std::exchange(file_, nullptr);
-      const bool flushed = std::fflush(file) == 0;
-      const int error = errno;
-      if (std::fclose(file) != 0 || !flushed) {
-        if (!failure_) failure_ = SystemError(flushed ? errno : error, path_);
+    if (fd_ >= 0) {
+      try {
+        Flush();
+      } catch (const Error&) {
+        // kept in failure_
       }
     }
     if (replacing_) {
+      fd_ = -1;  // the replacing file's own
       std::unique_ptr<ReplacingFile> replacing = std::move(replacing_);
       if (failure_) throw *failure_;  // the temporary file goes with `replacing`
-      if (const std::error_code code = replacing->Commit()) throw ErrorFromSystem(code, path_);
+      if (const std::error_code code = replacing->Commit()) throw ReplacingError(code, path_);
       return;
+    }
+    if (fd_ >= 0 && ::close(std::exchange(fd_, -1)) != 0 && !failure_) {
+      failure_ = SystemError(errno, path_);
     }
     if (failure_) throw *failure_;
   }
 
  private:
+  static constexpr std::size_t kWriteAt = 64 * 1024;
+
   void CheckOpen() const {
-    if (closed_)
+    if (closed_) {
       throw Error(errnum::kBadFileMode, "Bad file mode: the stream of " + path_ + " is closed");
+    }
   }
 
-  std::FILE* file_ = nullptr;  // a plain file written in place
+  // Writes the text kept; a failure is kept for Close and thrown.
+  void Flush() {
+    const std::error_code code = WriteAll(fd_, pending_);
+    pending_.clear();
+    if (code) {
+      Error failure = ErrorFromSystem(code, path_);
+      if (!failure_) failure_ = failure;
+      throw failure;
+    }
+  }
+
+  int fd_ = -1;  // the file written: a plain file in place, or replacing_'s temporary file
   std::string path_;
-  std::unique_ptr<ReplacingFile> replacing_;  // or, until closed, a file that takes path_'s place
+  std::unique_ptr<ReplacingFile> replacing_;  // until closed, a file that takes path_'s place
+  std::string pending_;                       // written text not yet in the file
   std::string text_;
   std::size_t position_ = 0;
   bool reading_ = false;
   bool closed_ = false;
-  std::optional<Error> failure_;  // the first failed write or flush
+  std::optional<Error> failure_;  // the first failed write
   HtmlAsciiEncoder encoder_;
 };
 
@@ -171,12 +214,12 @@ std::unique_ptr<TextStream> FileSystemObject::CreateTextFile(const std::string& 
   if (!overwrite && FileExists(path)) {
     throw Error(errnum::kFileAlreadyExists, "File already exists: " + path);
   }
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
     if (errno == ENOENT) throw Error(errnum::kPathNotFound, "Path not found: " + path);
     throw SystemError(errno, path);
   }
-  return std::make_unique<FileTextStream>(file, path);
+  return std::make_unique<FileTextStream>(fd, path);
 }
 
 std::unique_ptr<TextStream> FileSystemObject::OpenTextFile(const std::string& path, int mode,
@@ -210,26 +253,6 @@ void FileSystemObject::RenameFile(const std::string& from, const std::string& to
   if (code) throw ErrorFromSystem(code, to);
 }
 
-namespace {
-
-// A ReplacingFile for `path`, opened; throws Error 70 when a folder stands at `path` and Error 76
-// when its folder does not exist.
-std::unique_ptr<ReplacingFile> OpenReplacing(const std::string& path) {
-  auto file = std::make_unique<ReplacingFile>(path);
-  if (const std::error_code code = file->Open()) {
-    if (code == std::errc::is_a_directory) {
-      throw Error(errnum::kPermissionDenied, "Permission denied: " + path);
-    }
-    if (code == std::errc::no_such_file_or_directory) {
-      throw Error(errnum::kPathNotFound, "Path not found: " + path);
-    }
-    throw ErrorFromSystem(code, path);
-  }
-  return file;
-}
-
-}  // namespace
-
 std::unique_ptr<TextStream> FileSystemObject::CreateReplacingTextFile(const std::string& path) {
   return std::make_unique<FileTextStream>(OpenReplacing(path));
 }
@@ -238,19 +261,109 @@ void FileSystemObject::WriteFileReplacing(const std::string& path, std::string_v
   std::unique_ptr<ReplacingFile> file = OpenReplacing(path);
   std::error_code code = file->Write(bytes);
   if (!code) code = file->Commit();
-  if (code) throw ErrorFromSystem(code, path);
+  if (code) throw ReplacingError(code, path);
 }
 
+namespace {
+
+// The length of the run of ASCII characters other than "<" that starts at `pos`: text that
+// changes nothing in ordinary text, nor in the text of a style or script element before its end
+// tag begins. Eight bytes at a time while none of them is "<" or beyond ASCII.
+std::size_t QuietRun(std::string_view text, std::size_t pos) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+  std::size_t end = pos;
+  for (; end + 8 <= text.size(); end += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + end, sizeof word);
+    const std::uint64_t lessThan = word ^ (kOnes * '<');  // a zero byte where "<" stands
+    if (((word | ((lessThan - kOnes) & ~lessThan)) & kHighBits) != 0) break;
+  }
+  while (end < text.size() && text[end] != '<' && static_cast<unsigned char>(text[end]) < 0x80) {
+    ++end;
+  }
+  return end - pos;
+}
+
+// Where the ASCII text at the end of `text` begins (0 when all of it is ASCII). Thirty-two bytes
+// at a time.
+std::size_t AsciiTail(std::string_view text) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+  std::size_t begin = text.size();
+  for (; begin >= 32; begin -= 32) {
+    std::uint64_t words[4];
+    std::memcpy(words, text.data() + begin - 32, sizeof words);
+    if (((words[0] | words[1] | words[2] | words[3]) & kHighBits) != 0) break;
+  }
+  while (begin > 0 && static_cast<unsigned char>(text[begin - 1]) < 0x80) --begin;
+  return begin;
+}
+
+}  // namespace
+
 std::string HtmlAsciiEncoder::Encode(std::string_view utf8) {
+  const std::size_t ascii = AsciiTail(utf8);  // where the ASCII text at the end begins
+  if (ascii == 0) {
+    Defer(utf8);
+    return std::string(utf8);
+  }
+  if (!deferred_.empty()) {
+    EncodeFollowing(deferred_);
+    deferred_.clear();
+  }
+  std::string out = EncodeFollowing(utf8.substr(0, ascii));
+  Defer(utf8.substr(ascii));
+  out.append(utf8, ascii, std::string_view::npos);
+  return out;
+}
+
+void HtmlAsciiEncoder::Defer(std::string_view ascii) {
+  constexpr std::size_t kDeferredAtMost = 64 * 1024;
+  if (deferred_.size() + ascii.size() > kDeferredAtMost) {
+    EncodeFollowing(deferred_);
+    deferred_.clear();
+    if (ascii.size() > kDeferredAtMost) {
+      EncodeFollowing(ascii);
+      return;
+    }
+  }
+  deferred_.append(ascii);
+}
+
+std::string HtmlAsciiEncoder::EncodeFollowing(std::string_view utf8) {
+  // ASCII is written as it stands: `out` takes the text in runs, up to each character beyond
+  // ASCII, which it takes as its reference or escape.
   std::string out;
-  out.reserve(utf8.size());
+  std::size_t copied = 0;
   for (std::size_t pos = 0; pos < utf8.size();) {
+    if (state_ == State::kData || (state_ == State::kRawText && endMatched_ == 0)) {
+      pos += QuietRun(utf8, pos);
+      if (pos == utf8.size()) break;
+    }
+    if (state_ == State::kInTag) {  // only quotes and the tag's end matter
+      for (; pos < utf8.size() && static_cast<unsigned char>(utf8[pos]) < 0x80; ++pos) {
+        const char c = utf8[pos];
+        if (quote_ != 0) {
+          if (c == quote_) quote_ = 0;
+        } else if (c == '"' || c == '\'') {
+          quote_ = c;
+        } else if (c == '>') {
+          EndOfTag();
+          ++pos;
+          break;
+        }
+      }
+      if (pos == utf8.size()) break;
+      if (state_ != State::kInTag) continue;
+    }
     const unsigned char lead = static_cast<unsigned char>(utf8[pos]);
     if (lead < 0x80) {
-      Markup(static_cast<char>(lead), out);
+      Markup(static_cast<char>(lead));
       ++pos;
       continue;
     }
+    if (out.empty()) out.reserve(utf8.size() + utf8.size() / 8);
+    out.append(utf8, copied, pos - copied);
     char32_t cp;
     std::size_t length = utf8::DecodeAt(utf8, pos, cp);
     if (length == 0) {
@@ -279,12 +392,14 @@ std::string HtmlAsciiEncoder::Encode(std::string_view utf8) {
         break;
     }
     pos += length;
+    copied = pos;
   }
+  if (copied == 0) return std::string(utf8);
+  out.append(utf8, copied, std::string_view::npos);
   return out;
 }
 
-void HtmlAsciiEncoder::Markup(char c, std::string& out) {
-  out += c;
+void HtmlAsciiEncoder::Markup(char c) {
   switch (state_) {
     case State::kData:
       if (c == '<') state_ = State::kTagOpen;

@@ -57,10 +57,11 @@ class FileSystemObject {
   // `path` keeps what it held (a file, read-only or not, or a symbolic link, which is replaced
   // and not followed). A stream that is destroyed without Close, or one of whose writes failed,
   // leaves `path` as it was and removes its temporary file; Close then throws the first failure.
-  // Throws when the temporary file cannot be made (Error 76 "Path not found" for a missing
-  // folder, Error 70 when a folder stands at `path`).
+  // A folder standing at `path` is never replaced: Close throws Error 70. Throws when the
+  // temporary file cannot be made (Error 76 "Path not found" for a missing folder).
   virtual std::unique_ptr<TextStream> CreateReplacingTextFile(const std::string& path);
-  // Writes `bytes` as they are to a temporary file and renames it over `path`, as above.
+  // Writes `bytes` as they are to a temporary file and renames it over `path`, as above (Error 70
+  // when a folder stands at `path`).
   virtual void WriteFileReplacing(const std::string& path, std::string_view bytes);
 };
 
@@ -70,7 +71,10 @@ class FileSystemObject {
 // ("\E9 ", the blank ends the escape) or a JavaScript escape ("\u00E9"; a surrogate pair such as
 // "\uD83D\uDE00" beyond U+FFFF). Invalid UTF-8 bytes are taken as windows-1252. The encoder
 // keeps its place in the markup (inside a tag, a comment, a style or script element) from one
-// piece to the next.
+// piece to the next. ASCII text is written as it stands, and the markup is followed only as far
+// as a character beyond ASCII needs it: ASCII text after the last such character is kept (up to
+// a bound) and followed only when a later piece brings one, so a page of ASCII written in one
+// piece is never followed at all.
 class HtmlAsciiEncoder {
  public:
   std::string Encode(std::string_view utf8);
@@ -79,7 +83,13 @@ class HtmlAsciiEncoder {
   enum class State { kData, kTagOpen, kTagName, kInTag, kBang, kComment, kRawText };
   enum class Raw { kNone, kStyle, kScript };
 
-  void Markup(char c, std::string& out);
+  // Encode, following the markup over the whole of `utf8`.
+  std::string EncodeFollowing(std::string_view utf8);
+  // Keeps ASCII text to be followed when needed; follows it at once beyond the bound.
+  void Defer(std::string_view ascii);
+
+  // Follows the markup over the ASCII character `c`.
+  void Markup(char c);
   // The ">" of a tag: the text of a style or script element follows, or ordinary text.
   void EndOfTag();
   void Character(char32_t cp, std::string& out) const;
@@ -90,6 +100,7 @@ class HtmlAsciiEncoder {
   char quote_ = 0;              // the quote of an attribute value being read
   int dashes_ = 0;              // "-" just read in a comment or after "<!"
   std::size_t endMatched_ = 0;  // characters of "</style" or "</script" matched in raw text
+  std::string deferred_;        // ASCII text written but not followed yet
 };
 
 // Converts a whole HTML text to the 8-bit form written to text files, through a new

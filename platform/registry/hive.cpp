@@ -291,13 +291,9 @@ LSTATUS FileRegistryHive::WriteAtomically(const std::string& bytes) {
 }
 
 bool FileRegistryHive::WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<size_t>(written));
+  if (const std::error_code code = lorva::WriteAll(fd, bytes)) {
+    errno = code.value();
+    return false;
   }
   return true;
 }

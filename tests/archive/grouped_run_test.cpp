@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "archive/run_fixture.h"
 
@@ -132,11 +135,88 @@ TEST_F(GroupedRunTest, NumbersGrowByTheItemsOfEveryPass) {
   EXPECT_NE(Read("index.htm").find(Entry("1011.htm", "Reinstall")), std::string::npos);
 }
 
-TEST_F(GroupedRunTest, GroupedRunReadsEachItemOnceForAllPasses) {
+// An item at position i of the folder's n items, under the p-th ticked pair (every ticked type
+// of every ticked category, in list order), is numbered first number + p * n + i.
+TEST_F(GroupedRunTest, NumbersFollowPositionAndPairAsIfEachPairHadItsOwnPass) {
+  struct Case {
+    std::vector<std::string> unticked;                       // categories and types
+    std::vector<std::pair<std::string, std::string>> pages;  // page, subject
+  };
+  // Pairs of the full lists: Hardware FAQ, How-to; Network FAQ, How-to; Software FAQ, How-to.
+  const Case cases[] = {
+      {{},
+       {{"1001.htm", "Toner low"},
+        {"1003.htm", "Paper jam"},
+        {"1028.htm", "Network"},
+        {"1032.htm", "Reinstall"},
+        {"1037.htm", "Driver update"}}},
+      {{"Network"},
+       {{"1001.htm", "Toner low"},
+        {"1003.htm", "Paper jam"},
+        {"1018.htm", "Reinstall"},
+        {"1023.htm", "Driver update"}}},
+      {{"FAQ"}, {{"1014.htm", "Network"}, {"1016.htm", "Driver update"}}},
+      {{"Hardware", "Network", "FAQ"}, {{"1002.htm", "Driver update"}}},
+  };
   LoadGrouped(0);
-  kb->fetches = 0;
+  form->optNaming.Select(1);
+  int run = 0;
+  for (const Case& c : cases) {
+    std::string what = "unticked:";
+    for (const std::string& text : c.unticked) what += " " + text;
+    SCOPED_TRACE(what);
+    const std::string out = "run" + std::to_string(run++);
+    std::filesystem::create_directory(dir / out);
+    form->txtDestination.SetText((dir / out).string());
+    for (ui::CheckedListBox* list : {&form->lstProblemCategory, &form->lstProblemType}) {
+      for (int i = 0; i < list->ListCount(); ++i) list->SetSelected(i, true);
+    }
+    for (const std::string& text : c.unticked) {
+      Untick(form->lstProblemCategory, text);
+      Untick(form->lstProblemType, text);
+    }
+    Generate();
+    EXPECT_EQ(form->LastRun().pagesWritten, static_cast<int>(c.pages.size()));
+    for (const auto& [page, subject] : c.pages) {
+      EXPECT_NE(Read(out + "/" + page).find("<h1>" + subject + "</h1>"), std::string::npos)
+          << page << " holds " << subject;
+    }
+  }
+}
+
+// Numbers depend on the position in the folder alone: an item that cannot be read uses up its
+// number, and the numbers of the others stay as they were.
+TEST_F(GroupedRunTest, UnreadableItemKeepsTheOtherNumbers) {
+  LoadGrouped(0);
+  form->optNaming.Select(1);
+  Untick(form->lstProblemType, "How-to");
+  kb->unreadable = {1};  // Toner low
   Generate();
-  EXPECT_EQ(kb->fetches, static_cast<int>(kb->items.size()));
+  EXPECT_EQ(Read("index.htm"), kPlainHead + "<ul>" + Heading("Hardware") + Heading("FAQ") +
+                                   Entry("1003.htm", "Paper jam") + kTypeEnd + kCategoryEnd +
+                                   Heading("Software") + Heading("FAQ") +
+                                   Entry("1018.htm", "Reinstall") + kTypeEnd + kCategoryEnd +
+                                   kIndexClosing);
+  EXPECT_FALSE(Exists("1001.htm"));
+  EXPECT_EQ(form->LastRun().unreadable, std::vector<std::string>{"The item cannot be read"});
+}
+
+// Each item is fetched once in a run, whatever the run does with it: its page, its rich-text
+// copy, its attachments and its inline images all come from the one item.
+TEST_F(GroupedRunTest, EachItemIsFetchedOnceInEitherRun) {
+  LoadGrouped(0);
+  for (const bool grouped : {true, false}) {
+    for (const int attachments : {0, 1}) {
+      SCOPED_TRACE(std::string(grouped ? "grouped" : "flat") +
+                   (attachments ? ", attachments" : ", no attachments"));
+      form->optGroup.Select(grouped ? 0 : 1);
+      form->chkAttachments.SetValue(attachments);
+      kb->fetches = 0;
+      Generate();
+      EXPECT_EQ(kb->fetches, static_cast<int>(kb->items.size()));
+      EXPECT_EQ(form->LastRun().pagesWritten, grouped ? 5 : 7);
+    }
+  }
 }
 
 TEST_F(GroupedRunTest, CollapsibleOutlineOpensCollapsedOrNot) {
@@ -184,17 +264,26 @@ TEST_F(GroupedRunTest, NonAsciiCategoriesAndTypesComeOutAsNumericReferences) {
                 kTypeEnd + kCategoryEnd + kIndexClosing);
 }
 
-TEST_F(GroupedRunTest, CancelDuringAPassFinishesThatPairAndClosesTheIndex) {
+TEST_F(GroupedRunTest, CancelTakesEffectAtTheNextItemAndTheIndexListsThePagesWritten) {
   LoadGrouped(0);
-  // Yields: category Hardware (1), its type FAQ (2), type How-to (3): cancel there.
-  pump.actions[3] = [&] { form->cmdGenerate_Click(); };
+  // One yield per item: cancelled before the fourth item (Reinstall) is read.
+  pump.actions[4] = [&] { form->cmdGenerate_Click(); };
   Generate();
+  EXPECT_EQ(pump.yields, 4);
   EXPECT_EQ(Read("index.htm"), kPlainHead + "<ul>" + Heading("Hardware") + Heading("FAQ") +
                                    Entry("Paper%20jam.htm", "Paper jam") +
                                    Entry("Toner%20low.htm", "Toner low") + kTypeEnd + kCategoryEnd +
-                                   kIndexClosing);
+                                   Heading("Software") + Heading("How-to") +
+                                   Entry("Driver%20update.htm", "Driver update") + kTypeEnd +
+                                   kCategoryEnd + kIndexClosing);
+  for (const char* page : {"Toner low.htm", "Paper jam.htm", "Driver update.htm"}) {
+    EXPECT_TRUE(Exists(page)) << page;
+  }
+  EXPECT_FALSE(Exists("Reinstall.htm"));
+  EXPECT_FALSE(Exists("Network.htm"));
   EXPECT_TRUE(Exists("style.css"));
   EXPECT_EQ(form->LastRun().outcome, RunSummary::Outcome::kCancelled);
+  EXPECT_EQ(form->LastRun().pagesWritten, 3);
 }
 
 TEST_F(GroupedRunTest, SameSubjectInTwoPairsGetsAPageInEach) {

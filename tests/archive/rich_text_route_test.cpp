@@ -27,11 +27,10 @@ class RecordingRoute : public RichTextRoute {
     std::filesystem::remove(target);  // the export's first step removes the conversion target
     return "<p>attachments of " + std::to_string(count) + "</p>";
   }
-  std::string ExportInlineImages(outlook::OutlookItem&, const std::string& body, const std::string&,
-                                 std::int32_t count) override {
+  void ExportInlineImages(outlook::OutlookItem&, std::string& body, const std::string&,
+                          std::int32_t count) override {
     inlineCalls.push_back(count);
     inlineBodies.push_back(body);
-    return body;
   }
   void QuitWord() override { ++quits; }
 

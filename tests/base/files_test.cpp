@@ -80,11 +80,16 @@ TEST(ReplacingFileTest, UncommittedFileLeavesThePlaceAsItWas) {
   EXPECT_EQ(Names(folder.path()), std::vector<std::string>{"page.htm"});
 }
 
+// A folder at the place keeps it, and what it holds; the written file goes with the refusal.
 TEST(ReplacingFileTest, FolderAtThePlaceOrNoFolderForItIsRefused) {
   TempFolder folder;
   fs::create_directory(folder.path() / "Images");
+  folder.Write("Images/photo.jpg", "photo");
   ReplacingFile onFolder(folder / "Images");
-  EXPECT_EQ(onFolder.Open(), std::errc::is_a_directory);
+  ASSERT_FALSE(onFolder.Open());
+  ASSERT_FALSE(onFolder.Write("page"));
+  EXPECT_EQ(onFolder.Commit(), std::errc::is_a_directory);
+  EXPECT_EQ(TempFolder::Read(folder / "Images/photo.jpg"), "photo");
   ReplacingFile inMissingFolder(folder / "missing/page.htm");
   EXPECT_EQ(inMissingFolder.Open(), std::errc::no_such_file_or_directory);
   EXPECT_EQ(Names(folder.path()), std::vector<std::string>{"Images"});

@@ -45,5 +45,29 @@ TEST(UrlEncodeFileNameTest, EncodesWhatAUrlCannotCarryRaw) {
   }
 }
 
+TEST(FindContentIdReferenceTest, FindsCidInAnyLetterCase) {
+  struct Case {
+    std::string html;
+    std::size_t from;
+    std::size_t expected;
+  };
+  const std::size_t none = std::string::npos;
+  const Case cases[] = {
+      {"", 0, none},
+      {"cid:", 0, 0},
+      {"<img src=\"CiD:x\">", 0, 10},
+      {"cid:a cid:b", 1, 6},
+      {"cid:a", 1, none},
+      {"ci d: cd: id: cid cid;", 0, none},
+      {"http://x:80/", 0, none},  // colons that end no "cid"
+      {"::cid:", 0, 2},
+      {"xcid:", 0, 1},  // whether it stands alone is the caller's business
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("\"" + c.html + "\" from " + std::to_string(c.from));
+    EXPECT_EQ(FindContentIdReference(c.html, c.from), c.expected);
+  }
+}
+
 }  // namespace
 }  // namespace lorva

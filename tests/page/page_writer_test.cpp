@@ -225,6 +225,22 @@ TEST_F(SubWriteHtmlTest, FailedWriteKeepsTheEarlierPageAndIsReported) {
             1);
 }
 
+TEST_F(SubWriteHtmlTest, FolderStandingAtThePageIsKeptAndReported) {
+  const std::string path = folder / "page.htm";
+  std::filesystem::create_directory(path);
+  test.MakeReportsReturn();
+  cArticle article = MakeArticle("<body>new");
+  subWriteHTML(test.services, path, article, 1);
+  EXPECT_TRUE(std::filesystem::is_directory(path));
+  EXPECT_NE(test.LastErrorDialog().find("Permission denied: " + path + "\r\n#70\r\n"),
+            std::string::npos)
+      << test.LastErrorDialog();
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
+                          std::filesystem::directory_iterator()),
+            1)
+      << "no temporary file is left";
+}
+
 TEST_F(SubWriteHtmlTest, ErrorFiveIsPassedOverWithoutReport) {
   const std::string path = folder.Write("page.htm", "earlier good page");
   test.services.fs = std::make_shared<FailingWriteFileSystem>(5);

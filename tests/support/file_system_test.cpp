@@ -95,6 +95,11 @@ TEST(HtmlAsciiEncoderTest, EscapesInsideStyleAndScriptAsTheirLanguagesDo) {
       // The place in the markup carries from one piece to the next.
       {{"<scr", "ipt>\xC3\xA9</scr", "ipt>\xC3\xA9"}, "<script>\\u00E9</script>&#233;"},
       {{"<style>\xE9</style>"}, "<style>\\E9 </style>"},  // a windows-1252 byte
+      // ASCII pieces are followed once a later piece needs it, a long one at once.
+      {{"<p>a</p><style>", "p{}", "\xC3\xA9</style>\xC3\xA9"},
+       "<p>a</p><style>p{}\\E9 </style>&#233;"},
+      {{"<script>" + std::string(70000, ';'), "\xC3\xA9"},
+       "<script>" + std::string(70000, ';') + "\\u00E9"},
   };
   for (const Case& c : cases) {
     std::string input;
