@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "base/error.h"
+#include "bench/bench_util.h"
 #include "page/office_route.h"
 #include "platform/imaging/qt/qt_image_converter.h"
-#include "platform/ui/dialogs.h"
 #include "platform/word/libreoffice_word.h"
 #include "support/error_reporter.h"
 
@@ -87,18 +87,6 @@ class Article : public outlook::OutlookItem {
   std::shared_ptr<::Attachments> attachments_ = std::make_shared<::Attachments>();
 };
 
-class SilentDialogs : public platform::Dialogs {
- public:
-  int MsgBox(const std::string& prompt, int, const std::string&) override {
-    std::fprintf(stderr, "message: %s\n", prompt.c_str());
-    return 1;
-  }
-  std::string BrowseForFolder(const std::string&, const std::string&) override { return ""; }
-  std::string PickMailFolder(const std::vector<std::string>&, const std::string&) override {
-    return "";
-  }
-};
-
 // One article the way a run takes it with attachments included; false when not converted.
 bool ExportArticle(OfficeRoute& route, Article& article, const std::string& destination,
                    std::int16_t counter) {
@@ -138,7 +126,7 @@ int main(int argc, char** argv) {
     items.push_back(std::make_unique<Article>(i + 1, png, bmp, text));
   }
 
-  SilentDialogs dialogs;
+  bench::PrintingDialogs dialogs;
   ErrorReporter reporter(dialogs, {});
   Services services{reporter, std::make_shared<FileSystemObject>()};
   platform::QtImageConverter images;

@@ -32,9 +32,9 @@
 #include <vector>
 
 #include "base/error.h"
+#include "bench/bench_util.h"
 #include "page/office_route.h"
 #include "platform/imaging/qt/qt_image_converter.h"
-#include "platform/ui/dialogs.h"
 #include "platform/word/libreoffice_word.h"
 #include "support/error_reporter.h"
 
@@ -239,18 +239,6 @@ class Item : public outlook::OutlookItem {
   fs::path rtf_;
 };
 
-class SilentDialogs : public platform::Dialogs {
- public:
-  int MsgBox(const std::string& prompt, int, const std::string&) override {
-    std::fprintf(stderr, "message: %s\n", prompt.c_str());
-    return 1;
-  }
-  std::string BrowseForFolder(const std::string&, const std::string&) override { return ""; }
-  std::string PickMailFolder(const std::vector<std::string>&, const std::string&) override {
-    return "";
-  }
-};
-
 fs::path FreshFolder(const std::string& name) {
   const fs::path dir =
       fs::temp_directory_path() / ("lorva-bench-" + std::to_string(::getpid()) + "-" + name);
@@ -266,7 +254,7 @@ int RunRoute(const fs::path& articles, double& seconds) {
   const std::vector<fs::path> files = RtfFiles(articles);
   const fs::path destination = FreshFolder("route");
   fs::create_directory(destination / "Images");
-  SilentDialogs dialogs;
+  bench::PrintingDialogs dialogs;
   ErrorReporter reporter(dialogs, {});
   Services services{reporter, std::make_shared<FileSystemObject>()};
   platform::QtImageConverter images;
