@@ -1,6 +1,5 @@
 #include "archive/archive_run.h"
 
-#include <charconv>
 #include <limits>
 #include <map>
 #include <utility>
@@ -40,15 +39,7 @@ constexpr std::int64_t kHighestNumber = std::numeric_limits<std::int32_t>::max()
 // The first number as Visual Basic converts digits to a 16-bit integer: blanks around it and a
 // sign are allowed; nothing when it is not a whole number in range.
 std::optional<std::int16_t> ParseFirstNumber(const std::string& text) {
-  const std::string trimmed = TrimBlanks(text);
-  if (trimmed.empty()) return std::nullopt;
-  const char* begin = trimmed.data();
-  const char* end = begin + trimmed.size();
-  if (*begin == '+') ++begin;
-  std::int16_t value = 0;
-  auto [ptr, ec] = std::from_chars(begin, end, value);
-  if (ec != std::errc() || ptr != end) return std::nullopt;
-  return value;
+  return ParseInteger16(TrimBlanks(text));
 }
 
 // Only genuine rich text goes to the word processor. Rich text that merely wraps the item's HTML

@@ -5,6 +5,7 @@
 #include <unicode/unistr.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <memory>
 
@@ -68,6 +69,15 @@ std::string TrimBlanks(std::string_view text) {
   if (first == std::string_view::npos) return "";
   const std::size_t last = text.find_last_not_of(' ');
   return std::string(text.substr(first, last - first + 1));
+}
+
+std::optional<std::int16_t> ParseInteger16(std::string_view text) {
+  if (text.starts_with('+')) text.remove_prefix(1);
+  std::int16_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc() || stop != end) return std::nullopt;
+  return value;
 }
 
 std::string LowerCase(std::string_view text) {

@@ -4,6 +4,8 @@
 // what the program writes.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +13,11 @@ namespace lorva {
 
 // `text` without space characters at either end (only " ", as Visual Basic's Trim).
 std::string TrimBlanks(std::string_view text);
+// The whole number `text` holds in decimal digits, with a sign allowed in front, as Visual Basic
+// converts it to a 16-bit integer; nothing when `text` holds anything else (blanks included) or
+// the number is out of range.
+std::optional<std::int16_t> ParseInteger16(std::string_view text);
+
 // `text` lower-cased by Unicode's rules (UTF-8 in, UTF-8 out).
 std::string LowerCase(std::string_view text);
 // `text` with letter case folded by Unicode's full case folding, for comparing texts without

@@ -341,17 +341,9 @@ std::string HtmlAsciiEncoder::EncodeFollowing(std::string_view utf8) {
       if (pos == utf8.size()) break;
     }
     if (state_ == State::kInTag) {  // only quotes and the tag's end matter
-      for (; pos < utf8.size() && static_cast<unsigned char>(utf8[pos]) < 0x80; ++pos) {
-        const char c = utf8[pos];
-        if (quote_ != 0) {
-          if (c == quote_) quote_ = 0;
-        } else if (c == '"' || c == '\'') {
-          quote_ = c;
-        } else if (c == '>') {
-          EndOfTag();
-          ++pos;
-          break;
-        }
+      while (pos < utf8.size() && static_cast<unsigned char>(utf8[pos]) < 0x80) {
+        InTag(utf8[pos++]);
+        if (state_ != State::kInTag) break;
       }
       if (pos == utf8.size()) break;
       if (state_ != State::kInTag) continue;
@@ -433,13 +425,7 @@ void HtmlAsciiEncoder::Markup(char c) {
       }
       break;
     case State::kInTag:
-      if (quote_ != 0) {
-        if (c == quote_) quote_ = 0;
-      } else if (c == '"' || c == '\'') {
-        quote_ = c;
-      } else if (c == '>') {
-        EndOfTag();
-      }
+      InTag(c);
       break;
     case State::kBang:
       if (c == '-') {
@@ -480,6 +466,16 @@ void HtmlAsciiEncoder::Markup(char c) {
       }
       break;
     }
+  }
+}
+
+void HtmlAsciiEncoder::InTag(char c) {
+  if (quote_ != 0) {
+    if (c == quote_) quote_ = 0;
+  } else if (c == '"' || c == '\'') {
+    quote_ = c;
+  } else if (c == '>') {
+    EndOfTag();
   }
 }
 

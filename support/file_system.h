@@ -90,6 +90,9 @@ class HtmlAsciiEncoder {
 
   // Follows the markup over the ASCII character `c`.
   void Markup(char c);
+  // Follows the markup over the ASCII character `c` inside a tag, where only quotes and the tag's
+  // end count.
+  void InTag(char c);
   // The ">" of a tag: the text of a style or script element follows, or ordinary text.
   void EndOfTag();
   void Character(char32_t cp, std::string& out) const;

@@ -3,6 +3,8 @@
 #include <array>
 #include <cmath>
 
+#include "base/text_rules.h"
+
 namespace lorva::mailstore::msg {
 namespace {
 
@@ -21,6 +23,18 @@ constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
 constexpr auto kCrcTable = MakeCrcTable();
 
 }  // namespace
+
+bool ParseHex8(std::string_view text, std::uint32_t& out) {
+  if (text.size() != 8) return false;
+  std::uint32_t v = 0;
+  for (char c : text) {
+    const int digit = HexValue(c);
+    if (digit < 0) return false;
+    v = v << 4 | static_cast<std::uint32_t>(digit);
+  }
+  out = v;
+  return true;
+}
 
 std::uint32_t NameCrc32(std::span<const std::uint8_t> bytes) {
   std::uint32_t crc = 0;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 namespace lorva::mailstore::msg {
 
@@ -69,6 +70,10 @@ inline constexpr std::uint8_t kPublicStringsGuid[16] = {
 constexpr std::uint32_t Tag(std::uint16_t id, std::uint16_t type) {
   return (static_cast<std::uint32_t>(id) << 16) | type;
 }
+
+// The number written as exactly eight hexadecimal digits in `text` (the tag in a property
+// stream's name, the number in an attachment storage's name). False for any other text.
+bool ParseHex8(std::string_view text, std::uint32_t& out);
 
 // The CRC-32 used for named-property hash streams (as in compressed RTF: polynomial 0xEDB88320,
 // initial value 0, no final XOR).

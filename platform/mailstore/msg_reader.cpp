@@ -2,6 +2,7 @@
 #include "platform/mailstore/msg_reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -31,19 +32,6 @@ using msg::Tag;
   throw Error(errnum::kBadFileFormat, "Malformed Outlook item: " + what);
 }
 
-// Eight hex digits, exactly.
-bool ParseHex8(std::string_view text, std::uint32_t& out) {
-  if (text.size() != 8) return false;
-  std::uint32_t v = 0;
-  for (char c : text) {
-    const int digit = HexValue(c);
-    if (digit < 0) return false;
-    v = v << 4 | static_cast<std::uint32_t>(digit);
-  }
-  out = v;
-  return true;
-}
-
 // The properties of one object (message, attachment): the fixed-size values from its property
 // stream and the streams holding its variable-size values.
 class PropertyBag {
@@ -53,7 +41,7 @@ class PropertyBag {
       const auto& e = cfb.entry(child);
       std::uint32_t tag = 0;
       if (StartsWithIgnoringAsciiCase(e.name, msg::kSubstgPrefix) &&
-          ParseHex8(std::string_view(e.name).substr(sizeof msg::kSubstgPrefix - 1), tag)) {
+          msg::ParseHex8(std::string_view(e.name).substr(sizeof msg::kSubstgPrefix - 1), tag)) {
         streams_.emplace_back(tag, child);
       } else if (cfb.IsStream(child) &&
                  StartsWithIgnoringAsciiCase(e.name, msg::kPropertiesStream) &&
@@ -301,28 +289,19 @@ void ReadUserProperties(const CfbReader& cfb, const PropertyBag& props, std::uin
       case msg::kTypeInt64:
         value = outlook::Value::Integer(static_cast<std::int64_t>(ReadLe64(fixed)));
         break;
-      case msg::kTypeFloat: {
-        float f;
-        std::memcpy(&f, fixed, 4);
-        value = outlook::Value::Double(f);
+      case msg::kTypeFloat:
+        value = outlook::Value::Double(std::bit_cast<float>(ReadLe32(fixed)));
         break;
-      }
-      case msg::kTypeDouble: {
-        double d;
-        std::memcpy(&d, fixed, 8);
-        value = outlook::Value::Double(d);
+      case msg::kTypeDouble:
+        value = outlook::Value::Double(std::bit_cast<double>(ReadLe64(fixed)));
         break;
-      }
       case msg::kTypeCurrency:
         value = outlook::Value::Double(
             static_cast<double>(static_cast<std::int64_t>(ReadLe64(fixed))) / 10000.0);
         break;
-      case msg::kTypeAppTime: {
-        double d;
-        std::memcpy(&d, fixed, 8);
-        value = outlook::Value::Date(outlook::OleDate{d});
+      case msg::kTypeAppTime:
+        value = outlook::Value::Date(outlook::OleDate{std::bit_cast<double>(ReadLe64(fixed))});
         break;
-      }
       case msg::kTypeFileTime:
         value = outlook::Value::Date(outlook::OleDate{msg::FileTimeToOleDays(ReadLe64(fixed))});
         break;
@@ -393,7 +372,7 @@ MsgReader::MsgReader(std::span<const std::uint8_t> bytes) {
     const auto& name = cfb.entry(child).name;
     std::uint32_t number = 0;
     if (cfb.IsStorage(child) && StartsWithIgnoringAsciiCase(name, msg::kAttachPrefix) &&
-        ParseHex8(std::string_view(name).substr(sizeof msg::kAttachPrefix - 1), number)) {
+        msg::ParseHex8(std::string_view(name).substr(sizeof msg::kAttachPrefix - 1), number)) {
       attachments.emplace_back(number, child);
     }
   }

@@ -4,6 +4,7 @@
 // stores HTML bodies. An attachment with method 5 whose data is a .msg file is stored as an
 // embedded message storage, its named properties joining this file's name-to-id map; any other
 // attachment data is stored as bytes.
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -183,13 +184,9 @@ void WriteUserProperties(const std::vector<MsgUserProperty>& properties, NameMap
         }
         break;
       }
-      case outlook::Value::Kind::kDouble: {
-        const double number = value.AsNumber();
-        std::uint64_t bits;
-        std::memcpy(&bits, &number, 8);
-        props.Fixed(id, msg::kTypeDouble, bits);
+      case outlook::Value::Kind::kDouble:
+        props.Fixed(id, msg::kTypeDouble, std::bit_cast<std::uint64_t>(value.AsNumber()));
         break;
-      }
       case outlook::Value::Kind::kDate:
         props.Fixed(id, msg::kTypeFileTime, msg::OleDaysToFileTime(value.AsDate().days));
         break;
@@ -272,10 +269,7 @@ void EmbedMessage(std::span<const std::uint8_t> file, CfbWriter& writer, std::ui
       std::string newName = name;
       std::uint32_t tag = 0;
       if (StartsWithIgnoringAsciiCase(name, msg::kSubstgPrefix) && name.size() >= 20) {
-        char* end = nullptr;
-        const std::string hex = name.substr(12, 8);
-        tag = static_cast<std::uint32_t>(std::strtoul(hex.c_str(), &end, 16));
-        if (end == hex.c_str() + 8) {
+        if (msg::ParseHex8(std::string_view(name).substr(12, 8), tag)) {
           const std::uint32_t translated = translate(tag);
           if (translated == 0) continue;
           newName = SubstgName(translated) + name.substr(20);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -71,6 +73,21 @@ TEST(HexValueTest, DigitsAndTheirNeighbours) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("digit: ") + c.c);
     EXPECT_EQ(HexValue(c.c), c.value);
+  }
+}
+
+TEST(ParseInteger16Test, SignedDecimalDigitsInRangeOnly) {
+  struct Case {
+    std::string text;
+    std::optional<std::int16_t> value;
+  };
+  const Case cases[] = {
+      {"0", 0}, {"+7", 7}, {"-32768", -32768}, {"32767", 32767}, {"32768", {}}, {"-32769", {}},
+      {"", {}}, {"+", {}}, {" 5", {}},         {"5 ", {}},       {"5x", {}},    {"0x10", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("text: \"" + c.text + "\"");
+    EXPECT_EQ(ParseInteger16(c.text), c.value);
   }
 }
 

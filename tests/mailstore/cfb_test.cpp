@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/bytes.h"
 #include "base/error.h"
 #include "mailstore/cfb_raw.h"
 #include "platform/mailstore/code_page.h"
@@ -46,8 +47,8 @@ std::vector<std::vector<std::uint8_t>> RawDirectory(const std::vector<std::uint8
 
 std::u16string RawName(const std::vector<std::uint8_t>& e) {
   std::u16string name;
-  const int units = (e[0x40] | e[0x41] << 8) / 2 - 1;
-  for (int i = 0; i < units; ++i) name += static_cast<char16_t>(e[2 * i] | e[2 * i + 1] << 8);
+  const int units = ReadLe16(e.data() + 0x40) / 2 - 1;
+  for (int i = 0; i < units; ++i) name += static_cast<char16_t>(ReadLe16(e.data() + 2 * i));
   return name;
 }
 

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/bytes.h"
 #include "base/error.h"
 #include "platform/mailstore/cfb.h"
 #include "platform/mailstore/code_page.h"
@@ -186,10 +187,8 @@ TEST(MsgWriterTest, WritesTheLayoutOutlookExpects) {
   EXPECT_EQ(props[20], 2);  // attachment count
   bool unicodeOk = false;
   for (size_t i = 32; i + 16 <= props.size(); i += 16) {
-    const std::uint32_t tag =
-        props[i] | props[i + 1] << 8 | props[i + 2] << 16 | props[i + 3] << 24;
-    const std::uint32_t value =
-        props[i + 8] | props[i + 9] << 8 | props[i + 10] << 16 | props[i + 11] << 24;
+    const std::uint32_t tag = ReadLe32(props.data() + i);
+    const std::uint32_t value = ReadLe32(props.data() + i + 8);
     if (tag == 0x340D0003) unicodeOk = (value & 0x00040000) != 0;
   }
   EXPECT_TRUE(unicodeOk);
@@ -221,8 +220,7 @@ TEST(MsgWriterTest, NameMapHoldsPublicStringNamesAndHashStreams) {
   ASSERT_TRUE(hashEntry.has_value()) << streamName;
   const auto hash = cfb.ReadStream(*hashEntry);
   ASSERT_EQ(hash.size(), 8u);
-  EXPECT_EQ(static_cast<std::uint32_t>(hash[0] | hash[1] << 8 | hash[2] << 16 | hash[3] << 24),
-            crc);
+  EXPECT_EQ(ReadLe32(hash.data()), crc);
 }
 
 TEST(MsgPropertiesTest, NameCrcMatchesTheKnownValue) {

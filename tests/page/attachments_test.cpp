@@ -19,6 +19,7 @@
 
 #include "base/error.h"
 #include "base/files.h"
+#include "base/text_rules.h"
 #include "platform/imaging/qt/qt_image_converter.h"
 #include "support/file_system.h"
 #include "support_code/temp_folder.h"
@@ -298,8 +299,7 @@ TEST_F(AttachmentExport, ScriptsAWebServerWouldRunArePublishedAsText) {
   for (const std::string& extension : extensions) {
     Add("script." + extension, "<?php echo 1; ?>");
     ++k;
-    std::string lower = extension;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string lower = AsciiLower(extension);
     const std::string file = "1001_" + std::to_string(k) + "." + lower + ".txt";
     expected += "<li><a href='1001_files/" + file + "'>script." + extension + "</a></li>";
     files.insert(file);
