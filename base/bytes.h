@@ -1,8 +1,11 @@
 // Little-endian numbers in byte buffers: the byte order of the file formats the program reads and
-// writes (compound files, Outlook items, compressed rich text, UTF-16 text).
+// writes (compound files, Outlook items, compressed rich text, UTF-16 text); and the CRC-32
+// checksum those formats use.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace lorva {
@@ -38,6 +41,23 @@ inline void AppendLe32(std::vector<std::uint8_t>& out, std::uint32_t v) {
 }
 inline void AppendLe64(std::vector<std::uint8_t>& out, std::uint64_t v) {
   for (int i = 0; i < 8; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+// The CRC-32 of `bytes` as compressed rich text and the named-property hash streams of Outlook
+// items compute it: the reflected polynomial 0xEDB88320, starting from 0, without a final XOR.
+inline std::uint32_t Crc32(std::span<const std::uint8_t> bytes) {
+  static constexpr std::array<std::uint32_t, 256> kTable = [] {
+    std::array<std::uint32_t, 256> table{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+      std::uint32_t c = n;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      table[n] = c;
+    }
+    return table;
+  }();
+  std::uint32_t crc = 0;
+  for (const std::uint8_t b : bytes) crc = kTable[(crc ^ b) & 0xFF] ^ (crc >> 8);
+  return crc;
 }
 
 }  // namespace lorva

@@ -106,6 +106,14 @@ std::optional<pid_t> TemporaryFileOwner(std::string_view name) {
   return pid;
 }
 
+std::error_code WriteWholeFile(const std::string& path, std::string_view bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return LastError();
+  std::error_code code = WriteAll(fd, bytes);
+  if (::close(fd) != 0 && !code) code = LastError();
+  return code;
+}
+
 bool FolderStandsAt(const std::string& path) {
   std::error_code ignored;
   return fs::is_directory(fs::symlink_status(path, ignored));

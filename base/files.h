@@ -47,6 +47,10 @@ std::string TemporaryPathBeside(const std::string& path);
 // when `name` is not one.
 std::optional<pid_t> TemporaryFileOwner(std::string_view name);
 
+// Writes `bytes` as the whole of the file at `path`, in place: the file is made, or emptied first
+// (a link there is followed). Returns the error of the open, a write or the close, else none.
+std::error_code WriteWholeFile(const std::string& path, std::string_view bytes);
+
 // Whether a folder (not a link to one) stands at `path`.
 bool FolderStandsAt(const std::string& path);
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "base/error.h"
@@ -37,8 +38,24 @@ icu::Collator& TextCollator() {
 }  // namespace
 
 bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  const char* p = text.data();
+  std::size_t n = text.size();
+  std::uint64_t bits = 0;
+  for (; n >= 8; p += 8, n -= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    bits |= word;
+  }
+  for (; n > 0; ++p, --n) bits |= static_cast<unsigned char>(*p);
+  return (bits & 0x8080808080808080ull) == 0;
+}
+
+char32_t FromWindows1252(unsigned char byte) {
+  static constexpr char32_t kHigh[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  return byte >= 0x80 && byte <= 0x9F ? kHigh[byte - 0x80] : byte;
 }
 
 std::string AsciiLower(std::string_view text) {

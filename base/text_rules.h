@@ -35,8 +35,12 @@ int CompareTextIgnoringCase(std::string_view a, std::string_view b);
 // bytewise compares the texts. Throws as CompareTextIgnoringCase.
 void AppendCollationKey(std::string_view text, std::string& keys);
 
-// Whether every byte of `text` is ASCII (below 0x80).
+// Whether every byte of `text` is ASCII (below 0x80). Eight bytes at a time.
 bool IsAscii(std::string_view text);
+// The character of `byte` in windows-1252, the 8-bit text of Western Windows systems. The five
+// bytes it leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) stand for the C1 controls of the same
+// value, as the system's conversion gives them.
+char32_t FromWindows1252(unsigned char byte);
 // `c` lower-cased when it is an ASCII capital letter, else as it is.
 constexpr char AsciiLower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/files.h"
 #include "bench/bench_util.h"
 #include "page/office_route.h"
 #include "platform/imaging/qt/qt_image_converter.h"
@@ -96,8 +97,7 @@ bool ExportArticle(OfficeRoute& route, Article& article, const std::string& dest
   article.SaveAs(rtf, 1);
   bool converted = route.ConvertRTF2HTML(rtf, target) && fs::exists(target);
   if (converted) {
-    std::ifstream in(target, std::ios::binary);
-    const std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string html(ReadWholeFile(target).view());
     converted = route.FilteredWordHTML(html).find("the printer jams") != std::string::npos;
   }
   route.SaveAttachments(article, destination, counter);

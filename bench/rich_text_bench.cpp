@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/files.h"
 #include "bench/bench_util.h"
 #include "page/office_route.h"
 #include "platform/imaging/qt/qt_image_converter.h"
@@ -275,9 +276,7 @@ int RunRoute(const fs::path& articles, double& seconds) {
       const auto stepBegin = Clock::now();
       const double inWord = phases.open + phases.save + phases.close + phases.start;
       if (route.ConvertRTF2HTML(rtf, target) && fs::exists(target)) {
-        std::ifstream in(target, std::ios::binary);
-        const std::string html((std::istreambuf_iterator<char>(in)),
-                               std::istreambuf_iterator<char>());
+        const std::string html(ReadWholeFile(target).view());
         converted += !route.FilteredWordHTML(html).empty();
       }
       route.SaveAttachments(item, destination.string(), counter);

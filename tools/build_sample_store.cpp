@@ -21,7 +21,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -50,9 +49,9 @@ std::string ReadFile(const fs::path& path) {
 }
 
 void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
+  if (lorva::WriteWholeFile(path.string(), bytes)) {
+    throw std::runtime_error("cannot write " + path.string());
+  }
 }
 
 std::string Trim(const std::string& text) {

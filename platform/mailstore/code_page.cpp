@@ -4,12 +4,13 @@
 #include <iconv.h>
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "base/bytes.h"
+#include "base/text_rules.h"
 #include "base/utf8.h"
 
 namespace lorva::mailstore {
@@ -91,13 +92,11 @@ bool AsciiCompatible(std::uint32_t codePage) {
   }
 }
 
-// The character of byte `b` in windows-1252; U+FFFD for the five bytes it leaves undefined.
+// The character of byte `b` in windows-1252; U+FFFD for the five bytes it leaves undefined (the
+// only ones that stand for C1 controls).
 std::uint32_t Windows1252(std::uint8_t b) {
-  static constexpr std::uint16_t kHigh[32] = {
-      0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
-  return b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : b;
+  const char32_t c = FromWindows1252(b);
+  return c >= 0x80 && c <= 0x9F ? utf8::kReplacement : c;
 }
 
 // One converter per code page, opened once and shared (guarded: iconv_t is not thread-safe).
@@ -160,19 +159,6 @@ class ConverterCache {
   std::map<std::uint32_t, iconv_t> converters_;
 };
 
-bool IsAscii(std::span<const std::uint8_t> bytes) {
-  const std::uint8_t* p = bytes.data();
-  size_t n = bytes.size();
-  std::uint64_t bits = 0;
-  for (; n >= 8; p += 8, n -= 8) {
-    std::uint64_t word;
-    std::memcpy(&word, p, 8);
-    bits |= word;
-  }
-  for (; n > 0; ++p, --n) bits |= *p;
-  return (bits & 0x8080808080808080ull) == 0;
-}
-
 ConverterCache& Converters() {
   static ConverterCache cache;
   return cache;
@@ -182,8 +168,9 @@ ConverterCache& Converters() {
 
 void AppendDecoded(std::string& out, std::span<const std::uint8_t> bytes, std::uint32_t codePage,
                    Undecodable undecodable) {
-  if (AsciiCompatible(codePage) && IsAscii(bytes)) {
-    out.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (AsciiCompatible(codePage) && IsAscii(text)) {
+    out.append(text);
     return;
   }
   if (codePage == 1200) {

@@ -29,22 +29,6 @@ Error BadStream(const std::string& what) {
   return Error(errnum::kBadFileFormat, "Compressed rich text: " + what);
 }
 
-// CRC-32 with the reflected polynomial 0xEDB88320, starting from 0 and without a final XOR.
-std::uint32_t StreamCrc(std::span<const std::uint8_t> bytes) {
-  static const std::array<std::uint32_t, 256> table = [] {
-    std::array<std::uint32_t, 256> t{};
-    for (std::uint32_t n = 0; n < 256; ++n) {
-      std::uint32_t c = n;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[n] = c;
-    }
-    return t;
-  }();
-  std::uint32_t crc = 0;
-  for (std::uint8_t b : bytes) crc = table[(crc ^ b) & 0xFF] ^ (crc >> 8);
-  return crc;
-}
-
 }  // namespace
 
 std::string DecompressRtf(std::span<const std::uint8_t> bytes) {
@@ -74,7 +58,7 @@ std::string DecompressRtf(std::span<const std::uint8_t> bytes) {
     std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(type));
     throw BadStream(std::string("unknown compression type ") + hex);
   }
-  if (StreamCrc(data) != crc) throw BadStream("the checksum does not match the data");
+  if (Crc32(data) != crc) throw BadStream("the checksum does not match the data");
 
   // Every 17 input bytes (a control byte and eight references) yield at most 8 * 17 bytes, so
   // no honest stream declares more than eight times its data size.
@@ -223,7 +207,7 @@ std::vector<std::uint8_t> CompressRtf(std::string_view rtf) {
   WriteLe32(out.data(), static_cast<std::uint32_t>(out.size() - 4));
   WriteLe32(out.data() + 4, static_cast<std::uint32_t>(rtf.size()));
   WriteLe32(out.data() + 8, kTypeCompressed);
-  WriteLe32(out.data() + 12, StreamCrc(data));
+  WriteLe32(out.data() + 12, Crc32(data));
   return out;
 }
 

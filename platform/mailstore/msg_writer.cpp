@@ -109,7 +109,7 @@ class NameMap {
       AppendLe32(strings_, static_cast<std::uint32_t>(name.size()));
       strings_.insert(strings_.end(), name.begin(), name.end());
       while (strings_.size() % 4 != 0) strings_.push_back(0);
-      hashKey = msg::NameCrc32(name);
+      hashKey = Crc32(name);
     }
     const std::uint32_t kind = stringNamed ? 1 : 0;
     const std::uint32_t info = (index << 16) | (guidIndex << 1) | kind;

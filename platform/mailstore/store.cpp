@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <span>
@@ -41,12 +40,9 @@ std::string ReadTextFile(const fs::path& path) {
 }
 
 void WriteFileBytes(const fs::path& path, const void* data, std::size_t size) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) throw ErrorFromSystem(LastError(), path.string());
-  const bool written = size == 0 || std::fwrite(data, 1, size, file) == size;
-  const std::error_code code = LastError();
-  if (std::fclose(file) != 0 || !written) {
-    throw ErrorFromSystem(written ? LastError() : code, path.string());
+  const std::string_view bytes(static_cast<const char*>(data), size);
+  if (const std::error_code code = WriteWholeFile(path.string(), bytes)) {
+    throw ErrorFromSystem(code, path.string());
   }
 }
 

@@ -95,6 +95,18 @@ TEST(ReplacingFileTest, FolderAtThePlaceOrNoFolderForItIsRefused) {
   EXPECT_EQ(Names(folder.path()), std::vector<std::string>{"Images"});
 }
 
+// The file is written in place, emptied of what it held; a link there is written through.
+TEST(WriteWholeFileTest, WritesInPlaceOverWhatStoodThere) {
+  TempFolder folder;
+  folder.Write("item.msg", "a longer old content");
+  fs::create_symlink(folder.path() / "item.msg", folder.path() / "link.msg");
+  ASSERT_FALSE(WriteWholeFile(folder / "link.msg", "new"));
+  EXPECT_TRUE(fs::is_symlink(folder.path() / "link.msg"));
+  EXPECT_EQ(TempFolder::Read(folder / "item.msg"), "new");
+  EXPECT_EQ(WriteWholeFile(folder / "missing/item.msg", "new"),
+            std::errc::no_such_file_or_directory);
+}
+
 TEST(ReadWholeFileTest, ReadsFilesOfAnySizeOrSaysWhyNot) {
   TempFolder folder;
   const std::string large(300000, 'x');

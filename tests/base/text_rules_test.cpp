@@ -76,6 +76,32 @@ TEST(HexValueTest, DigitsAndTheirNeighbours) {
   }
 }
 
+// A byte beyond ASCII is found wherever it stands: in an eight-byte word or in the tail.
+TEST(IsAsciiTest, ByteBeyondAsciiAnywhere) {
+  EXPECT_TRUE(IsAscii(""));
+  EXPECT_TRUE(IsAscii("\x7F\x7F\x7F\x7F\x7F\x7F\x7F\x7F\x7F"));
+  const std::string ascii(19, 'a');
+  for (std::size_t at = 0; at < ascii.size(); ++at) {
+    std::string text = ascii;
+    text[at] = '\x80';
+    EXPECT_FALSE(IsAscii(text)) << "at " << at;
+    EXPECT_TRUE(IsAscii(std::string_view(text).substr(at + 1))) << "after " << at;
+  }
+}
+
+TEST(FromWindows1252Test, HighBytesAndTheUndefinedFive) {
+  struct Case {
+    unsigned char byte;
+    char32_t character;
+  };
+  const Case cases[] = {{0x41, 0x41},   {0x7F, 0x7F}, {0x80, 0x20AC}, {0x81, 0x81},
+                        {0x8D, 0x8D},   {0x8F, 0x8F}, {0x90, 0x90},   {0x9D, 0x9D},
+                        {0x9F, 0x0178}, {0xA0, 0xA0}, {0xE9, 0xE9},   {0x92, 0x2019}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(FromWindows1252(c.byte), c.character) << "byte " << int{c.byte};
+  }
+}
+
 TEST(ParseInteger16Test, SignedDecimalDigitsInRangeOnly) {
   struct Case {
     std::string text;

@@ -212,7 +212,7 @@ TEST(MsgWriterTest, NameMapHoldsPublicStringNamesAndHashStreams) {
 
   std::vector<std::uint8_t> name;
   AppendUtf16Le("Problem Category", name);
-  const std::uint32_t crc = msg::NameCrc32(name);
+  const std::uint32_t crc = Crc32(name);
   char streamName[32];
   std::snprintf(streamName, sizeof streamName, "__substg1.0_%04X0102",
                 0x1000 + ((crc ^ 5u) % 0x1F));
@@ -227,8 +227,8 @@ TEST(MsgPropertiesTest, NameCrcMatchesTheKnownValue) {
   // CRC-32 of "x-mailer" in UTF-16LE, as the format's maintainers give it.
   std::vector<std::uint8_t> name;
   AppendUtf16Le("x-mailer", name);
-  EXPECT_EQ(msg::NameCrc32(name), 0xFF504E89u);
-  EXPECT_EQ(0x1000 + ((msg::NameCrc32(name) ^ 7u) % 0x1F), 0x100Fu);
+  EXPECT_EQ(Crc32(name), 0xFF504E89u);
+  EXPECT_EQ(0x1000 + ((Crc32(name) ^ 7u) % 0x1F), 0x100Fu);
 }
 
 TEST(MsgPropertiesTest, FileTimesBecomeOleDates) {
