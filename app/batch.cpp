@@ -149,8 +149,9 @@ std::string BatchUsage() {
          "       lorva-archive --list-items [--store DIR] [--folder PATH]\n"
          "  --generate   archives the knowledge-base folder into web pages, without a window;\n"
          "               an item that cannot be read is named on standard error with the reason\n"
-         "               and counted as unreadable, and the exit status stays 0 when every\n"
-         "               readable item was written\n"
+         "               and counted as unreadable (an attachment that cannot be read is\n"
+         "               named too, its article written without it), and the exit status\n"
+         "               stays 0 when every readable item was written\n"
          "  --store DIR  the mail store (default: $LORVA_STORE, else the bundled sample store)\n"
          "  --folder PATH  the folder to archive (default: the store's current folder)\n"
          "  --set NAME=VALUE  an option, as stored: DestinationFolder=DIR, iNamingScheme=0|1,\n"
@@ -245,7 +246,7 @@ int RunBatch(const BatchOptions& options, outlook::ApplicationLauncher& launcher
       [&platform](Services& services) {
         FormHooks hooks;
         if (platform.hive) hooks.restoreOptions = RestoreOptionsHook(*platform.hive, services);
-        hooks.runEnded = [](const RunSummary&) {};  // the unreadable items are printed below
+        hooks.runEnded = [](const RunSummary&) {};  // what could not be read is printed below
         return hooks;
       },
       platform.makeRoute);
@@ -272,6 +273,9 @@ int RunBatch(const BatchOptions& options, outlook::ApplicationLauncher& launcher
 
   const RunSummary& run = form.LastRun();
   for (const std::string& reason : run.unreadable) err << kProgram << ": " << reason << "\n";
+  for (const std::string& reason : run.unreadableParts) {
+    err << kProgram << ": " << reason << "; its article was archived without it\n";
+  }
   const std::string elapsed = Seconds(std::chrono::steady_clock::now() - started);
   switch (run.outcome) {
     case RunSummary::Outcome::kCompleted:

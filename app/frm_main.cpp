@@ -35,7 +35,7 @@ frmMain::frmMain(FormServices services, FormHooks hooks)
   if (!hooks_.saveOptions) hooks_.saveOptions = [](frmMain&) {};
   if (!hooks_.runEnded) {
     hooks_.runEnded = [this](const RunSummary& run) {
-      const std::string message = UnreadableItemsMessage(run.unreadable);
+      const std::string message = UnreadableItemsMessage(run);
       if (!message.empty()) {
         services_.dialogs.MsgBox(
             message, platform::msgbox::kOkOnly | platform::msgbox::kExclamation, kAppTitle);

@@ -1,5 +1,6 @@
 #include "archive/archive_run.h"
 
+#include <algorithm>
 #include <limits>
 #include <map>
 #include <utility>
@@ -68,19 +69,42 @@ std::string FirstNumberMessage(const std::string& text) {
          "\" is not a whole number from -32768 to 32767.\r\nPlease enter a valid first number!";
 }
 
-std::string UnreadableItemsMessage(const std::vector<std::string>& reasons) {
+namespace {
+
+// `heading`, then the first ten of `reasons`, one a line.
+std::string ListedReasons(std::string heading, const std::vector<std::string>& reasons) {
   constexpr std::size_t kListed = 10;
-  if (reasons.empty()) return "";
-  std::string text =
-      reasons.size() == 1
-          ? std::string("1 item could not be read and was not archived:")
-          : std::to_string(reasons.size()) + " items could not be read and were not archived:";
-  text += "\r\n";
+  heading += "\r\n";
   for (std::size_t i = 0; i < reasons.size() && i < kListed; ++i) {
-    text += "\r\n" + reasons[i];
+    heading += "\r\n" + reasons[i];
   }
   if (reasons.size() > kListed) {
-    text += "\r\n... and " + std::to_string(reasons.size() - kListed) + " more.";
+    heading += "\r\n... and " + std::to_string(reasons.size() - kListed) + " more.";
+  }
+  return heading;
+}
+
+}  // namespace
+
+std::string UnreadableItemsMessage(const RunSummary& run) {
+  std::string text;
+  const std::size_t items = run.unreadable.size();
+  if (items > 0) {
+    text = ListedReasons(
+        items == 1 ? std::string("1 item could not be read and was not archived:")
+                   : std::to_string(items) + " items could not be read and were not archived:",
+        run.unreadable);
+  }
+  const std::size_t parts = run.unreadableParts.size();
+  if (parts > 0) {
+    if (!text.empty()) text += "\r\n\r\n";
+    text += ListedReasons(
+        parts == 1 ? std::string("1 attachment could not be read; its article was archived "
+                                 "without it:")
+                   : std::to_string(parts) +
+                         " attachments could not be read; their articles were archived without "
+                         "them:",
+        run.unreadableParts);
   }
   return text;
 }
@@ -205,9 +229,7 @@ std::shared_ptr<outlook::OutlookItem> ArchiveRunner::ReadItem(outlook::ItemColle
                                                               int position) {
   try {
     return items.Item(position);
-  } catch (const Error& e) {
-    summary_.unreadable.push_back(e.description());
-  } catch (const std::exception& e) {
+  } catch (const std::exception& e) {  // an Error's text is its description
     summary_.unreadable.push_back(e.what());
   }
   return nullptr;
@@ -300,15 +322,17 @@ bool ArchiveRunner::NameAndSkip(cArticle& article, const std::string& destinatio
 
 void ArchiveRunner::RichTextAndAttachments(outlook::OutlookItem& item, cArticle& article,
                                            const std::string& destination, std::int32_t number,
-                                           bool skipped, bool deleteTarget) {
+                                           bool skipped, bool deleteTarget,
+                                           std::vector<std::string>& unreadable) {
   const std::string counter = std::to_string(number);
   const std::string target = destination + "/" + counter + ".htm";
   // A skipped item whose existing page has the conversion target's name: converting would write
   // over that page and the attachment export would remove it. The earlier page is kept.
   if (skipped && target == article.strWebPagePath) return;
   if (!GenuineRichText(item)) {  // the body stays the item's HTML body, no rich-text copy
-    SkipOnFailure(
-        [&] { article.Attachments = deps_.route.SaveAttachments(item, destination, number); });
+    SkipOnFailure([&] {
+      article.Attachments = deps_.route.SaveAttachments(item, destination, number, unreadable);
+    });
     return;
   }
 
@@ -331,8 +355,9 @@ void ArchiveRunner::RichTextAndAttachments(outlook::OutlookItem& item, cArticle&
         [&] { article.Body = deps_.route.FilteredWordHTML(deps_.files.fncReadTextFile(target)); });
     if (deleteTarget) SkipOnFailure([&] { deps_.services.Fs().DeleteFile(target, false); });
   }
-  SkipOnFailure(
-      [&] { article.Attachments = deps_.route.SaveAttachments(item, destination, number); });
+  SkipOnFailure([&] {
+    article.Attachments = deps_.route.SaveAttachments(item, destination, number, unreadable);
+  });
 }
 
 void ArchiveRunner::WritePage(cArticle& article) {
@@ -351,18 +376,27 @@ void ArchiveRunner::ExportArticle(outlook::OutlookItem& item, cArticle& article,
   SkipOnFailure([&] { key = TocEntries::Key(article.Subject); });
   const bool duplicate = entries.Lists(key);
   const bool skipped = NameAndSkip(article, run.destination, number, duplicate);
+  std::vector<std::string> unreadable;  // the item's attachments that could not be read
   if (window_.chkAttachments.Ticked()) {
-    RichTextAndAttachments(item, article, run.destination, number, skipped, deleteTarget);
+    RichTextAndAttachments(item, article, run.destination, number, skipped, deleteTarget,
+                           unreadable);
   }
-  if (skipped) return;
-  if (duplicate) {
-    ++summary_.duplicates;
-    return;
+  if (!skipped && duplicate) ++summary_.duplicates;
+  if (!skipped && !duplicate) {
+    SkipOnFailure([&] {
+      deps_.route.ExportInlineImages(item, article.Body, run.destination, number, unreadable);
+    });
+    WritePage(article);
+    SkipOnFailure(
+        [&] { entries.Add(key, article.Subject, fncGetFileName(article.strWebPagePath)); });
   }
-  SkipOnFailure(
-      [&] { deps_.route.ExportInlineImages(item, article.Body, run.destination, number); });
-  WritePage(article);
-  SkipOnFailure([&] { entries.Add(key, article.Subject, fncGetFileName(article.strWebPagePath)); });
+  // An attachment both listed and shown inline was tried twice; it is told once.
+  for (std::string& reason : unreadable) {
+    if (std::find(summary_.unreadableParts.begin(), summary_.unreadableParts.end(), reason) ==
+        summary_.unreadableParts.end()) {
+      summary_.unreadableParts.push_back(std::move(reason));
+    }
+  }
 }
 
 void ArchiveRunner::WriteFlatEntries(TextStream* toc, const TocEntries& entries) {
@@ -435,15 +469,22 @@ void ArchiveRunner::Finish(RunState& run, unsigned char collapsible, bool cancel
 namespace {
 
 // The record of an item as far as the item gives it: subject, body, and type and category (read
-// in that order) unless the caller has read them.
-void ReadArticle(ErrorReporter& reporter, outlook::OutlookItem& item, cArticle& article,
-                 bool properties) {
+// in that order) unless the caller has read them. False, with the reason appended to
+// `unreadable`, when the body cannot be read: the item is not archived.
+bool ReadArticle(ErrorReporter& reporter, outlook::OutlookItem& item, cArticle& article,
+                 bool properties, std::vector<std::string>& unreadable) {
   SkipOnFailure([&] { article.Subject = TrimBlanks(BlankControlCharacters(item.Subject())); });
   if (properties) {
     article.ProblemType = outlook::PropertyText(reporter, &item, "Problem Type");
     article.ProblemCategory = outlook::PropertyText(reporter, &item, "Problem Category");
   }
-  SkipOnFailure([&] { article.Body = item.HTMLBody(); });
+  try {
+    article.Body = item.HTMLBody();
+  } catch (const std::exception& e) {  // an Error's text is its description
+    unreadable.push_back(e.what());
+    return false;
+  }
+  return true;
 }
 
 std::int32_t WithinLimit(std::int64_t number) {
@@ -487,12 +528,12 @@ void ArchiveRunner::subGenerateArticlesNormal() {
     }
     std::shared_ptr<outlook::OutlookItem> item = ReadItem(*run.items, position);
     if (!item) continue;  // nothing, or an item that cannot be read (noted for the summary)
+    cArticle article;
+    if (!ReadArticle(deps_.services.reporter, *item, article, true, summary_.unreadable)) continue;
     ++counter;
     ++taken;
     SkipOnFailure([&] { window_.pb.SetValue(taken); });
 
-    cArticle article;
-    ReadArticle(deps_.services.reporter, *item, article, true);
     if (counter > kHighestNumber && NeedsNumber(article)) {
       limitReached_ = true;
       break;
@@ -557,7 +598,9 @@ void ArchiveRunner::subGenerateArticlesOutline() {
     if (!pair) continue;
     const std::int64_t number =
         std::int64_t{run.firstNumber} + std::int64_t{*pair} * run.count + std::int64_t{position};
-    ReadArticle(deps_.services.reporter, *item, article, false);
+    if (!ReadArticle(deps_.services.reporter, *item, article, false, summary_.unreadable)) {
+      continue;  // its number stays unused
+    }
     if (number > kHighestNumber && NeedsNumber(article)) {
       limitReached_ = true;  // the numbers of other pairs may still be within the limit
       continue;

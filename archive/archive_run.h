@@ -49,12 +49,16 @@ struct RunSummary {
   // Why each item that could not be read was passed over, in folder order: the description of
   // the error that reading it raised (the mail store's names the item's file).
   std::vector<std::string> unreadable;
+  // Why each part of an item that could not be read (an attachment, an inline image) was left
+  // out, in folder order; the item's page was written without it.
+  std::vector<std::string> unreadableParts;
   std::string destination;
 };
 
-// The message that tells, once a run has ended, which items it could not read (`reasons` as in
-// RunSummary::unreadable); "" when there are none. Names the first ten.
-std::string UnreadableItemsMessage(const std::vector<std::string>& reasons);
+// The message that tells, once a run has ended, which items it could not read and which parts of
+// archived items it left out (as in RunSummary::unreadable and unreadableParts); "" when there
+// are none. Names the first ten of each.
+std::string UnreadableItemsMessage(const RunSummary& run);
 // The message shown when the first number is refused.
 std::string FirstNumberMessage(const std::string& text);
 // The message shown when the page counter reached its limit.
@@ -116,10 +120,11 @@ class ArchiveRunner {
   // other article of the run has; a `duplicate` (its subject taken already) takes none.
   bool NameAndSkip(cArticle& article, const std::string& destination, std::int32_t number,
                    bool duplicate);
-  // The rich-text route and attachment export of one item.
+  // The rich-text route and attachment export of one item; why each attachment that could not
+  // be read was left out is appended to `unreadable`.
   void RichTextAndAttachments(outlook::OutlookItem& item, cArticle& article,
                               const std::string& destination, std::int32_t number, bool skipped,
-                              bool deleteTarget);
+                              bool deleteTarget, std::vector<std::string>& unreadable);
   // The back link and the page.
   void WritePage(cArticle& article);
   // The entries of a flat index.htm.

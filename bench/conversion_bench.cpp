@@ -100,7 +100,8 @@ bool ExportArticle(OfficeRoute& route, Article& article, const std::string& dest
     const std::string html(ReadWholeFile(target).view());
     converted = route.FilteredWordHTML(html).find("the printer jams") != std::string::npos;
   }
-  route.SaveAttachments(article, destination, counter);
+  std::vector<std::string> unreadable;
+  route.SaveAttachments(article, destination, counter, unreadable);
   return converted;
 }
 

@@ -279,7 +279,8 @@ int RunRoute(const fs::path& articles, double& seconds) {
         const std::string html(ReadWholeFile(target).view());
         converted += !route.FilteredWordHTML(html).empty();
       }
-      route.SaveAttachments(item, destination.string(), counter);
+      std::vector<std::string> unreadable;
+      route.SaveAttachments(item, destination.string(), counter, unreadable);
       rest += Seconds(Clock::now() - stepBegin) -
               (phases.open + phases.save + phases.close + phases.start - inWord);
       ++counter;

@@ -79,9 +79,14 @@ void subConvertToJPEG(platform::ImageConverter& images, const std::string& sourc
   SkipOnFailure([&] { images.ConvertToJpeg(source, target, kJpegQuality); });
 }
 
+bool IsDamagedPart(const Error& error) {
+  return error.number() == errnum::kBadFileFormat;
+}
+
 std::string fncSaveAttachements(Services& services, platform::ImageConverter& images,
                                 outlook::OutlookItem& item, const std::string& strFolder,
-                                std::int32_t iCount, bool removeConversionPage) {
+                                std::int32_t iCount, std::vector<std::string>& unreadable,
+                                bool removeConversionPage) {
   try {
     FileSystemObject& fs = services.Fs();
     const std::string n = std::to_string(iCount);
@@ -96,8 +101,20 @@ std::string fncSaveAttachements(Services& services, platform::ImageConverter& im
 
     std::shared_ptr<outlook::AttachmentCollection> attachments = item.Attachments();
     const int count = attachments ? attachments->Count() : 0;
+    // Runs `step`, which reads the attachment; a damaged attachment is noted and passed over.
+    const auto readable = [&unreadable](auto&& step) {
+      try {
+        step();
+        return true;
+      } catch (const Error& error) {
+        if (!IsDamagedPart(error)) throw;
+        unreadable.push_back(error.description());
+        return false;
+      }
+    };
     for (int index = 1; index <= count; ++index) {
-      std::shared_ptr<outlook::Attachment> attachment = attachments->Item(index);
+      std::shared_ptr<outlook::Attachment> attachment;
+      if (!readable([&] { attachment = attachments->Item(index); })) continue;
       if (!attachment) throw Error(errnum::kObjectNotSet, "Object variable not set");
       if (attachment->Hidden()) continue;  // an inline image of the body, shown there
 
@@ -121,18 +138,29 @@ std::string fncSaveAttachements(Services& services, platform::ImageConverter& im
       services.reporter.subLogStep("Saving attachment to " + target);
       std::string linkedName = savedName;
       if (extension.text != "bmp") {
-        SaveAttachmentAt(fs, *attachment, target);
+        if (!readable([&] { SaveAttachmentAt(fs, *attachment, target); })) {
+          --k;  // the number goes to the next attachment
+          continue;
+        }
       } else {
         // The bitmap is saved and re-encoded under temporary names; only the JPEG file takes its
         // place in the folder.
         linkedName = stem + "jpg";
         const std::string bitmap = TemporaryPathBeside(target);
         const std::string jpeg = TemporaryPathBeside(target);
+        bool saved = false;
         try {
-          attachment->SaveAsFile(bitmap);
+          saved = readable([&] { attachment->SaveAsFile(bitmap); });
         } catch (...) {
           SkipOnFailure([&] { fs.DeleteFile(bitmap, true); });
           throw;
+        }
+        if (!saved) {
+          SkipOnFailure([&] {
+            if (fs.FileExists(bitmap)) fs.DeleteFile(bitmap, true);
+          });
+          --k;
+          continue;
         }
         subConvertToJPEG(images, bitmap, jpeg);
         if (fs.FileExists(jpeg) &&

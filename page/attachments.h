@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "base/error.h"
 #include "platform/imaging/image_converter.h"
 #include "platform/outlook/object_model.h"
 #include "support/file_handling.h"
@@ -21,10 +23,16 @@ namespace lorva {
 // that holds a character a file name cannot hold is not exported; one a web server would run
 // gets ".txt" appended. Display names are escaped, link targets percent-encoded. Every file is
 // saved under a temporary name and renamed into place, so a link standing at an attachment's
-// name is replaced, never written through.
+// name is replaced, never written through. An attachment that the item's file holds damaged is
+// left out, the others still exported, and the reason appended to `unreadable`.
 std::string fncSaveAttachements(Services& services, platform::ImageConverter& images,
                                 outlook::OutlookItem& item, const std::string& strFolder,
-                                std::int32_t iCount, bool removeConversionPage = true);
+                                std::int32_t iCount, std::vector<std::string>& unreadable,
+                                bool removeConversionPage = true);
+
+// Whether `error` says that a part of an item could not be read because the item's file is
+// damaged there, rather than that the destination failed.
+bool IsDamagedPart(const Error& error);
 
 // Saves `attachment` at `target` by way of a temporary file beside it, renamed into place once
 // saved: a link standing at `target` is replaced, never written through. On failure the

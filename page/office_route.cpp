@@ -146,18 +146,20 @@ std::string OfficeRoute::FilteredWordHTML(const std::string& html) {
 }
 
 std::string OfficeRoute::SaveAttachments(outlook::OutlookItem& item, const std::string& folder,
-                                         std::int32_t count) {
+                                         std::int32_t count, std::vector<std::string>& unreadable) {
   const std::string page = folder + "/" + std::to_string(count) + ".htm";
   const bool ownPage = !conversionPage_.empty() && SamePath(conversionPage_, page);
   // A file set aside goes back first, in place of the converted page.
   const bool putBack = ownPage && !keptAs_.empty();
   conversionPage_.clear();
   PutBackKeptPage();
-  return fncSaveAttachements(services_, images_, item, folder, count, ownPage && !putBack);
+  return fncSaveAttachements(services_, images_, item, folder, count, unreadable,
+                             ownPage && !putBack);
 }
 
 void OfficeRoute::ExportInlineImages(outlook::OutlookItem& item, std::string& body,
-                                     const std::string& folder, std::int32_t count) {
+                                     const std::string& folder, std::int32_t count,
+                                     std::vector<std::string>& unreadable) {
   if (FindContentIdReference(body) == std::string::npos) return;
   std::shared_ptr<outlook::AttachmentCollection> attachments = item.Attachments();
   if (!attachments) return;
@@ -208,7 +210,13 @@ void OfficeRoute::ExportInlineImages(outlook::OutlookItem& item, std::string& bo
         }
         const std::string target = filesFolder + "/" + name;
         services_.reporter.subLogStep("Saving attachment to " + target);
-        SaveAttachmentAt(fs, *attachment, target);
+        try {
+          SaveAttachmentAt(fs, *attachment, target);
+        } catch (const Error& error) {
+          if (!IsDamagedPart(error)) throw;
+          unreadable.push_back(error.description());  // the reference stays as it is
+          return;
+        }
         ++inline_;
         link = UrlEncodeFileName(n + "_files") + "/" + UrlEncodeFileName(name);
       });

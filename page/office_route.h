@@ -36,13 +36,13 @@ class OfficeRoute : public RichTextRoute {
   bool ConvertRTF2HTML(const std::string& rtfPath, const std::string& targetPath) override;
   std::string FilteredWordHTML(const std::string& html) override;
   std::string SaveAttachments(outlook::OutlookItem& item, const std::string& folder,
-                              std::int32_t count) override;
+                              std::int32_t count, std::vector<std::string>& unreadable) override;
   // Each attachment that a "cid:" reference of `body` names by its content id (letter case
   // ignored, with or without "<>") is saved once as folder/N_files/N_inline<j>.<ext> and every
   // reference to it rewritten to "N_files/N_inline<j>.<ext>". A reference that names no
   // attachment, or whose attachment cannot be saved, stays as it is.
   void ExportInlineImages(outlook::OutlookItem& item, std::string& body, const std::string& folder,
-                          std::int32_t count) override;
+                          std::int32_t count, std::vector<std::string>& unreadable) override;
   void QuitWord() override;
 
   // The word processor held for the run; nothing before the first conversion and after QuitWord.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/outlook/object_model.h"
 #include "support/file_handling.h"
@@ -22,14 +23,17 @@ class RichTextRoute {
   // into the page body. The default leaves it unchanged (a route without a word processor never
   // reports a conversion).
   virtual std::string FilteredWordHTML(const std::string& html) { return html; }
-  // fncSaveAttachements: the attachment list markup, "" when none was exported.
+  // fncSaveAttachements: the attachment list markup, "" when none was exported. Why each
+  // attachment that the item holds damaged was left out is appended to `unreadable`.
   virtual std::string SaveAttachments(outlook::OutlookItem& item, const std::string& folder,
-                                      std::int32_t count) = 0;
+                                      std::int32_t count, std::vector<std::string>& unreadable) = 0;
   // Exports the inline images of the HTML `body` ("cid:" references to the item's own
   // attachments) beside the pages and rewrites the references in `body`; `body` stays as it is
-  // when there are none, and when the export fails.
+  // when there are none, and when the export fails. Why each image that the item holds damaged
+  // was left out is appended to `unreadable`.
   virtual void ExportInlineImages(outlook::OutlookItem& item, std::string& body,
-                                  const std::string& folder, std::int32_t count) = 0;
+                                  const std::string& folder, std::int32_t count,
+                                  std::vector<std::string>& unreadable) = 0;
   // Quits the word processor held for the run (objWord), if any.
   virtual void QuitWord() = 0;
 };
@@ -44,11 +48,12 @@ class UnavailableRichTextRoute : public RichTextRoute {
     if (services_.fs && services_.fs->FileExists(rtfPath)) services_.fs->DeleteFile(rtfPath, false);
     return false;
   }
-  std::string SaveAttachments(outlook::OutlookItem&, const std::string&, std::int32_t) override {
+  std::string SaveAttachments(outlook::OutlookItem&, const std::string&, std::int32_t,
+                              std::vector<std::string>&) override {
     return "";
   }
-  void ExportInlineImages(outlook::OutlookItem&, std::string&, const std::string&,
-                          std::int32_t) override {}
+  void ExportInlineImages(outlook::OutlookItem&, std::string&, const std::string&, std::int32_t,
+                          std::vector<std::string>&) override {}
   void QuitWord() override {}
 
  private:

@@ -172,33 +172,47 @@ TEST_F(FlatRunTest, MailItemsAreExportedLikePostItems) {
 TEST_F(FlatRunTest, UnreadableItemIsPassedOverWithoutANumber) {
   Add(FakeItem::Post("One", "", ""));
   Add(FakeItem::Post("Broken", "", ""));
-  Add(FakeItem::Post("Three", "", ""));
+  Add(FakeItem::Post("Damaged body", "", ""))->failBody = true;
+  Add(FakeItem::Post("Four", "", ""));
   kb->unreadable = {2};
   LoadFlat();
   form->optNaming.Select(1);
   Generate();
-  EXPECT_EQ(Read("index.htm"), kPlainHead + "<ul>" + "<li><a href='1001.htm'>One</a></li>" +
-                                   "<li><a href='1002.htm'>Three</a></li>" + kIndexClosing);
-  // It is named in the run's summary, and the window tells it once the run has ended.
-  EXPECT_EQ(form->LastRun().unreadable, std::vector<std::string>{"The item cannot be read"});
+  EXPECT_EQ(Read("index.htm"), kPlainHead + "<ul>" + "<li><a href='1002.htm'>Four</a></li>" +
+                                   "<li><a href='1001.htm'>One</a></li>" + kIndexClosing);
+  EXPECT_FALSE(Exists("1003.htm"));
+  // They are named in the run's summary, and the window tells them once the run has ended.
+  EXPECT_EQ(form->LastRun().unreadable,
+            (std::vector<std::string>{"The item cannot be read",
+                                      "The HTML body of Damaged body is damaged"}));
   ASSERT_EQ(dialogs.shown().size(), 1u);
   EXPECT_EQ(dialogs.shown()[0].text,
-            "1 item could not be read and was not archived:\r\n\r\nThe item cannot be read");
+            "2 items could not be read and were not archived:\r\n\r\nThe item cannot be "
+            "read\r\nThe HTML body of Damaged body is damaged");
   EXPECT_EQ(dialogs.shown()[0].title, "LorvaArchive");
 }
 
-TEST(UnreadableItemsMessageTest, NamesTheFirstTen) {
-  std::vector<std::string> reasons;
+TEST(UnreadableItemsMessageTest, NamesTheFirstTenOfItemsAndOfParts) {
+  RunSummary run;
   std::string listed;
   for (int i = 1; i <= 12; ++i) {
     const std::string number = std::to_string(i);
-    reasons.push_back("r" + number);
+    run.unreadable.push_back("r" + number);
     if (i <= 10) listed += "\r\nr" + number;
   }
-  EXPECT_EQ(
-      UnreadableItemsMessage(reasons),
-      "12 items could not be read and were not archived:\r\n" + listed + "\r\n... and 2 more.");
-  EXPECT_EQ(UnreadableItemsMessage({}), "");
+  EXPECT_EQ(UnreadableItemsMessage(run), "12 items could not be read and were not archived:\r\n" +
+                                             listed + "\r\n... and 2 more.");
+  run.unreadableParts = {"p1"};
+  EXPECT_EQ(UnreadableItemsMessage(run),
+            "12 items could not be read and were not archived:\r\n" + listed +
+                "\r\n... and 2 more.\r\n\r\n1 attachment could not be read; its article was "
+                "archived without it:\r\n\r\np1");
+  run.unreadable.clear();
+  run.unreadableParts.push_back("p2");
+  EXPECT_EQ(UnreadableItemsMessage(run),
+            "2 attachments could not be read; their articles were archived without them:\r\n"
+            "\r\np1\r\np2");
+  EXPECT_EQ(UnreadableItemsMessage(RunSummary{}), "");
 }
 
 TEST_F(FlatRunTest, TrailingSeparatorWritesIntoTheSameFolder) {

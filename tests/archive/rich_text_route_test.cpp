@@ -20,15 +20,17 @@ class RecordingRoute : public RichTextRoute {
     return true;
   }
   std::string FilteredWordHTML(const std::string& html) override { return "[filtered]" + html; }
-  std::string SaveAttachments(outlook::OutlookItem&, const std::string& folder,
-                              std::int32_t count) override {
+  std::string SaveAttachments(outlook::OutlookItem&, const std::string& folder, std::int32_t count,
+                              std::vector<std::string>& unreadable) override {
+    if (!damagedPart.empty()) unreadable.push_back(damagedPart);
     const std::string target = folder + "/" + std::to_string(count) + ".htm";
     targetAtExport.push_back(std::filesystem::exists(target));
     std::filesystem::remove(target);  // the export's first step removes the conversion target
     return "<p>attachments of " + std::to_string(count) + "</p>";
   }
   void ExportInlineImages(outlook::OutlookItem&, std::string& body, const std::string&,
-                          std::int32_t count) override {
+                          std::int32_t count, std::vector<std::string>& unreadable) override {
+    if (!damagedPart.empty()) unreadable.push_back(damagedPart);
     inlineCalls.push_back(count);
     inlineBodies.push_back(body);
   }
@@ -40,6 +42,7 @@ class RecordingRoute : public RichTextRoute {
   std::vector<std::string> inlineBodies;
   bool rtfSeen = false;
   int quits = 0;
+  std::string damagedPart;  // told by both exports of every item when not empty
 };
 
 class RichTextRouteTest : public ProgramFixture {
@@ -88,6 +91,23 @@ TEST_F(RichTextRouteTest, WithoutAttachmentsOnlyTheInlineImagesAreExported) {
   EXPECT_TRUE(recording.conversions.empty());
   EXPECT_EQ(recording.inlineCalls.size(), 2u);
   EXPECT_EQ(recording.quits, 1);
+}
+
+// An attachment the item holds damaged is told once, though both exports tried it; the page is
+// still written.
+TEST_F(RichTextRouteTest, DamagedAttachmentIsToldOnceAndThePageWritten) {
+  kb->items.resize(1);
+  recording.damagedPart = "The attachment 1 of the item \"KB1.msg\" cannot be read";
+  Load();
+  form->optGroup.Select(1);
+  Generate();
+  EXPECT_TRUE(Exists("Toner.htm"));
+  EXPECT_TRUE(form->LastRun().unreadable.empty());
+  EXPECT_EQ(form->LastRun().unreadableParts, std::vector<std::string>{recording.damagedPart});
+  ASSERT_EQ(dialogs.shown().size(), 1u);
+  EXPECT_EQ(dialogs.shown()[0].text,
+            "1 attachment could not be read; its article was archived without it:\r\n\r\n" +
+                recording.damagedPart);
 }
 
 // Only genuine rich text goes to the word processor; every other item keeps its HTML body, which

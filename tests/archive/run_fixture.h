@@ -55,7 +55,10 @@ class ProgramFixture : public ::testing::Test {
     form->Form_Load();
     form->txtDestination.SetText(dir.string());
   }
-  void Add(const std::shared_ptr<FakeItem>& item) { kb->items.push_back(item); }
+  std::shared_ptr<FakeItem> Add(const std::shared_ptr<FakeItem>& item) {
+    kb->items.push_back(item);
+    return item;
+  }
   // Presses "Generate" and returns when the run has ended.
   void Generate() { form->cmdGenerate_Click(); }
   std::string Read(const std::string& name) const {

@@ -55,12 +55,14 @@ class FakeAttachment : public outlook::Attachment {
   void SaveAsFile(const std::string& path) override {
     log_.push_back({path, reporter_.fncGetCurrentStep()});
     if (fail) throw Error(errnum::kPathFileAccessError, "Cannot save the attachment");
+    if (damaged) throw Error(errnum::kBadFileFormat, "The attachment of " + name_ + " is damaged");
     std::ofstream(path, std::ios::binary) << bytes_;
   }
   std::string ContentId() override { return contentId; }
   bool Hidden() override { return hidden; }
 
-  bool fail = false;
+  bool fail = false;     // the destination refuses the file
+  bool damaged = false;  // the item's file holds the attachment damaged
   bool hidden = false;
   std::string contentId;
 
@@ -117,10 +119,11 @@ class AttachmentExport : public ::testing::Test {
   }
 
   std::string Export(bool removeConversionPage = true) {
-    return fncSaveAttachements(test_.services, images_, item_, dir_.str(), 1001,
+    return fncSaveAttachements(test_.services, images_, item_, dir_.str(), 1001, unreadable_,
                                removeConversionPage);
   }
 
+  std::vector<std::string> unreadable_;
   std::string FilesFolder() const { return dir_ / "1001_files"; }
   std::set<std::string> FilesInFolder() const {
     std::set<std::string> names;
@@ -337,6 +340,20 @@ TEST_F(AttachmentExport, FailingSaveIsReportedAndEndsTheProgram) {
   EXPECT_NE(dialog.find("frmMain.fncSaveAttachements"), std::string::npos) << dialog;
   EXPECT_NE(dialog.find("Saving attachment to " + FilesFolder() + "/1001_2.txt"), std::string::npos)
       << dialog;
+}
+
+TEST_F(AttachmentExport, DamagedAttachmentsAreLeftOutAndNamedWhileTheOthersAreExported) {
+  Add("a.txt");
+  Add("b.txt")->damaged = true;
+  Add("c.bmp")->damaged = true;
+  Add("d.pdf");
+  EXPECT_EQ(Export(),
+            "<p><b>Attachments:</b><ul><li><a href='1001_files/1001_1.txt'>a.txt</a></li>"
+            "<li><a href='1001_files/1001_2.pdf'>d.pdf</a></li></ul></p>");
+  EXPECT_EQ(FilesInFolder(), (std::set<std::string>{"1001_1.txt", "1001_2.pdf"}));
+  EXPECT_EQ(unreadable_, (std::vector<std::string>{"The attachment of b.txt is damaged",
+                                                   "The attachment of c.bmp is damaged"}));
+  EXPECT_FALSE(test_.reporter.ReportShown());
 }
 
 TEST_F(AttachmentExport, WhenTheReporterReturnsTheResultIsEmptyAndSavedFilesStay) {

@@ -138,6 +138,11 @@ std::shared_ptr<outlook::UserPropertyCollection> FakeItem::UserProperties() {
   return std::make_shared<FakeProperties>(properties);
 }
 
+std::string FakeItem::HTMLBody() {
+  if (failBody) throw Error(errnum::kBadFileFormat, "The HTML body of " + subject + " is damaged");
+  return htmlBody;
+}
+
 std::shared_ptr<outlook::AttachmentCollection> FakeItem::Attachments() {
   return std::make_shared<NoAttachments>();
 }

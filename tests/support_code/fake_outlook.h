@@ -24,6 +24,7 @@ class FakeItem : public outlook::OutlookItem {
   std::string htmlBody;
   std::map<std::string, outlook::Value> properties;  // user properties by name
   bool failProperties = false;                       // UserProperties throws
+  bool failBody = false;                             // HTMLBody throws, as for a damaged body
   outlook::OlBodyFormat bodyFormat = outlook::OlBodyFormat::kRichText;
   int saveAsCalls = 0;
 
@@ -33,7 +34,7 @@ class FakeItem : public outlook::OutlookItem {
   outlook::ItemClass Class() override { return itemClass; }
   std::string MessageClass() override { return messageClass; }
   std::string Subject() override { return subject; }
-  std::string HTMLBody() override { return htmlBody; }
+  std::string HTMLBody() override;
   outlook::OlBodyFormat BodyFormat() override { return bodyFormat; }
   // Writes a small rich-text file holding the subject.
   void SaveAs(const std::string& path, int format) override;

@@ -87,11 +87,13 @@ class FakeAttachment : public outlook::Attachment {
   std::string DisplayName() override { return name_; }
   void SaveAsFile(const std::string& path) override {
     if (fail) throw Error(errnum::kPathFileAccessError, "cannot save");
+    if (damaged) throw Error(errnum::kBadFileFormat, name_ + " is damaged");
     std::ofstream(path, std::ios::binary) << bytes_;
   }
   std::string ContentId() override { return contentId_; }
   bool Hidden() override { return hidden_; }
-  bool fail = false;
+  bool fail = false;     // the destination refuses the file
+  bool damaged = false;  // the item's file holds it damaged
 
  private:
   std::string name_, bytes_, contentId_;
@@ -164,7 +166,8 @@ ArticleResult RunArticle(RichTextRoute& route, outlook::OutlookItem& item,
     result.body = route.FilteredWordHTML(TempFolder::Read(target));
     if (groupedRun) fs::remove(target);
   }
-  result.attachments = route.SaveAttachments(item, destination, counter);
+  std::vector<std::string> unreadable;
+  result.attachments = route.SaveAttachments(item, destination, counter, unreadable);
   return result;
 }
 
@@ -175,6 +178,7 @@ class OfficeRouteTest : public ::testing::Test {
   WordCalls calls_;
   FakeWordFactory factory_{calls_};
   platform::QtImageConverter images_;
+  std::vector<std::string> unreadable_;
 };
 
 TEST_F(OfficeRouteTest, OneWordProcessorServesTheRunAndIsQuitAtItsEnd) {
@@ -289,7 +293,7 @@ TEST_F(OfficeRouteTest, InlineImagesAreExportedAndTheirReferencesRewritten) {
       "<div style=\"background:url(cid:chart-7)\">acid:chart-7</div></p>";
 
   std::string rewritten = body;
-  route.ExportInlineImages(item, rewritten, dir_.str(), 1001);
+  route.ExportInlineImages(item, rewritten, dir_.str(), 1001, unreadable_);
 
   EXPECT_EQ(rewritten,
             "<p><img src=\"1001_files/1001_inline1.png\" width=10>"
@@ -303,7 +307,7 @@ TEST_F(OfficeRouteTest, InlineImagesAreExportedAndTheirReferencesRewritten) {
             (std::set<std::string>{"1001_inline1.png", "1001_inline2.gif"}));
 
   // The attachment list leaves the hidden images out.
-  EXPECT_EQ(route.SaveAttachments(item, dir_.str(), 1001),
+  EXPECT_EQ(route.SaveAttachments(item, dir_.str(), 1001, unreadable_),
             "<p><b>Attachments:</b><ul>"
             "<li><a href='1001_files/1001_1.gif'>chart.gif</a></li>"
             "<li><a href='1001_files/1001_2.pdf'>report.pdf</a></li></ul></p>");
@@ -313,15 +317,18 @@ TEST_F(OfficeRouteTest, BodyWithoutMatchingReferencesIsUnchangedAndNothingIsWrit
   OfficeRoute route(test_.services, factory_, images_);
   FakeItem item;
   item.Add("image001.png", "png", "image001", true)->fail = true;
+  item.Add("image002.png", "png", "image002", true)->damaged = true;
   const std::string bodies[] = {"<p>no images</p>", "<img src=\"cid:other\">",
-                                "<img src=\"cid:image001\">"};
+                                "<img src=\"cid:image001\">", "<img src=\"cid:image002\">"};
   for (const std::string& body : bodies) {
     SCOPED_TRACE(body);
     std::string kept = body;
-    route.ExportInlineImages(item, kept, dir_.str(), 1001);
+    route.ExportInlineImages(item, kept, dir_.str(), 1001, unreadable_);
     EXPECT_EQ(kept, body);
   }
   EXPECT_FALSE(test_.reporter.ReportShown());
+  // Only the damaged image is told: the other failure is the destination's.
+  EXPECT_EQ(unreadable_, std::vector<std::string>{"image002.png is damaged"});
 }
 
 TEST_F(OfficeRouteTest, InlineImageOfAnUnknownKindGetsANeutralExtension) {
@@ -330,7 +337,7 @@ TEST_F(OfficeRouteTest, InlineImageOfAnUnknownKindGetsANeutralExtension) {
   item.Add("shell.php", "<?php ?>", "x1", true);
   item.Add("noextension", "bytes", "x2", true);
   std::string body = "<img src=cid:x1><img src=cid:x2>";
-  route.ExportInlineImages(item, body, dir_.str(), 7);
+  route.ExportInlineImages(item, body, dir_.str(), 7, unreadable_);
   EXPECT_EQ(body, "<img src=7_files/7_inline1.img><img src=7_files/7_inline2.img>");
 }
 
