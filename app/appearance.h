@@ -36,11 +36,25 @@ using PixelReader = std::function<std::optional<std::uint32_t>(PixelPoint)>;
 std::uint32_t SampledBackColor(const TwipRect& rect, int tx, int ty, const PixelReader& read,
                                std::uint32_t current);
 
+// The kinds of control the main window is made of.
+enum class ControlKind {
+  kLabel,     // a caption (Label)
+  kText,      // a text box (TextBox)
+  kButton,    // a push button (CommandButton)
+  kFrame,     // a titled frame around other controls (Frame)
+  kPanel,     // a plain container (PictureBox)
+  kOption,    // an option button (OptionButton)
+  kCheck,     // a check box (CheckBox)
+  kList,      // a list with a check box per entry (ListBox)
+  kProgress,  // a progress bar
+  kLine,      // a horizontal line (Line)
+};
+
 // One control of the main window: its name, kind, container (empty: the window), caption and
 // position. The table the Qt view builds the window from.
 struct ControlLayout {
   std::string name;
-  std::string kind;  // label, text, button, frame, panel, option, check, list, progress, line
+  ControlKind kind;
   std::string container;
   std::string caption;
   TwipRect rect;

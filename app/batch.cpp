@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -11,10 +10,11 @@
 #include "app/frm_main.h"
 #include "app/program.h"
 #include "app/settings.h"
+#include "base/error.h"
+#include "base/text_rules.h"
 #include "outlook/connection.h"
 #include "page/rich_text_route.h"
 #include "platform/mailstore/store.h"
-#include "support/error.h"
 #include "support/error_reporter.h"
 #include "support/file_handling.h"
 
@@ -106,17 +106,6 @@ const char* const kOptionNames[] = {"DestinationFolder", "iNamingScheme",
                                     "optGroup",          "chkAttachments",
                                     "chkCollapse",       "chkCollapseInitially"};
 
-std::optional<int> WholeNumber(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  const char* begin = text.data();
-  const char* end = begin + text.size();
-  if (*begin == '+') ++begin;
-  std::int16_t value = 0;
-  auto [ptr, ec] = std::from_chars(begin, end, value);
-  if (ec != std::errc() || ptr != end) return std::nullopt;
-  return value;
-}
-
 // Applies a checked --set to the window as restoring the stored option does.
 void ApplySetting(frmMain& form, const std::string& name, const std::string& value) {
   if (name == "DestinationFolder") {
@@ -124,7 +113,7 @@ void ApplySetting(frmMain& form, const std::string& name, const std::string& val
   } else if (name == "iNumbering") {
     form.txtNumbering.SetText(value);
   } else {
-    const int n = *WholeNumber(value);
+    const int n = *ParseInteger16(value);
     if (name == "iNamingScheme") {
       form.optNaming.Select(n);
     } else if (name == "GenerateTOC") {
@@ -184,7 +173,7 @@ std::string CheckSetting(const std::string& name, const std::string& value) {
     return "unknown option name \"" + name + "\" (one of " + names + ")";
   }
   if (name == "DestinationFolder") return "";
-  const auto n = WholeNumber(value);
+  const auto n = ParseInteger16(value);
   if (name == "iNumbering") {
     return n ? "" : "iNumbering must be a whole number from -32768 to 32767, not \"" + value + "\"";
   }

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "app/program.h"
-#include "outlook/object_model.h"
+#include "platform/outlook/object_model.h"
 #include "platform/registry/hive.h"
 
 namespace lorva {

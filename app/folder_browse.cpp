@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "app/frm_main.h"
-#include "support/error.h"
+#include "base/error.h"
 
 namespace lorva {
 
@@ -24,7 +24,7 @@ std::string Folder_Browse(ErrorReporter& reporter, platform::Dialogs& dialogs, B
 void frmMain::cmdBrowseDestination_Click() {
   browse_.startFolder = txtDestination.Text();
   const std::string chosen =
-      Folder_Browse(s_.services.reporter, s_.dialogs, browse_,
+      Folder_Browse(services_.services.reporter, services_.dialogs, browse_,
                     "Please select a valid file folder to place all the generated webpages.", 68);
   if (chosen.find_first_not_of(' ') == std::string::npos) return;  // cancelled
   txtDestination.SetText(chosen);

@@ -1,7 +1,7 @@
 #include "app/frm_main.h"
 
+#include "base/error.h"
 #include "outlook/category_lists.h"
-#include "support/error.h"
 #include "support/error_reporter.h"
 
 namespace lorva {
@@ -28,7 +28,7 @@ std::string WindowCaptionText() {
 }
 
 frmMain::frmMain(FormServices services, FormHooks hooks)
-    : s_(services), hooks_(std::move(hooks)), runner_(*this, WithForm(services, this)) {
+    : services_(services), hooks_(std::move(hooks)), runner_(*this, WithForm(services, this)) {
   if (!hooks_.startImaging) hooks_.startImaging = [] { return true; };
   if (!hooks_.stopImaging) hooks_.stopImaging = [] {};
   if (!hooks_.restoreOptions) hooks_.restoreOptions = ApplyDefaultOptions;
@@ -37,8 +37,8 @@ frmMain::frmMain(FormServices services, FormHooks hooks)
     hooks_.runEnded = [this](const RunSummary& run) {
       const std::string message = UnreadableItemsMessage(run);
       if (!message.empty()) {
-        s_.dialogs.MsgBox(message, platform::msgbox::kOkOnly | platform::msgbox::kExclamation,
-                          kAppTitle);
+        services_.dialogs.MsgBox(
+            message, platform::msgbox::kOkOnly | platform::msgbox::kExclamation, kAppTitle);
       }
     };
   }
@@ -51,44 +51,44 @@ frmMain::frmMain(FormServices services, FormHooks hooks)
 }
 
 frmMain::~frmMain() {
-  if (loaded_) s_.connection.RemoveWindow(this);
+  if (loaded_) services_.connection.RemoveWindow(this);
 }
 
 void frmMain::Form_Load() {
   loaded_ = true;
-  s_.connection.AddWindow(this);
+  services_.connection.AddWindow(this);
 
   // 1-2. The imaging library.
   if (!hooks_.startImaging()) {
-    const int answer = s_.dialogs.MsgBox(
+    const int answer = services_.dialogs.MsgBox(
         "You don't seem to have GDI+ installed! It is required for the Archive tool to "
         "work.\r\n\r\nDo you want to download it Now?",
         platform::msgbox::kYesNo, kAppTitle);
-    if (answer == platform::msgbox::kYes) s_.files.subExecute(kImagingDownloadPage, "", "");
+    if (answer == platform::msgbox::kYes) services_.files.subExecute(kImagingDownloadPage, "", "");
     // The options were not restored: closing must not store the window's initial values.
-    s_.connection.subEndProgram();
+    services_.connection.subEndProgram();
   }
   // 3. The file service.
-  s_.files.subSetupFS();
+  services_.files.subSetupFS();
   // 4. The stored options.
   hooks_.restoreOptions(*this);
   optionsRestored_ = true;
   // 5. The lists (attaches and checks the knowledge-base folder on the way).
   outlook::subPopulateLists(
-      s_.connection, s_.services.reporter, s_.dialogs,
+      services_.connection, services_.services.reporter, services_.dialogs,
       outlook::ListControls{lstProblemCategory, lstProblemType, chkSelectAllCategory,
                             chkSelectAllType, optGroup, cmdGenerate},
       this);
   // 6. The mail application, should the lists not have attached it.
-  while (!s_.connection.objOutlook) {
-    s_.services.reporter.subLogStep("Trying to open Outlook");
-    s_.connection.subStartOutlook(6);
-    s_.connection.subGetCurrentFolder(9);
+  while (!services_.connection.objOutlook) {
+    services_.services.reporter.subLogStep("Trying to open Outlook");
+    services_.connection.subStartOutlook(6);
+    services_.connection.subGetCurrentFolder(9);
   }
 }
 
 void frmMain::Unload() {
-  s_.connection.RemoveWindow(this);
+  services_.connection.RemoveWindow(this);
   loaded_ = false;
   Form_Unload();
 }
@@ -96,7 +96,7 @@ void frmMain::Unload() {
 void frmMain::Form_Unload() {
   hooks_.stopImaging();
   if (optionsRestored_) hooks_.saveOptions(*this);
-  s_.connection.subEndProgram();
+  services_.connection.subEndProgram();
 }
 
 void frmMain::cmdGenerate_Click() {
@@ -108,11 +108,11 @@ void frmMain::cmdGenerate_Click() {
 void frmMain::cmdExit_Click() {
   bCancel = true;
   if (optionsRestored_) hooks_.saveOptions(*this);
-  s_.connection.subEndProgram();
+  services_.connection.subEndProgram();
 }
 
 void frmMain::lblWebLink_Click() {
-  s_.files.subExecute(LORVA_WEB_SITE, "", "");
+  services_.files.subExecute(LORVA_WEB_SITE, "", "");
 }
 
 void frmMain::chkExtractIndexPage_Click() {

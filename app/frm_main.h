@@ -76,7 +76,7 @@ class frmMain : public RunWindow, public outlook::LoadedWindow {
   const RunSummary& LastRun() const { return runner_.LastRun(); }
 
  private:
-  FormServices s_;
+  FormServices services_;
   FormHooks hooks_;
   ArchiveRunner runner_;
   bool loaded_ = false;

@@ -5,10 +5,10 @@
 #include <memory>
 #include <optional>
 
-#include "outlook/object_model.h"
+#include "base/error.h"
+#include "base/text_rules.h"
 #include "platform/mailstore/store.h"
-#include "support/error.h"
-#include "support/text_rules.h"
+#include "platform/outlook/object_model.h"
 
 namespace lorva {
 namespace {

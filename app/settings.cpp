@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "outlook/value.h"
-#include "support/error.h"
+#include "base/error.h"
+#include "platform/outlook/value.h"
 #include "support/error_reporter.h"
 #include "support/registry_store.h"
 
@@ -40,10 +40,9 @@ void WithTrap(ErrorReporter& reporter, const char* routine, Body&& body) {
   std::int16_t line = 0;
   try {
     body(line);
-  } catch (const Error& error) {
+  } catch (const std::exception& e) {
+    const Error error = ErrorFromException(e);
     reporter.subErrorHandler(error.description(), error.number(), line, routine);
-  } catch (const std::exception& error) {
-    reporter.subErrorHandler(error.what(), errnum::kOutOfMemory, line, routine);
   }
 }
 

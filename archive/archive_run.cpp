@@ -1,22 +1,21 @@
 #include "archive/archive_run.h"
 
 #include <algorithm>
-#include <charconv>
 #include <limits>
 #include <map>
 #include <utility>
 #include <vector>
 
 #include "archive/toc.h"
+#include "base/error.h"
+#include "base/html_text.h"
+#include "base/steps.h"
+#include "base/text_rules.h"
 #include "outlook/property_access.h"
 #include "page/destination.h"
 #include "page/naming.h"
 #include "page/page_writer.h"
 #include "page/support_files.h"
-#include "support/error.h"
-#include "support/html_text.h"
-#include "support/steps.h"
-#include "support/text_rules.h"
 
 namespace lorva {
 
@@ -41,15 +40,7 @@ constexpr std::int64_t kHighestNumber = std::numeric_limits<std::int32_t>::max()
 // The first number as Visual Basic converts digits to a 16-bit integer: blanks around it and a
 // sign are allowed; nothing when it is not a whole number in range.
 std::optional<std::int16_t> ParseFirstNumber(const std::string& text) {
-  const std::string trimmed = TrimBlanks(text);
-  if (trimmed.empty()) return std::nullopt;
-  const char* begin = trimmed.data();
-  const char* end = begin + trimmed.size();
-  if (*begin == '+') ++begin;
-  std::int16_t value = 0;
-  auto [ptr, ec] = std::from_chars(begin, end, value);
-  if (ec != std::errc() || ptr != end) return std::nullopt;
-  return value;
+  return ParseInteger16(TrimBlanks(text));
 }
 
 // Only genuine rich text goes to the word processor. Rich text that merely wraps the item's HTML
@@ -238,9 +229,7 @@ std::shared_ptr<outlook::OutlookItem> ArchiveRunner::ReadItem(outlook::ItemColle
                                                               int position) {
   try {
     return items.Item(position);
-  } catch (const Error& e) {
-    summary_.unreadable.push_back(e.description());
-  } catch (const std::exception& e) {
+  } catch (const std::exception& e) {  // an Error's text is its description
     summary_.unreadable.push_back(e.what());
   }
   return nullptr;
@@ -491,10 +480,7 @@ bool ReadArticle(ErrorReporter& reporter, outlook::OutlookItem& item, cArticle& 
   }
   try {
     article.Body = item.HTMLBody();
-  } catch (const Error& e) {
-    unreadable.push_back(e.description());
-    return false;
-  } catch (const std::exception& e) {
+  } catch (const std::exception& e) {  // an Error's text is its description
     unreadable.push_back(e.what());
     return false;
   }
@@ -524,11 +510,8 @@ void ArchiveRunner::subGenerateArticlesNormal() {
       throw Error(errnum::kObjectNotSet, "Object variable or With block variable not set");
     }
     run.toc->Write("<ul>");
-  } catch (const Error& e) {
-    ReportTrap(e, run.line, kNormalLabel, true);
-    return;
   } catch (const std::exception& e) {
-    ReportTrap(Error(51, e.what()), run.line, kNormalLabel, true);
+    ReportTrap(ErrorFromException(e), run.line, kNormalLabel, true);
     return;
   }
 
@@ -583,11 +566,8 @@ void ArchiveRunner::subGenerateArticlesOutline() {
       summary_.outcome = RunSummary::Outcome::kCompleted;
       return;  // index.htm holds only its head
     }
-  } catch (const Error& e) {
-    ReportTrap(e, run.line, kOutlineLabel, false);
-    return;
   } catch (const std::exception& e) {
-    ReportTrap(Error(51, e.what()), run.line, kOutlineLabel, false);
+    ReportTrap(ErrorFromException(e), run.line, kOutlineLabel, false);
     return;
   }
 

@@ -2,12 +2,12 @@
 
 #include <exception>
 #include <functional>
-#include <new>
 #include <string_view>
 #include <utility>
 
+#include "base/error.h"
+#include "base/files.h"
 #include "page/sorted_dictionary.h"
-#include "support/error.h"
 
 namespace lorva {
 namespace {
@@ -71,12 +71,8 @@ std::unique_ptr<TextStream> fncWriteTOC(Services& services, const std::string& p
     std::unique_ptr<TextStream> stream = services.Fs().CreateReplacingTextFile(path);
     stream->Write(head);
     return stream;
-  } catch (const Error& e) {
-    services.reporter.Report(e, "fncWriteTOC");
-  } catch (const std::bad_alloc&) {
-    services.reporter.Report(Error(errnum::kOutOfMemory, "Out of memory"), "fncWriteTOC");
   } catch (const std::exception& e) {
-    services.reporter.Report(Error(51, std::string("Internal error: ") + e.what()), "fncWriteTOC");
+    services.reporter.Report(ErrorFromException(e), "fncWriteTOC");
   }
   return nullptr;
 }

@@ -109,18 +109,6 @@ std::uintmax_t PageBytes(const fs::path& dir) {
   return total;
 }
 
-class QuietDialogs : public lorva::platform::Dialogs {
- public:
-  int MsgBox(const std::string& prompt, int, const std::string&) override {
-    std::fprintf(stderr, "message: %s\n", prompt.c_str());
-    return lorva::platform::msgbox::kNo;
-  }
-  std::string BrowseForFolder(const std::string&, const std::string&) override { return ""; }
-  std::string PickMailFolder(const std::vector<std::string>&, const std::string&) override {
-    return "";
-  }
-};
-
 class NoPump : public lorva::platform::EventPump {
  public:
   void DoEvents() override {}
@@ -153,7 +141,7 @@ struct Bench {
 
   std::shared_ptr<lorva::mailstore::MailStore> store;
   std::shared_ptr<lorva::outlook::ApplicationLauncher> launcher;
-  QuietDialogs dialogs;
+  lorva::bench::PrintingDialogs dialogs{lorva::platform::msgbox::kNo};
   NoPump pump;
   NoShell shell;
   lorva::ErrorReporter reporter;

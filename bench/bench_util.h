@@ -1,4 +1,5 @@
-// Helpers shared by the benchmarks: memory figures of this process, article text.
+// Helpers shared by the benchmarks: memory figures of this process, article text, dialogs that
+// print their messages.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "platform/mailstore/msg_content.h"
+#include "platform/ui/dialogs.h"
 
 namespace lorva::bench {
 
@@ -51,6 +53,24 @@ inline std::filesystem::path WriteArticleFile(const std::filesystem::path& folde
   bytes += data.size();
   return folder / name;
 }
+
+// Dialogs that print each message to standard error and answer it with `answer`; no folder is
+// chosen.
+class PrintingDialogs : public lorva::platform::Dialogs {
+ public:
+  explicit PrintingDialogs(int answer = lorva::platform::msgbox::kOk) : answer_(answer) {}
+  int MsgBox(const std::string& prompt, int, const std::string&) override {
+    std::fprintf(stderr, "message: %s\n", prompt.c_str());
+    return answer_;
+  }
+  std::string BrowseForFolder(const std::string&, const std::string&) override { return ""; }
+  std::string PickMailFolder(const std::vector<std::string>&, const std::string&) override {
+    return "";
+  }
+
+ private:
+  int answer_;
+};
 
 // Starts a new peak resident set size measurement (Linux 4.0 and later).
 inline void ResetPeakRss() {

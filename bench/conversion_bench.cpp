@@ -17,11 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
+#include "base/files.h"
+#include "bench/bench_util.h"
 #include "page/office_route.h"
 #include "platform/imaging/qt/qt_image_converter.h"
-#include "platform/ui/dialogs.h"
 #include "platform/word/libreoffice_word.h"
-#include "support/error.h"
 #include "support/error_reporter.h"
 
 namespace {
@@ -87,18 +88,6 @@ class Article : public outlook::OutlookItem {
   std::shared_ptr<::Attachments> attachments_ = std::make_shared<::Attachments>();
 };
 
-class SilentDialogs : public platform::Dialogs {
- public:
-  int MsgBox(const std::string& prompt, int, const std::string&) override {
-    std::fprintf(stderr, "message: %s\n", prompt.c_str());
-    return 1;
-  }
-  std::string BrowseForFolder(const std::string&, const std::string&) override { return ""; }
-  std::string PickMailFolder(const std::vector<std::string>&, const std::string&) override {
-    return "";
-  }
-};
-
 // One article the way a run takes it with attachments included; false when not converted.
 bool ExportArticle(OfficeRoute& route, Article& article, const std::string& destination,
                    std::int16_t counter) {
@@ -108,8 +97,7 @@ bool ExportArticle(OfficeRoute& route, Article& article, const std::string& dest
   article.SaveAs(rtf, 1);
   bool converted = route.ConvertRTF2HTML(rtf, target) && fs::exists(target);
   if (converted) {
-    std::ifstream in(target, std::ios::binary);
-    const std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string html(ReadWholeFile(target).view());
     converted = route.FilteredWordHTML(html).find("the printer jams") != std::string::npos;
   }
   std::vector<std::string> unreadable;
@@ -139,7 +127,7 @@ int main(int argc, char** argv) {
     items.push_back(std::make_unique<Article>(i + 1, png, bmp, text));
   }
 
-  SilentDialogs dialogs;
+  bench::PrintingDialogs dialogs;
   ErrorReporter reporter(dialogs, {});
   Services services{reporter, std::make_shared<FileSystemObject>()};
   platform::QtImageConverter images;

@@ -13,53 +13,38 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
+
+#include "base/files.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 // The whole file; exits when it cannot be read.
-std::string ReadWhole(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    std::perror(path.c_str());
+lorva::FileBytes ReadWhole(const std::string& path) {
+  lorva::FileBytes bytes;
+  if (const std::error_code code = lorva::ReadWholeFile(path, bytes)) {
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), code.message().c_str());
     std::exit(1);
   }
-  struct stat info {};
-  ::fstat(fd, &info);
-  std::string bytes(static_cast<std::size_t>(info.st_size) + 1, '\0');
-  std::size_t size = 0;
-  for (;;) {
-    if (size == bytes.size()) bytes.resize(bytes.size() * 2);
-    const ssize_t got = ::read(fd, bytes.data() + size, bytes.size() - size);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    size += static_cast<std::size_t>(got);
-  }
-  ::close(fd);
-  bytes.resize(size);
   return bytes;
 }
 
-// Writes `bytes` to a temporary file beside `path` and renames it over `path`.
-void WriteReplacing(const std::string& path, std::string_view bytes, int serial) {
-  const std::string temporary = path.substr(0, path.rfind('/') + 1) + ".floor-" +
-                                std::to_string(::getpid()) + "-" + std::to_string(serial) + ".tmp";
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) ||
-      ::close(fd) != 0 || ::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::perror(path.c_str());
+// Writes `bytes` to a temporary file beside `path` and renames it over `path`; exits when it
+// cannot.
+void WriteReplacing(const std::string& path, std::string_view bytes) {
+  if (const std::error_code code = lorva::ReplaceFile(path, bytes)) {
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), code.message().c_str());
     std::exit(1);
   }
 }
@@ -73,14 +58,14 @@ int Pack(const fs::path& output, const std::string& packPath) {
   std::sort(files.begin(), files.end());
   std::string pack;
   for (const fs::path& file : files) {
-    const std::string bytes = ReadWhole(file.string());
+    const lorva::FileBytes bytes = ReadWhole(file.string());
     pack += fs::relative(file, output).string();
     pack += '\0';
     pack += std::to_string(bytes.size());
     pack += '\0';
-    pack += bytes;
+    pack += bytes.view();
   }
-  WriteReplacing(packPath, pack, 0);
+  WriteReplacing(packPath, pack);
   std::printf("%zu files, %zu bytes\n", files.size(), pack.size());
   return 0;
 }
@@ -131,12 +116,12 @@ int Floor(const fs::path& folder, const std::string& packPath, const std::string
   for (const std::string& item : items) {
     read += ReadWhole(item).size();
     if (written < files.size()) {
-      WriteReplacing(files[written].path, files[written].bytes, static_cast<int>(written));
+      WriteReplacing(files[written].path, files[written].bytes);
       ++written;
     }
   }
   for (; written < files.size(); ++written) {
-    WriteReplacing(files[written].path, files[written].bytes, static_cast<int>(written));
+    WriteReplacing(files[written].path, files[written].bytes);
   }
   std::printf("read %zu items (%ju bytes), wrote %zu files\n", items.size(), read, files.size());
   return 0;

@@ -28,9 +28,9 @@
 #include <vector>
 
 #include "bench/bench_util.h"
-#include "outlook/object_model.h"
 #include "platform/mailstore/msg_content.h"
 #include "platform/mailstore/store.h"
+#include "platform/outlook/object_model.h"
 
 namespace fs = std::filesystem;
 using lorva::mailstore::MsgAttachment;

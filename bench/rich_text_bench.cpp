@@ -31,11 +31,12 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
+#include "base/files.h"
+#include "bench/bench_util.h"
 #include "page/office_route.h"
 #include "platform/imaging/qt/qt_image_converter.h"
-#include "platform/ui/dialogs.h"
 #include "platform/word/libreoffice_word.h"
-#include "support/error.h"
 #include "support/error_reporter.h"
 
 extern char** environ;
@@ -239,18 +240,6 @@ class Item : public outlook::OutlookItem {
   fs::path rtf_;
 };
 
-class SilentDialogs : public platform::Dialogs {
- public:
-  int MsgBox(const std::string& prompt, int, const std::string&) override {
-    std::fprintf(stderr, "message: %s\n", prompt.c_str());
-    return 1;
-  }
-  std::string BrowseForFolder(const std::string&, const std::string&) override { return ""; }
-  std::string PickMailFolder(const std::vector<std::string>&, const std::string&) override {
-    return "";
-  }
-};
-
 fs::path FreshFolder(const std::string& name) {
   const fs::path dir =
       fs::temp_directory_path() / ("lorva-bench-" + std::to_string(::getpid()) + "-" + name);
@@ -266,7 +255,7 @@ int RunRoute(const fs::path& articles, double& seconds) {
   const std::vector<fs::path> files = RtfFiles(articles);
   const fs::path destination = FreshFolder("route");
   fs::create_directory(destination / "Images");
-  SilentDialogs dialogs;
+  bench::PrintingDialogs dialogs;
   ErrorReporter reporter(dialogs, {});
   Services services{reporter, std::make_shared<FileSystemObject>()};
   platform::QtImageConverter images;
@@ -287,9 +276,7 @@ int RunRoute(const fs::path& articles, double& seconds) {
       const auto stepBegin = Clock::now();
       const double inWord = phases.open + phases.save + phases.close + phases.start;
       if (route.ConvertRTF2HTML(rtf, target) && fs::exists(target)) {
-        std::ifstream in(target, std::ios::binary);
-        const std::string html((std::istreambuf_iterator<char>(in)),
-                               std::istreambuf_iterator<char>());
+        const std::string html(ReadWholeFile(target).view());
         converted += !route.FilteredWordHTML(html).empty();
       }
       std::vector<std::string> unreadable;

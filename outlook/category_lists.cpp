@@ -1,9 +1,9 @@
 #include "outlook/category_lists.h"
 
+#include "base/error.h"
+#include "base/steps.h"
+#include "base/text_rules.h"
 #include "outlook/property_access.h"
-#include "support/error.h"
-#include "support/steps.h"
-#include "support/text_rules.h"
 
 namespace lorva::outlook {
 

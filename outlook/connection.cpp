@@ -1,10 +1,10 @@
 #include "outlook/connection.h"
 
 #include <algorithm>
-#include <charconv>
 
-#include "support/error.h"
-#include "support/steps.h"
+#include "base/error.h"
+#include "base/steps.h"
+#include "base/text_rules.h"
 
 namespace lorva::outlook {
 
@@ -83,16 +83,7 @@ std::int16_t fncGetMajorVersion(std::string& versionText) {
   const std::size_t dot = versionText.find('.');
   if (dot != std::string::npos) versionText = versionText.substr(0, dot);
   // Blanks around the number are allowed, as the conversion to a number allows them.
-  std::size_t first = versionText.find_first_not_of(' ');
-  std::size_t last = versionText.find_last_not_of(' ');
-  if (first == std::string::npos) return 0;
-  const char* begin = versionText.data() + first;
-  const char* end = versionText.data() + last + 1;
-  if (*begin == '+') ++begin;
-  std::int16_t value = 0;
-  auto [ptr, ec] = std::from_chars(begin, end, value);
-  if (ec != std::errc() || ptr != end) return 0;
-  return value;
+  return ParseInteger16(TrimBlanks(versionText)).value_or(0);
 }
 
 bool IsKnowledgeBaseHomePage(const std::string& webViewUrl) {

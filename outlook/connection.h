@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "outlook/object_model.h"
+#include "platform/outlook/object_model.h"
 #include "platform/ui/dialogs.h"
 #include "support/file_handling.h"
 

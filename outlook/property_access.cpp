@@ -3,7 +3,7 @@
 #include <cmath>
 #include <optional>
 
-#include "support/steps.h"
+#include "base/steps.h"
 
 namespace lorva::outlook {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "outlook/object_model.h"
-#include "outlook/value.h"
+#include "platform/outlook/object_model.h"
+#include "platform/outlook/value.h"
 #include "support/error_reporter.h"
 
 namespace lorva::outlook {

@@ -1,16 +1,15 @@
 #include "page/attachments.h"
 
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
-
 #include <array>
 #include <exception>
-#include <new>
 #include <string_view>
 
-#include "support/error.h"
-#include "support/html_text.h"
-#include "support/steps.h"
+#include "base/error.h"
+#include "base/files.h"
+#include "base/html_text.h"
+#include "base/steps.h"
+#include "base/text_rules.h"
+#include "base/utf8.h"
 
 namespace lorva {
 namespace {
@@ -31,11 +30,11 @@ struct Extension {
 Extension ExtensionOf(const std::string& displayName) {
   const std::size_t dot = displayName.rfind('.');
   const std::string after = dot == std::string::npos ? displayName : displayName.substr(dot + 1);
-  icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(after);
-  unicode.toLower(icu::Locale::getRoot());
   Extension extension;
-  unicode.toUTF8String(extension.text);
-  extension.length = static_cast<std::size_t>(unicode.length());
+  extension.text = LowerCase(after);
+  for (std::size_t pos = 0; pos < extension.text.size();) {
+    extension.length += utf8::Next(extension.text, pos) > 0xFFFF ? 2 : 1;
+  }
   return extension;
 }
 
@@ -177,11 +176,8 @@ std::string fncSaveAttachements(Services& services, platform::ImageConverter& im
     }
     list += "</ul></p>";
     return exported ? list : "";
-  } catch (const Error& error) {
-    services.reporter.Report(error, "frmMain.fncSaveAttachements");
-  } catch (const std::bad_alloc&) {
-    services.reporter.subErrorHandler("Out of memory", errnum::kOutOfMemory, 0,
-                                      "frmMain.fncSaveAttachements");
+  } catch (const std::exception& e) {
+    services.reporter.Report(ErrorFromException(e), "frmMain.fncSaveAttachements");
   }
   return "";
 }

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "outlook/object_model.h"
+#include "base/error.h"
 #include "platform/imaging/image_converter.h"
-#include "support/error.h"
+#include "platform/outlook/object_model.h"
 #include "support/file_handling.h"
 
 namespace lorva {

@@ -2,8 +2,8 @@
 
 #include <exception>
 
-#include "support/error.h"
-#include "support/steps.h"
+#include "base/error.h"
+#include "base/steps.h"
 
 namespace lorva {
 namespace {
@@ -63,11 +63,8 @@ std::string fncFilteredWordHTML(Services& services, const std::string& strBody) 
       return strBody.substr(0, division) + kCrLf + strBody.substr(end);
     }
     return strBody;
-  } catch (const Error& error) {
-    services.reporter.Report(error, "fncFilteredWordHTML");
-  } catch (const std::bad_alloc&) {
-    services.reporter.subErrorHandler("Out of memory", errnum::kOutOfMemory, 0,
-                                      "fncFilteredWordHTML");
+  } catch (const std::exception& e) {
+    services.reporter.Report(ErrorFromException(e), "fncFilteredWordHTML");
   }
   return "";
 }

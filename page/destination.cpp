@@ -9,7 +9,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "support/file_system.h"
+#include "base/files.h"
 
 namespace lorva {
 namespace {
@@ -98,9 +98,10 @@ void RemoveLeftovers(const fs::path& folder, bool scratch) {
 
 std::string KeptPagePattern(const std::string& path) {
   const fs::path file(path);
-  return (file.parent_path() / ("." + file.filename().string() + std::string(kKept) +
-                                std::to_string(::getpid()) + "-XXXXXX"))
-      .string();
+  std::string name = ".";  // appended piece by piece: GCC 12 warns falsely on "." + a temporary
+  name.append(file.filename().string()).append(kKept).append(std::to_string(::getpid()));
+  name += "-XXXXXX";
+  return (file.parent_path() / name).string();
 }
 
 std::optional<FolderLink> LinkedFolderIn(const std::string& destination) {

@@ -2,12 +2,11 @@
 
 #include <cstdio>
 #include <exception>
-#include <new>
 #include <string>
 #include <string_view>
 
-#include "support/error.h"
-#include "support/text_rules.h"
+#include "base/error.h"
+#include "base/text_rules.h"
 
 namespace lorva {
 namespace {
@@ -125,9 +124,8 @@ std::string fncStripInvalidCharacters(Services& services, const std::string& str
       return "NULL_" + FormatSingle(RandomSequence::Next()) + ".htm";
     }
     return text;
-  } catch (const std::exception&) {
-    services.reporter.Report(Error(errnum::kOutOfMemory, "Out of memory"),
-                             "fncStripInvalidCharacters");
+  } catch (const std::exception& e) {
+    services.reporter.Report(ErrorFromException(e), "fncStripInvalidCharacters");
     return "";
   }
 }

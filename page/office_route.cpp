@@ -11,11 +11,13 @@
 #include <system_error>
 #include <utility>
 
+#include "base/files.h"
+#include "base/html_text.h"
+#include "base/steps.h"
+#include "base/text_rules.h"
 #include "page/attachments.h"
 #include "page/body_conversion.h"
 #include "page/destination.h"
-#include "support/html_text.h"
-#include "support/steps.h"
 
 namespace lorva {
 namespace {
@@ -26,24 +28,12 @@ bool SamePath(const std::string& a, const std::string& b) {
   return fs::path(a).lexically_normal() == fs::path(b).lexically_normal();
 }
 
-std::string AsciiLower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 // A content id as references name it: without blanks around, without "<" ">", lower case.
 std::string NormalContentId(std::string_view id) {
   while (!id.empty() && std::isspace(static_cast<unsigned char>(id.front()))) id.remove_prefix(1);
   while (!id.empty() && std::isspace(static_cast<unsigned char>(id.back()))) id.remove_suffix(1);
   if (id.size() >= 2 && id.front() == '<' && id.back() == '>') id = id.substr(1, id.size() - 2);
-  return AsciiLower(std::string(id));
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+  return AsciiLower(id);
 }
 
 std::string PercentDecode(std::string_view text) {

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
-#include <new>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "support/error.h"
-#include "support/html_text.h"
+#include "base/error.h"
+#include "base/html_text.h"
+#include "base/text_rules.h"
 
 namespace lorva {
 namespace {
@@ -48,16 +48,6 @@ std::string MarkupText(std::string text) {
   return HtmlEscape(text);
 }
 
-bool StartsWithIgnoringCase(std::string_view text, std::string_view lower) {
-  if (text.size() < lower.size()) return false;
-  for (std::size_t i = 0; i < lower.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != lower[i]) return false;
-  }
-  return true;
-}
-
 // The places in the body that text goes into, found in one pass over its tags: after each empty
 // title element's opening tag (whatever the tags' letter case: Word writes "<TITLE></TITLE>",
 // LibreOffice "<title></title>"), after each exact "</title>" or "</TITLE>", after each exact
@@ -93,7 +83,9 @@ struct Places {
           break;
         case 't':
         case 'T':
-          if (StartsWithIgnoringCase(tag, kEmptyTitleElement)) Add(at + kTitleOpening, kEmptyTitle);
+          if (StartsWithIgnoringAsciiCase(tag, kEmptyTitleElement)) {
+            Add(at + kTitleOpening, kEmptyTitle);
+          }
           break;
         default:
           break;
@@ -188,12 +180,8 @@ void subWriteHTML(Services& services, const std::string& strPath, cArticle& arti
     if (!stream) return;
     step([&] { stream->Write(page); });
     if (complete) stream->Close();
-  } catch (const Error& e) {
-    services.reporter.Report(e, "subWriteHTML");
-  } catch (const std::bad_alloc&) {
-    services.reporter.Report(Error(errnum::kOutOfMemory, "Out of memory"), "subWriteHTML");
   } catch (const std::exception& e) {
-    services.reporter.Report(Error(51, std::string("Internal error: ") + e.what()), "subWriteHTML");
+    services.reporter.Report(ErrorFromException(e), "subWriteHTML");
   }
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "outlook/object_model.h"
+#include "platform/outlook/object_model.h"
 #include "support/file_handling.h"
 
 namespace lorva {

@@ -1,59 +1,14 @@
 #include "page/sorted_dictionary.h"
 
-#include <unicode/coll.h>
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
-
 #include <algorithm>
 #include <exception>
-#include <new>
 #include <numeric>
 #include <unordered_map>
 
-#include "support/error.h"
-#include "support/text_rules.h"
+#include "base/error.h"
+#include "base/text_rules.h"
 
 namespace lorva {
-namespace {
-
-// The text collation: the root collation at secondary strength, so that letter case is ignored
-// and accents still count. One instance per thread (a collator is not shared between threads).
-icu::Collator& TextCollator() {
-  thread_local std::unique_ptr<icu::Collator> collator = [] {
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::Collator> made(
-        icu::Collator::createInstance(icu::Locale::getRoot(), status));
-    if (U_FAILURE(status) || !made) {
-      throw Error(errnum::kCannotCreateObject, "The text collation is not available");
-    }
-    made->setStrength(icu::Collator::SECONDARY);
-    return made;
-  }();
-  return *collator;
-}
-
-// Appends the collation key of `text` to `keys`: comparing two keys bytewise compares the texts.
-void AppendCollationKey(std::string_view text, std::string& keys) {
-  icu::Collator& collator = TextCollator();
-  const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(
-      icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-  const std::size_t start = keys.size();
-  std::size_t room = 2 * text.size() + 16;
-  for (;;) {
-    keys.resize(start + room);
-    const int32_t length = collator.getSortKey(
-        unicode, reinterpret_cast<uint8_t*>(keys.data() + start), static_cast<int32_t>(room));
-    if (length <= 0) throw Error(errnum::kInvalidProcedureCall, "Cannot collate text");
-    if (static_cast<std::size_t>(length) <= room) {
-      keys.resize(start + static_cast<std::size_t>(length));
-      return;
-    }
-    room = static_cast<std::size_t>(length);
-  }
-}
-
-}  // namespace
-
 struct ArticleDictionary::Index {
   std::unordered_map<std::string, std::size_t> positions;
 };
@@ -62,7 +17,8 @@ void ArticleDictionary::Add(const std::string& key, std::shared_ptr<cArticle> it
   if (!index_) index_ = std::make_shared<Index>();
   std::string folded = CompareMode == 1 ? KeyIgnoringCase(key) : key;
   if (index_->positions.count(folded) != 0) {
-    throw Error(457, "This key is already associated with an element of this collection");
+    throw Error(errnum::kKeyAlreadyExists,
+                "This key is already associated with an element of this collection");
   }
   index_->positions.emplace(folded, entries_.size());
   entries_.push_back(Entry{key, std::move(folded), std::move(item)});
@@ -130,13 +86,8 @@ std::unique_ptr<ArticleDictionary> fncSortDictionary(Services& services, Article
     objDict.RemoveAll();
     for (const std::size_t row : order) sorted->Add(keys[row], items[row]);
     return sorted;
-  } catch (const Error& e) {
-    services.reporter.Report(e, "fncSortDictionary");
-  } catch (const std::bad_alloc&) {
-    services.reporter.Report(Error(errnum::kOutOfMemory, "Out of memory"), "fncSortDictionary");
   } catch (const std::exception& e) {
-    services.reporter.Report(Error(51, std::string("Internal error: ") + e.what()),
-                             "fncSortDictionary");
+    services.reporter.Report(ErrorFromException(e), "fncSortDictionary");
   }
   return nullptr;
 }
@@ -165,15 +116,6 @@ std::vector<std::size_t> SortOrder(const std::vector<std::string_view>& texts, b
 
 std::string KeyIgnoringCase(std::string_view key) {
   return FoldCase(key);
-}
-
-int CompareTextIgnoringCase(const std::string& a, const std::string& b) {
-  UErrorCode status = U_ZERO_ERROR;
-  const UCollationResult result = TextCollator().compareUTF8(
-      icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
-      icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
-  if (U_FAILURE(status)) throw Error(errnum::kInvalidProcedureCall, "Cannot collate text");
-  return result == UCOL_LESS ? -1 : result == UCOL_GREATER ? 1 : 0;
 }
 
 }  // namespace lorva

@@ -56,7 +56,4 @@ std::vector<std::size_t> SortOrder(const std::vector<std::string_view>& texts, b
 // are equal (letter case folded).
 std::string KeyIgnoringCase(std::string_view key);
 
-// Compares two texts as the sort does: Unicode collation, letter case ignored. <0, 0, >0.
-int CompareTextIgnoringCase(const std::string& a, const std::string& b);
-
 }  // namespace lorva

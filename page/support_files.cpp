@@ -2,24 +2,21 @@
 
 #include <exception>
 #include <filesystem>
-#include <new>
 #include <string_view>
 #include <system_error>
 
+#include "base/error.h"
 #include "resources/embedded.h"
-#include "support/error.h"
 
 namespace lorva {
 namespace {
-
-constexpr std::int32_t kResourceNotFound = 326;
 
 // Writes the embedded file `resource` to `path` as raw bytes, taking the place of what was there
 // once complete.
 void WriteResource(Services& services, const std::string& resource, const std::string& path) {
   const auto bytes = resources::Find(resource);
   if (!bytes) {
-    throw Error(kResourceNotFound, "Resource with identifier '" + resource + "' not found");
+    throw Error(errnum::kResourceNotFound, "Resource with identifier '" + resource + "' not found");
   }
   services.reporter.subLogStep("Writing file to " + path);
   services.Fs().WriteFileReplacing(
@@ -52,14 +49,8 @@ void subExtractFilesFromResource(Services& services, const std::string& strOutpu
       services.Fs().CreateFolder(images);
     }
     WriteResource(services, "BULLETREDSMALL.GIF", images + "/bulletredsmall.gif");
-  } catch (const Error& e) {
-    services.reporter.Report(e, "subExtractFilesFromResource");
-  } catch (const std::bad_alloc&) {
-    services.reporter.Report(Error(errnum::kOutOfMemory, "Out of memory"),
-                             "subExtractFilesFromResource");
   } catch (const std::exception& e) {
-    services.reporter.Report(Error(51, std::string("Internal error: ") + e.what()),
-                             "subExtractFilesFromResource");
+    services.reporter.Report(ErrorFromException(e), "subExtractFilesFromResource");
   }
 }
 

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 scripts/setup.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DLORVA_FUZZ=ON -DLORVA_SANITIZE=ON \
-  -DLORVA_GUI=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  -DLORVA_WERROR=ON -DLORVA_GUI=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build-fuzz -j "$(nproc)" >&2
 shopt -s nullglob
 for target in build-fuzz/tests/fuzz/*_fuzz; do

@@ -1,50 +1,15 @@
 #include "support/controls.h"
 
-#include <unicode/coll.h>
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
-
 #include <algorithm>
-#include <memory>
 
-#include "support/error.h"
-#include "support/utf8.h"
+#include "base/error.h"
+#include "base/text_rules.h"
+#include "base/utf8.h"
 
 namespace lorva::ui {
 
-namespace {
-
-constexpr std::int32_t kInvalidPropertyValue = 380;
-constexpr std::int32_t kInvalidPropertyIndex = 381;
-constexpr std::int32_t kNoSuchControlElement = 340;
-
-// The root collation at secondary strength: letter case is ignored, accents are not.
-icu::Collator* ListCollator() {
-  thread_local std::unique_ptr<icu::Collator> collator = [] {
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::Collator> c(icu::Collator::createInstance(icu::Locale::getRoot(), status));
-    if (U_FAILURE(status)) return std::unique_ptr<icu::Collator>();
-    c->setStrength(icu::Collator::SECONDARY);
-    return c;
-  }();
-  return collator.get();
-}
-
-}  // namespace
-
-int CompareListText(const std::string& a, const std::string& b) {
-  if (icu::Collator* collator = ListCollator()) {
-    UErrorCode status = U_ZERO_ERROR;
-    UCollationResult r = collator->compareUTF8(a, b, status);
-    if (U_SUCCESS(status)) return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
-  }
-  icu::UnicodeString ua = icu::UnicodeString::fromUTF8(a);
-  icu::UnicodeString ub = icu::UnicodeString::fromUTF8(b);
-  return ua.caseCompare(ub, U_FOLD_CASE_DEFAULT);
-}
-
 void CheckBox::SetValue(int value) {
-  if (value < 0 || value > 2) throw Error(kInvalidPropertyValue, "Invalid property value");
+  if (value < 0 || value > 2) throw Error(errnum::kInvalidPropertyValue, "Invalid property value");
   if (value == value_) return;
   value_ = value;
   if (onClick) onClick();
@@ -55,7 +20,7 @@ OptionGroup::OptionGroup(std::vector<std::string> captions, int selected)
 
 void OptionGroup::Check(int index) const {
   if (index < 0 || index >= Count())
-    throw Error(kNoSuchControlElement, "Control array element does not exist");
+    throw Error(errnum::kNoSuchControlElement, "Control array element does not exist");
 }
 
 void OptionGroup::Select(int index) {
@@ -109,14 +74,14 @@ bool TextBox::PassesKeyFilter(const std::string& text) const {
 
 void CheckedListBox::Check(int index) const {
   if (index < 0 || index >= ListCount())
-    throw Error(kInvalidPropertyIndex, "Invalid property array index");
+    throw Error(errnum::kInvalidPropertyIndex, "Invalid property array index");
 }
 
 int CheckedListBox::AddItem(const std::string& text) {
   // After every entry that does not sort after the new one, so equal entries keep their order.
   auto it = std::upper_bound(
       entries_.begin(), entries_.end(), text,
-      [](const std::string& t, const Entry& e) { return CompareListText(t, e.text) < 0; });
+      [](const std::string& t, const Entry& e) { return CompareTextIgnoringCase(t, e.text) < 0; });
   it = entries_.insert(it, Entry{text, false});
   return static_cast<int>(it - entries_.begin());
 }
@@ -137,13 +102,14 @@ void CheckedListBox::SetSelected(int index, bool selected) {
 }
 
 void ProgressBar::SetMax(int max) {
-  if (max < min_) throw Error(kInvalidPropertyValue, "Invalid property value");
+  if (max < min_) throw Error(errnum::kInvalidPropertyValue, "Invalid property value");
   max_ = max;
   if (value_ > max_) value_ = max_;
 }
 
 void ProgressBar::SetValue(int value) {
-  if (value < min_ || value > max_) throw Error(kInvalidPropertyValue, "Invalid property value");
+  if (value < min_ || value > max_)
+    throw Error(errnum::kInvalidPropertyValue, "Invalid property value");
   value_ = value;
 }
 

@@ -85,8 +85,8 @@ class TextBox {
 };
 
 // A list with a check box per entry, sorted: each entry is put into its place when added, in
-// ascending order without regard to letter case. Positions count from 0. An entry's tick is its
-// selected state.
+// ascending order by the text collation (CompareTextIgnoringCase: letter case ignored). Positions
+// count from 0. An entry's tick is its selected state.
 class CheckedListBox {
  public:
   // Adds `text` in its sorted place, unticked; returns its position.
@@ -143,8 +143,5 @@ class ProgressBar {
 
 // The window's mouse pointer (Visual Basic's values).
 enum class MousePointer { kDefault = 0, kHourglass = 11 };
-
-// Compares texts the way the sorted list orders them: ascending, letter case ignored. <0, 0, >0.
-int CompareListText(const std::string& a, const std::string& b);
 
 }  // namespace lorva::ui

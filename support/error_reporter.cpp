@@ -5,9 +5,9 @@
 #include <exception>
 #include <utility>
 
-#include "support/error.h"
+#include "base/error.h"
+#include "base/steps.h"
 #include "support/file_handling.h"
-#include "support/steps.h"
 
 #ifndef LORVA_SUPPORT_MAILBOX
 #define LORVA_SUPPORT_MAILBOX "support@lorva.example"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "outlook/object_model.h"
+#include "platform/outlook/object_model.h"
 #include "platform/ui/dialogs.h"
 
 namespace lorva {

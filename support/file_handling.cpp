@@ -2,24 +2,16 @@
 
 #include <cctype>
 #include <exception>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 #include <vector>
 
-#include "support/error.h"
-#include "support/steps.h"
+#include "base/error.h"
+#include "base/files.h"
+#include "base/steps.h"
+#include "base/text_rules.h"
 
 namespace lorva {
 namespace {
-
-// The folder the running program lies in; "" when the system does not say.
-std::string ProgramFolder() {
-  std::error_code code;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", code);
-  if (code) return "";
-  return exe.parent_path().string();
-}
 
 // Splits a parameter text into arguments at blanks; double quotes group blanks into one
 // argument and are dropped.
@@ -45,10 +37,6 @@ std::vector<std::string> SplitParameters(const std::string& parameters) {
   return arguments;
 }
 
-Error AsError(const std::exception& e) {
-  return Error(51, std::string("Internal error: ") + e.what());
-}
-
 }  // namespace
 
 FileSystemObject& Services::Fs() const {
@@ -71,10 +59,8 @@ void FileHandling::subSetupFS() {
   Error failure(errnum::kCannotCreateObject, "ActiveX component can't create object");
   try {
     services_.fs = factory_ ? factory_() : std::make_shared<FileSystemObject>();
-  } catch (const Error& e) {
-    failure = e;
   } catch (const std::exception& e) {
-    failure = AsError(e);
+    failure = ErrorFromException(e);
   }
   if (services_.fs) return;
   if (!registrationTried_) {
@@ -97,10 +83,8 @@ std::string FileHandling::fncReadTextFile(const std::string& path) {
       if (!stream->AtEndOfStream()) result = stream->ReadAll();
       stream->Close();
     }
-  } catch (const Error& e) {
-    services_.reporter.Report(e, "fncReadTextFile");
   } catch (const std::exception& e) {
-    services_.reporter.Report(AsError(e), "fncReadTextFile");
+    services_.reporter.Report(ErrorFromException(e), "fncReadTextFile");
   }
   return result;
 }
@@ -110,9 +94,8 @@ void FileHandling::subExecute(const std::string& target, const std::string& para
   try {
     services_.reporter.subLogStep("Attempting to execute " + target + " " + parameters + " " +
                                   folder);
-    std::string prefix = target.substr(0, 4);
-    for (char& c : prefix) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (prefix == "HTTP" || prefix == "MAIL") {
+    const std::string_view prefix = std::string_view(target).substr(0, 4);
+    if (EqualIgnoringAsciiCase(prefix, "HTTP") || EqualIgnoringAsciiCase(prefix, "MAIL")) {
       shell_.Open(target);
       return;
     }
@@ -132,10 +115,8 @@ void FileHandling::subExecute(const std::string& target, const std::string& para
           "Error trying to run the file at" + std::string(" ") + candidate + "\r\n",
           platform::msgbox::kCritical + platform::msgbox::kOkOnly, kProductName);
     }
-  } catch (const Error& e) {
-    services_.reporter.Report(e, "modFileHandling.subExecute");
   } catch (const std::exception& e) {
-    services_.reporter.Report(AsError(e), "modFileHandling.subExecute");
+    services_.reporter.Report(ErrorFromException(e), "modFileHandling.subExecute");
   }
 }
 

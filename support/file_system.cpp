@@ -4,36 +4,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <utility>
 
-#include "support/error.h"
-#include "support/utf8.h"
+#include "base/error.h"
+#include "base/files.h"
+#include "base/text_rules.h"
+#include "base/utf8.h"
 
 namespace lorva {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr std::int32_t kBadFileMode = 54;
-
-// windows-1252 for the bytes 0x80 to 0x9F; the five unassigned ones map to the C1 controls of
-// the same value, as the system's conversion does.
-constexpr char32_t kWindows1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char32_t FromWindows1252(unsigned char byte) {
-  if (byte >= 0x80 && byte <= 0x9F) return kWindows1252High[byte - 0x80];
-  return byte;
-}
 
 Error SystemError(int error, const std::string& path) {
   return ErrorFromSystem(std::error_code(error, std::generic_category()), path);
@@ -41,10 +29,6 @@ Error SystemError(int error, const std::string& path) {
 
 bool IsHtmlSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
-
-char AsciiLower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 void AppendHex(std::string& out, std::uint32_t value, int minimumDigits) {
@@ -59,76 +43,51 @@ void AppendHex(std::string& out, std::uint32_t value, int minimumDigits) {
   while (count > 0) out += digits[--count];
 }
 
-// Writes the whole of `bytes` to `fd`. False, with errno set, when the system refuses.
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t done = ::write(fd, bytes.data(), bytes.size());
-    if (done < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(done));
+// The error of a file that could not take the place of `path`: a folder standing there is never
+// replaced (Error 70).
+Error ReplacingError(const std::error_code& code, const std::string& path) {
+  if (code == std::errc::is_a_directory) {
+    return Error(errnum::kPermissionDenied, "Permission denied: " + path);
   }
-  return true;
+  return ErrorFromSystem(code, path);
 }
 
-// A temporary file beside `finalPath`, made afresh (never an existing file, never through a
-// link) and open for writing.
-struct TemporaryFile {
-  int fd = -1;
-  std::string path;
-};
-
-// Puts the complete temporary file in place of `path`. A folder standing at `path` is never
-// replaced: Error 70. The temporary file is removed when it cannot be put in place.
-void RenameIntoPlace(const std::string& temporary, const std::string& path) {
-  if (::rename(temporary.c_str(), path.c_str()) == 0) return;
-  const int error = errno;
-  ::unlink(temporary.c_str());
-  if (error == EISDIR) throw Error(errnum::kPermissionDenied, "Permission denied: " + path);
-  throw SystemError(error, path);
-}
-
-TemporaryFile CreateTemporaryBeside(const std::string& finalPath) {
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    TemporaryFile temporary;
-    temporary.path = TemporaryPathBeside(finalPath);
-    temporary.fd =
-        ::open(temporary.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (temporary.fd < 0) {
-      if (errno == EEXIST) continue;  // left by an earlier process of the same number
-      if (errno == ENOENT) throw Error(errnum::kPathNotFound, "Path not found: " + finalPath);
-      throw SystemError(errno, finalPath);
+// A ReplacingFile for `path`, opened; throws Error 76 when its folder does not exist.
+std::unique_ptr<ReplacingFile> OpenReplacing(const std::string& path) {
+  auto file = std::make_unique<ReplacingFile>(path);
+  if (const std::error_code code = file->Open()) {
+    if (code == std::errc::no_such_file_or_directory) {
+      throw Error(errnum::kPathNotFound, "Path not found: " + path);
     }
-    return temporary;
+    throw ErrorFromSystem(code, path);
   }
-  throw SystemError(EEXIST, finalPath);
+  return file;
 }
 
 class FileTextStream : public TextStream {
  public:
   // A stream that writes to `fd` (owned) at `path`.
   FileTextStream(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
-  // A stream that writes to a temporary file and renames it to `path` when closed.
-  FileTextStream(TemporaryFile temporary, std::string path)
-      : fd_(temporary.fd), path_(std::move(path)), temporary_(std::move(temporary.path)) {}
+  // A stream that writes to a temporary file and renames it over its place when closed.
+  explicit FileTextStream(std::unique_ptr<ReplacingFile> replacing)
+      : fd_(replacing->fd()), path_(replacing->path()), replacing_(std::move(replacing)) {}
   // A stream that reads `text`.
   explicit FileTextStream(std::string text, std::string path)
       : path_(std::move(path)), text_(std::move(text)), reading_(true) {}
-  // A stream in place of its file closes as Close does; a temporary file is dropped.
+  // A stream in place of its file closes as Close does; a temporary file is dropped (with
+  // `replacing_`).
   ~FileTextStream() override {
-    if (fd_ >= 0) {
-      if (temporary_.empty()) WriteAll(fd_, pending_);
+    if (fd_ >= 0 && !replacing_) {
+      WriteAll(fd_, pending_);
       ::close(fd_);
     }
-    if (!temporary_.empty()) ::unlink(temporary_.c_str());
   }
 
   // The text is kept until a good amount has gathered, or until Close: a page goes to the file
   // in one write.
   void Write(const std::string& text) override {
     CheckOpen();
-    if (reading_) throw Error(kBadFileMode, "Bad file mode: " + path_);
+    if (reading_) throw Error(errnum::kBadFileMode, "Bad file mode: " + path_);
     std::string bytes = encoder_.Encode(text);
     if (pending_.empty()) {
       pending_ = std::move(bytes);
@@ -140,13 +99,13 @@ class FileTextStream : public TextStream {
 
   bool AtEndOfStream() override {
     CheckOpen();
-    if (!reading_) throw Error(kBadFileMode, "Bad file mode: " + path_);
+    if (!reading_) throw Error(errnum::kBadFileMode, "Bad file mode: " + path_);
     return position_ >= text_.size();
   }
 
   std::string ReadAll() override {
     CheckOpen();
-    if (!reading_) throw Error(kBadFileMode, "Bad file mode: " + path_);
+    if (!reading_) throw Error(errnum::kBadFileMode, "Bad file mode: " + path_);
     std::string rest = text_.substr(position_);
     position_ = text_.size();
     return rest;
@@ -161,43 +120,44 @@ class FileTextStream : public TextStream {
       } catch (const Error&) {
         // kept in failure_
       }
-      if (::close(std::exchange(fd_, -1)) != 0 && !failure_) failure_ = SystemError(errno, path_);
     }
-    if (temporary_.empty()) {
-      if (failure_) throw *failure_;
+    if (replacing_) {
+      fd_ = -1;  // the replacing file's own
+      std::unique_ptr<ReplacingFile> replacing = std::move(replacing_);
+      if (failure_) throw *failure_;  // the temporary file goes with `replacing`
+      if (const std::error_code code = replacing->Commit()) throw ReplacingError(code, path_);
       return;
     }
-    const std::string temporary = std::exchange(temporary_, std::string());
-    if (failure_) {
-      ::unlink(temporary.c_str());
-      throw *failure_;
+    if (fd_ >= 0 && ::close(std::exchange(fd_, -1)) != 0 && !failure_) {
+      failure_ = SystemError(errno, path_);
     }
-    RenameIntoPlace(temporary, path_);
+    if (failure_) throw *failure_;
   }
 
  private:
   static constexpr std::size_t kWriteAt = 64 * 1024;
 
   void CheckOpen() const {
-    if (closed_) throw Error(kBadFileMode, "Bad file mode: the stream of " + path_ + " is closed");
+    if (closed_) {
+      throw Error(errnum::kBadFileMode, "Bad file mode: the stream of " + path_ + " is closed");
+    }
   }
 
   // Writes the text kept; a failure is kept for Close and thrown.
   void Flush() {
-    const bool written = WriteAll(fd_, pending_);
-    const int error = errno;
+    const std::error_code code = WriteAll(fd_, pending_);
     pending_.clear();
-    if (!written) {
-      Error failure = SystemError(error, path_);
+    if (code) {
+      Error failure = ErrorFromSystem(code, path_);
       if (!failure_) failure_ = failure;
       throw failure;
     }
   }
 
-  int fd_ = -1;
+  int fd_ = -1;  // the file written: a plain file in place, or replacing_'s temporary file
   std::string path_;
-  std::string temporary_;  // while writing in place of path_: the temporary file
-  std::string pending_;    // written text not yet in the file
+  std::unique_ptr<ReplacingFile> replacing_;  // until closed, a file that takes path_'s place
+  std::string pending_;                       // written text not yet in the file
   std::string text_;
   std::size_t position_ = 0;
   bool reading_ = false;
@@ -260,17 +220,7 @@ std::unique_ptr<TextStream> FileSystemObject::OpenTextFile(const std::string& pa
     if (!create) throw Error(errnum::kFileNotFound, "File not found: " + path);
     return std::make_unique<FileTextStream>(std::string(), path);
   }
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) throw SystemError(errno, path);
-  std::string bytes;
-  char buffer[65536];
-  std::size_t count;
-  while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, count);
-  const bool failed = std::ferror(file) != 0;
-  const int error = errno;
-  std::fclose(file);
-  if (failed) throw SystemError(error, path);
-  return std::make_unique<FileTextStream>(DecodeTextFile(bytes), path);
+  return std::make_unique<FileTextStream>(DecodeTextFile(ReadWholeFile(path).view()), path);
 }
 
 void FileSystemObject::DeleteFile(const std::string& path, bool force) {
@@ -292,56 +242,14 @@ void FileSystemObject::RenameFile(const std::string& from, const std::string& to
 }
 
 std::unique_ptr<TextStream> FileSystemObject::CreateReplacingTextFile(const std::string& path) {
-  return std::make_unique<FileTextStream>(CreateTemporaryBeside(path), path);
+  return std::make_unique<FileTextStream>(OpenReplacing(path));
 }
 
 void FileSystemObject::WriteFileReplacing(const std::string& path, std::string_view bytes) {
-  TemporaryFile temporary = CreateTemporaryBeside(path);
-  const bool written = WriteAll(temporary.fd, bytes);
-  int error = errno;
-  const bool closed = ::close(temporary.fd) == 0;
-  if (written && !closed) error = errno;
-  if (written && closed) {
-    RenameIntoPlace(temporary.path, path);
-    return;
-  }
-  ::unlink(temporary.path.c_str());
-  throw SystemError(error, path);
-}
-
-bool FolderStandsAt(const std::string& path) {
-  std::error_code code;
-  return fs::is_directory(fs::symlink_status(path, code));
-}
-
-std::string TemporaryPathBeside(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  const std::size_t slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  return folder + ".lorva-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
-}
-
-std::optional<pid_t> TemporaryFileOwner(std::string_view name) {
-  constexpr std::string_view kPrefix = ".lorva-";
-  constexpr std::string_view kSuffix = ".tmp";
-  if (!name.starts_with(kPrefix) || !name.ends_with(kSuffix)) return std::nullopt;
-  const std::string_view middle =
-      name.substr(kPrefix.size(), name.size() - kPrefix.size() - kSuffix.size());
-  const std::size_t dash = middle.find('-');
-  if (dash == 0 || dash == std::string_view::npos || dash + 1 == middle.size()) {
-    return std::nullopt;
-  }
-  pid_t pid = 0;
-  for (std::size_t i = 0; i < middle.size(); ++i) {
-    const char c = middle[i];
-    if (i == dash) continue;
-    if (c < '0' || c > '9') return std::nullopt;
-    if (i < dash) {
-      if (pid > 100000000) return std::nullopt;
-      pid = pid * 10 + (c - '0');
-    }
-  }
-  return pid;
+  std::unique_ptr<ReplacingFile> file = OpenReplacing(path);
+  std::error_code code = file->Write(bytes);
+  if (!code) code = file->Commit();
+  if (code) throw ReplacingError(code, path);
 }
 
 namespace {
@@ -421,17 +329,9 @@ std::string HtmlAsciiEncoder::EncodeFollowing(std::string_view utf8) {
       if (pos == utf8.size()) break;
     }
     if (state_ == State::kInTag) {  // only quotes and the tag's end matter
-      for (; pos < utf8.size() && static_cast<unsigned char>(utf8[pos]) < 0x80; ++pos) {
-        const char c = utf8[pos];
-        if (quote_ != 0) {
-          if (c == quote_) quote_ = 0;
-        } else if (c == '"' || c == '\'') {
-          quote_ = c;
-        } else if (c == '>') {
-          EndOfTag();
-          ++pos;
-          break;
-        }
+      while (pos < utf8.size() && static_cast<unsigned char>(utf8[pos]) < 0x80) {
+        InTag(utf8[pos++]);
+        if (state_ != State::kInTag) break;
       }
       if (pos == utf8.size()) break;
       if (state_ != State::kInTag) continue;
@@ -513,13 +413,7 @@ void HtmlAsciiEncoder::Markup(char c) {
       }
       break;
     case State::kInTag:
-      if (quote_ != 0) {
-        if (c == quote_) quote_ = 0;
-      } else if (c == '"' || c == '\'') {
-        quote_ = c;
-      } else if (c == '>') {
-        EndOfTag();
-      }
+      InTag(c);
       break;
     case State::kBang:
       if (c == '-') {
@@ -563,6 +457,16 @@ void HtmlAsciiEncoder::Markup(char c) {
   }
 }
 
+void HtmlAsciiEncoder::InTag(char c) {
+  if (quote_ != 0) {
+    if (c == quote_) quote_ = 0;
+  } else if (c == '"' || c == '\'') {
+    quote_ = c;
+  } else if (c == '>') {
+    EndOfTag();
+  }
+}
+
 void HtmlAsciiEncoder::EndOfTag() {
   state_ = raw_ == Raw::kNone ? State::kData : State::kRawText;
   endMatched_ = 0;
@@ -597,10 +501,10 @@ std::string ToAsciiWithReferences(const std::string& utf8) {
   return encoder.Encode(utf8);
 }
 
-std::string DecodeTextFile(const std::string& bytes) {
+std::string DecodeTextFile(std::string_view bytes) {
   if (utf8::IsValid(bytes)) {
-    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return bytes.substr(3);
-    return bytes;
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+    return std::string(bytes);
   }
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 4);

@@ -1,5 +1,5 @@
 // The program-wide file service (the scripting runtime's FileSystemObject and TextStream), over
-// std::filesystem. Failures throw lorva::Error with the numbers of support/error.h.
+// std::filesystem. Failures throw lorva::Error with the numbers of base/error.h.
 //
 // Text files are HTML written as ASCII bytes: every character beyond ASCII in the UTF-8 text
 // handed to Write becomes a numeric character reference ("&#233;"), or an escape of the style
@@ -15,10 +15,7 @@
 // The members are virtual so that tests can make single operations fail.
 #pragma once
 
-#include <sys/types.h>
-
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -68,16 +65,6 @@ class FileSystemObject {
   virtual void WriteFileReplacing(const std::string& path, std::string_view bytes);
 };
 
-// Whether a folder (not a link to one) stands at `path`.
-bool FolderStandsAt(const std::string& path);
-
-// A name for a temporary file beside `path` (in its folder): ".lorva-<process id>-<n>.tmp",
-// unique within this process and short enough for any folder that can hold `path` itself.
-std::string TemporaryPathBeside(const std::string& path);
-// The process that made the temporary file named `name` (a file name without folder), or nothing
-// when `name` is not one.
-std::optional<pid_t> TemporaryFileOwner(std::string_view name);
-
 // Converts the UTF-8 text of an HTML file, handed over in pieces, into the ASCII bytes written.
 // Every character beyond ASCII becomes a numeric character reference ("&#233;"), except inside
 // <style> and <script> elements, where references are not decoded: there it becomes a CSS escape
@@ -103,6 +90,9 @@ class HtmlAsciiEncoder {
 
   // Follows the markup over the ASCII character `c`.
   void Markup(char c);
+  // Follows the markup over the ASCII character `c` inside a tag, where only quotes and the tag's
+  // end count.
+  void InTag(char c);
   // The ">" of a tag: the text of a style or script element follows, or ordinary text.
   void EndOfTag();
   void Character(char32_t cp, std::string& out) const;
@@ -122,6 +112,6 @@ class HtmlAsciiEncoder {
 std::string ToAsciiWithReferences(const std::string& utf8);
 
 // Decodes file bytes: UTF-8 when valid (a byte-order mark is dropped), else windows-1252.
-std::string DecodeTextFile(const std::string& bytes);
+std::string DecodeTextFile(std::string_view bytes);
 
 }  // namespace lorva

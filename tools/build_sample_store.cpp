@@ -21,18 +21,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "base/error.h"
+#include "base/files.h"
+#include "base/text_rules.h"
 #include "platform/mailstore/compressed_rtf.h"
 #include "platform/mailstore/folder_ini.h"
 #include "platform/mailstore/msg_content.h"
 #include "platform/mailstore/rtf_html.h"
 #include "platform/mailstore/store.h"
-#include "support/error.h"
 
 namespace fs = std::filesystem;
 using lorva::mailstore::MsgAttachment;
@@ -44,17 +45,13 @@ namespace {
 constexpr char kArticleFile[] = "article.properties";
 
 std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return std::string(lorva::ReadWholeFile(path.string()).view());
 }
 
 void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
+  if (lorva::WriteWholeFile(path.string(), bytes)) {
+    throw std::runtime_error("cannot write " + path.string());
+  }
 }
 
 std::string Trim(const std::string& text) {
@@ -179,9 +176,7 @@ std::vector<std::uint8_t> MakePdf(const std::string& title) {
 }
 
 std::string MimeType(const std::string& name) {
-  std::string lower = name;
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string lower = lorva::AsciiLower(name);
   if (lower.ends_with(".pdf")) return "application/pdf";
   if (lower.ends_with(".txt")) return "text/plain";
   if (lower.ends_with(".bmp")) return "image/bmp";

@@ -19,7 +19,7 @@
 
 #include "app/appearance.h"
 #include "app/qt/frame_box.h"
-#include "support/error.h"
+#include "base/error.h"
 
 namespace lorva {
 namespace {
@@ -165,144 +165,124 @@ QRect MainWindowView::Pixels(const TwipRect& rect) const {
                qRound(rect.height * scale_));
 }
 
-std::vector<std::pair<const char*, ui::CheckBox*>> MainWindowView::CheckBoxes() {
-  return {{"chkExtractIndexPage", &form_.chkExtractIndexPage},
-          {"chkCollapse", &form_.chkCollapse},
-          {"chkCollapseInitially", &form_.chkCollapseInitially},
-          {"chkAttachments", &form_.chkAttachments},
-          {"chkOverwrite", &form_.chkOverwrite},
-          {"chkRun", &form_.chkRun},
-          {"chkSelectAllCategory", &form_.chkSelectAllCategory},
-          {"chkSelectAllType", &form_.chkSelectAllType}};
-}
-
-std::vector<std::tuple<const char*, ui::OptionGroup*, int>> MainWindowView::OptionButtons() {
-  return {{"optNaming0", &form_.optNaming, 0},
-          {"optNaming1", &form_.optNaming, 1},
-          {"optGroup0", &form_.optGroup, 0},
-          {"optGroup1", &form_.optGroup, 1}};
-}
-
 QWidget* MainWindowView::Control(const std::string& name) const {
   const auto it = controls_.find(name);
   return it == controls_.end() ? nullptr : it->second;
 }
 
 void MainWindowView::Build() {
+  // The widgets made, by their controls' names, as what they are.
+  std::map<std::string, QLineEdit*> texts;
+  std::map<std::string, QPushButton*> buttons;
+  std::map<std::string, QCheckBox*> checks;
+  std::map<std::string, QRadioButton*> options;
+  std::map<std::string, QListWidget*> lists;
+  std::map<std::string, QLabel*> labels;
   for (const ControlLayout& c : MainWindowLayout()) {
     QWidget* parent = c.container.empty() ? this : controls_.at(c.container);
     QWidget* widget = nullptr;
-    if (c.kind == "label") {
-      auto* label = new QLabel(LabelText(c.caption), parent);
-      label->setWordWrap(true);
-      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-      label->setAttribute(Qt::WA_TranslucentBackground);
-      widget = label;
-    } else if (c.kind == "text") {
-      auto* edit = new QLineEdit(parent);
-      widget = edit;
-    } else if (c.kind == "button") {
-      widget = new QPushButton(Caption(c.caption), parent);
-    } else if (c.kind == "frame") {
-      auto* box = new FrameBox(Caption(c.caption), Pixels({120, 0, 0, 0}).left(), parent);
-      box->setAutoFillBackground(true);
-      widget = box;
-    } else if (c.kind == "panel") {
-      widget = new QWidget(parent);
-    } else if (c.kind == "option") {
-      auto* option = new QRadioButton(Caption(c.caption), parent);
-      option->setAutoExclusive(false);  // the model decides which one is selected
-      widget = option;
-    } else if (c.kind == "check") {
-      auto* check = new QCheckBox(Caption(c.caption), parent);
-      check->setTristate(true);
-      widget = check;
-    } else if (c.kind == "list") {
-      widget = new QListWidget(parent);
-    } else if (c.kind == "progress") {
-      auto* bar = new QProgressBar(parent);
-      bar->setTextVisible(false);
-      widget = bar;
-    } else if (c.kind == "line") {
-      auto* line = new QFrame(parent);
-      line->setFrameShape(QFrame::HLine);
-      line->setFrameShadow(QFrame::Sunken);
-      widget = line;
-    }
     QRect rect = Pixels(c.rect);
-    if (c.kind == "line") rect.setHeight(2);
+    switch (c.kind) {
+      case ControlKind::kLabel: {
+        auto* label = new QLabel(LabelText(c.caption), parent);
+        label->setWordWrap(true);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setAttribute(Qt::WA_TranslucentBackground);
+        widget = labels[c.name] = label;
+        break;
+      }
+      case ControlKind::kText:
+        widget = texts[c.name] = new QLineEdit(parent);
+        break;
+      case ControlKind::kButton:
+        widget = buttons[c.name] = new QPushButton(Caption(c.caption), parent);
+        break;
+      case ControlKind::kFrame: {
+        auto* box = new FrameBox(Caption(c.caption), Pixels({120, 0, 0, 0}).left(), parent);
+        box->setAutoFillBackground(true);
+        widget = box;
+        break;
+      }
+      case ControlKind::kPanel:
+        widget = new QWidget(parent);
+        break;
+      case ControlKind::kOption: {
+        auto* option = new QRadioButton(Caption(c.caption), parent);
+        option->setAutoExclusive(false);  // the model decides which one is selected
+        widget = options[c.name] = option;
+        break;
+      }
+      case ControlKind::kCheck: {
+        auto* check = new QCheckBox(Caption(c.caption), parent);
+        check->setTristate(true);
+        widget = checks[c.name] = check;
+        break;
+      }
+      case ControlKind::kList:
+        widget = lists[c.name] = new QListWidget(parent);
+        break;
+      case ControlKind::kProgress:
+        pb_ = new QProgressBar(parent);
+        pb_->setTextVisible(false);
+        widget = pb_;
+        break;
+      case ControlKind::kLine: {
+        auto* line = new QFrame(parent);
+        line->setFrameShape(QFrame::HLine);
+        line->setFrameShadow(QFrame::Sunken);
+        rect.setHeight(2);
+        widget = line;
+        break;
+      }
+    }
     widget->setGeometry(rect);
     widget->setObjectName(QString::fromStdString(c.name));
     controls_[c.name] = widget;
   }
+
+  txtDestination_ = {texts.at("txtDestination"), &form_.txtDestination};
+  txtNumbering_ = {texts.at("txtNumbering"), &form_.txtNumbering};
+  cmdGenerate_ = {buttons.at("cmdGenerate"), &form_.cmdGenerate};
+  cmdExit_ = {buttons.at("cmdExit"), &form_.cmdExit};
+  cmdBrowseDestination_ = {buttons.at("cmdBrowseDestination"), &form_.cmdBrowseDestination};
+  lstProblemCategory_ = {lists.at("lstProblemCategory"), &form_.lstProblemCategory};
+  lstProblemType_ = {lists.at("lstProblemType"), &form_.lstProblemType};
+  checkBoxes_ = {{checks.at("chkExtractIndexPage"), &form_.chkExtractIndexPage},
+                 {checks.at("chkCollapse"), &form_.chkCollapse},
+                 {checks.at("chkCollapseInitially"), &form_.chkCollapseInitially},
+                 {checks.at("chkAttachments"), &form_.chkAttachments},
+                 {checks.at("chkOverwrite"), &form_.chkOverwrite},
+                 {checks.at("chkRun"), &form_.chkRun},
+                 {checks.at("chkSelectAllCategory"), &form_.chkSelectAllCategory},
+                 {checks.at("chkSelectAllType"), &form_.chkSelectAllType}};
+  optionButtons_ = {{options.at("optNaming0"), &form_.optNaming, 0},
+                    {options.at("optNaming1"), &form_.optNaming, 1},
+                    {options.at("optGroup0"), &form_.optGroup, 0},
+                    {options.at("optGroup1"), &form_.optGroup, 1}};
+  lblWebLink_ = labels.at("lblWebLink");
+
   // Labels in bold, and the web link.
   for (const char* name : {"Label4", "Label5"}) {
-    QFont bold = controls_.at(name)->font();
+    QFont bold = labels.at(name)->font();
     bold.setBold(true);
-    controls_.at(name)->setFont(bold);
+    labels.at(name)->setFont(bold);
   }
-  auto* link = static_cast<QLabel*>(controls_.at("lblWebLink"));
-  link->setText(QString::fromUtf8(LORVA_WEB_SITE));
-  link->setWordWrap(false);
-  QFont underlined = link->font();
+  lblWebLink_->setText(QString::fromUtf8(LORVA_WEB_SITE));
+  lblWebLink_->setWordWrap(false);
+  QFont underlined = lblWebLink_->font();
   underlined.setUnderline(true);
-  link->setFont(underlined);
-  QPalette linkPalette = link->palette();
+  lblWebLink_->setFont(underlined);
+  QPalette linkPalette = lblWebLink_->palette();
   linkPalette.setColor(QPalette::WindowText, palette().color(QPalette::Highlight));
-  link->setPalette(linkPalette);
-  link->setCursor(Qt::PointingHandCursor);
-  link->installEventFilter(this);
-  static_cast<QLineEdit*>(controls_.at("txtNumbering"))->setMaxLength(5);
+  lblWebLink_->setPalette(linkPalette);
+  lblWebLink_->setCursor(Qt::PointingHandCursor);
+  lblWebLink_->installEventFilter(this);
+  txtNumbering_.widget->setMaxLength(5);
   // The menu's and a drop's text would pass by the key filter.
-  controls_.at("txtNumbering")->setContextMenuPolicy(Qt::NoContextMenu);
-  controls_.at("txtNumbering")->setAcceptDrops(false);
-  controls_.at("txtNumbering")->installEventFilter(this);
-
-  // The user's actions, forwarded to the model.
-  auto* destination = static_cast<QLineEdit*>(controls_.at("txtDestination"));
-  connect(destination, &QLineEdit::textEdited, this,
-          [this](const QString& text) { form_.txtDestination.SetText(text.toStdString()); });
-  auto* numbering = static_cast<QLineEdit*>(controls_.at("txtNumbering"));
-  connect(numbering, &QLineEdit::textChanged, this, [this](const QString& text) {
-    if (!refreshing_) form_.txtNumbering.SetText(text.toStdString());
-  });
-  auto button = [this](const char* name, std::function<void()> handler) {
-    connect(static_cast<QPushButton*>(controls_.at(name)), &QPushButton::clicked, this,
-            [this, handler] { Call(handler); });
-  };
-  button("cmdGenerate", [this] { form_.cmdGenerate_Click(); });
-  button("cmdExit", [this] { form_.cmdExit_Click(); });
-  button("cmdBrowseDestination", [this] { form_.cmdBrowseDestination_Click(); });
-  auto option = [this](const char* name, ui::OptionGroup& group, int index) {
-    connect(static_cast<QRadioButton*>(controls_.at(name)), &QRadioButton::clicked, this,
-            [this, &group, index] {
-              if (!refreshing_) Call([&group, index] { group.Select(index); });
-            });
-  };
-  for (const auto& [name, group, index] : OptionButtons()) option(name, *group, index);
-  auto check = [this](const char* name, ui::CheckBox& box) {
-    auto* widget = static_cast<QCheckBox*>(controls_.at(name));
-    connect(widget, &QCheckBox::clicked, this, [this, &box, widget] {
-      if (refreshing_) return;
-      // A click toggles between ticked and unticked; greyed is only ever set by the program.
-      const int value = box.Value() == 1 ? 0 : 1;
-      widget->setCheckState(value == 1 ? Qt::Checked : Qt::Unchecked);
-      Call([&box, value] { box.SetValue(value); });
-    });
-  };
-  for (const auto& [name, box] : CheckBoxes()) check(name, *box);
-  auto list = [this](const char* name, ui::CheckedListBox& model) {
-    auto* widget = static_cast<QListWidget*>(controls_.at(name));
-    connect(widget, &QListWidget::itemChanged, this, [this, widget, &model](QListWidgetItem* item) {
-      if (refreshing_) return;
-      const int row = widget->row(item);
-      if (row >= 0 && row < model.ListCount()) {
-        model.SetSelected(row, item->checkState() == Qt::Checked);
-      }
-    });
-  };
-  list("lstProblemCategory", form_.lstProblemCategory);
-  list("lstProblemType", form_.lstProblemType);
+  txtNumbering_.widget->setContextMenuPolicy(Qt::NoContextMenu);
+  txtNumbering_.widget->setAcceptDrops(false);
+  txtNumbering_.widget->installEventFilter(this);
+  Connect();
 
   // Tab order.
   const char* order[] = {"txtDestination",
@@ -329,9 +309,47 @@ void MainWindowView::Build() {
   }
   // The check box that covers the frame's title line hides the line behind its caption; the
   // other controls let their container's background show through.
-  controls_.at("chkExtractIndexPage")->raise();
-  controls_.at("chkExtractIndexPage")->setAutoFillBackground(true);
+  checks.at("chkExtractIndexPage")->raise();
+  checks.at("chkExtractIndexPage")->setAutoFillBackground(true);
   FitCaptions();
+}
+
+void MainWindowView::Connect() {
+  connect(txtDestination_.widget, &QLineEdit::textEdited, this,
+          [this](const QString& text) { form_.txtDestination.SetText(text.toStdString()); });
+  connect(txtNumbering_.widget, &QLineEdit::textChanged, this, [this](const QString& text) {
+    if (!refreshing_) form_.txtNumbering.SetText(text.toStdString());
+  });
+  auto button = [this](QPushButton* widget, std::function<void()> handler) {
+    connect(widget, &QPushButton::clicked, this, [this, handler] { Call(handler); });
+  };
+  button(cmdGenerate_.widget, [this] { form_.cmdGenerate_Click(); });
+  button(cmdExit_.widget, [this] { form_.cmdExit_Click(); });
+  button(cmdBrowseDestination_.widget, [this] { form_.cmdBrowseDestination_Click(); });
+  for (const BoundOption& option : optionButtons_) {
+    connect(option.widget, &QRadioButton::clicked, this, [this, option] {
+      if (!refreshing_) Call([option] { option.group->Select(option.index); });
+    });
+  }
+  for (const Bound<QCheckBox, ui::CheckBox>& check : checkBoxes_) {
+    connect(check.widget, &QCheckBox::clicked, this, [this, check] {
+      if (refreshing_) return;
+      // A click toggles between ticked and unticked; greyed is only ever set by the program.
+      const int value = check.model->Value() == 1 ? 0 : 1;
+      check.widget->setCheckState(value == 1 ? Qt::Checked : Qt::Unchecked);
+      Call([check, value] { check.model->SetValue(value); });
+    });
+  }
+  for (const Bound<QListWidget, ui::CheckedListBox>& list :
+       {lstProblemCategory_, lstProblemType_}) {
+    connect(list.widget, &QListWidget::itemChanged, this, [this, list](QListWidgetItem* item) {
+      if (refreshing_) return;
+      const int row = list.widget->row(item);
+      if (row >= 0 && row < list.model->ListCount()) {
+        list.model->SetSelected(row, item->checkState() == Qt::Checked);
+      }
+    });
+  }
 }
 
 void MainWindowView::FitCaptions() {
@@ -430,42 +448,32 @@ void MainWindowView::SyncList(QListWidget* widget, ui::CheckedListBox& list) {
 void MainWindowView::Refresh() {
   refreshing_ = true;
   setWindowTitle(QString::fromStdString(form_.Caption));
-  auto text = [this](const char* name, const ui::TextBox& box) {
-    auto* edit = static_cast<QLineEdit*>(controls_.at(name));
-    const QString value = QString::fromStdString(box.Text());
-    if (edit->text() != value) edit->setText(value);
-    edit->setEnabled(box.Enabled());
-  };
-  text("txtDestination", form_.txtDestination);
-  text("txtNumbering", form_.txtNumbering);
-  auto check = [this](const char* name, const ui::CheckBox& box) {
-    auto* widget = static_cast<QCheckBox*>(controls_.at(name));
-    widget->setCheckState(box.Value() == 1   ? Qt::Checked
-                          : box.Value() == 2 ? Qt::PartiallyChecked
+  for (const Bound<QLineEdit, ui::TextBox>& text : {txtDestination_, txtNumbering_}) {
+    const QString value = QString::fromStdString(text.model->Text());
+    if (text.widget->text() != value) text.widget->setText(value);
+    text.widget->setEnabled(text.model->Enabled());
+  }
+  for (const Bound<QCheckBox, ui::CheckBox>& check : checkBoxes_) {
+    const int value = check.model->Value();
+    check.widget->setCheckState(value == 1   ? Qt::Checked
+                                : value == 2 ? Qt::PartiallyChecked
                                              : Qt::Unchecked);
-    widget->setEnabled(box.Enabled());
-  };
-  for (const auto& [name, box] : CheckBoxes()) check(name, *box);
-  auto option = [this](const char* name, const ui::OptionGroup& group, int index) {
-    auto* widget = static_cast<QRadioButton*>(controls_.at(name));
-    widget->setChecked(group.IsSelected(index));
-    widget->setEnabled(group.Enabled(index));
-  };
-  for (const auto& [name, group, index] : OptionButtons()) option(name, *group, index);
-  SyncList(static_cast<QListWidget*>(controls_.at("lstProblemCategory")), form_.lstProblemCategory);
-  SyncList(static_cast<QListWidget*>(controls_.at("lstProblemType")), form_.lstProblemType);
-  auto button = [this](const char* name, const ui::Button& model) {
-    auto* widget = static_cast<QPushButton*>(controls_.at(name));
-    widget->setText(QString::fromStdString(model.Caption()));
-    widget->setEnabled(model.Enabled());
-  };
-  button("cmdGenerate", form_.cmdGenerate);
-  button("cmdExit", form_.cmdExit);
-  button("cmdBrowseDestination", form_.cmdBrowseDestination);
-  auto* bar = static_cast<QProgressBar*>(controls_.at("pb"));
-  bar->setRange(form_.pb.Min(), form_.pb.Max());
-  bar->setValue(form_.pb.Value());
-  bar->setVisible(form_.pb.Visible());
+    check.widget->setEnabled(check.model->Enabled());
+  }
+  for (const BoundOption& option : optionButtons_) {
+    option.widget->setChecked(option.group->IsSelected(option.index));
+    option.widget->setEnabled(option.group->Enabled(option.index));
+  }
+  SyncList(lstProblemCategory_.widget, *lstProblemCategory_.model);
+  SyncList(lstProblemType_.widget, *lstProblemType_.model);
+  for (const Bound<QPushButton, ui::Button>& button :
+       {cmdGenerate_, cmdExit_, cmdBrowseDestination_}) {
+    button.widget->setText(QString::fromStdString(button.model->Caption()));
+    button.widget->setEnabled(button.model->Enabled());
+  }
+  pb_->setRange(form_.pb.Min(), form_.pb.Max());
+  pb_->setValue(form_.pb.Value());
+  pb_->setVisible(form_.pb.Visible());
   if (form_.MousePointer == ui::MousePointer::kHourglass) {
     if (!QApplication::overrideCursor()) QApplication::setOverrideCursor(Qt::BusyCursor);
   } else {
@@ -501,7 +509,7 @@ void MainWindowView::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindowView::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == controls_.at("txtNumbering")) {
+  if (watched == txtNumbering_.widget) {
     // Typed characters pass the key filter; pasted text passes when each of its characters would.
     auto pastePasses = [this](QClipboard::Mode mode) {
       return form_.txtNumbering.PassesKeyFilter(
@@ -520,7 +528,7 @@ bool MainWindowView::eventFilter(QObject* watched, QEvent* event) {
       return !pastePasses(QClipboard::Selection);
     }
   }
-  if (watched == controls_.at("lblWebLink") && event->type() == QEvent::MouseButtonRelease) {
+  if (watched == lblWebLink_ && event->type() == QEvent::MouseButtonRelease) {
     Call([this] { form_.lblWebLink_Click(); });
     return true;
   }

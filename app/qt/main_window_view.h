@@ -7,8 +7,6 @@
 #include <functional>
 #include <map>
 #include <string>
-#include <tuple>
-#include <utility>
 #include <vector>
 
 #include "app/appearance.h"
@@ -55,14 +53,37 @@ class MainWindowView : public QWidget {
   // into free space, and when that is not enough its font is made smaller by the least that does.
   void FitCaptions();
   void SyncList(QListWidget* widget, ui::CheckedListBox& list);
-  // The check boxes and option buttons with the model's control behind each.
-  std::vector<std::pair<const char*, ui::CheckBox*>> CheckBoxes();
-  std::vector<std::tuple<const char*, ui::OptionGroup*, int>> OptionButtons();
+  // Connects the widgets to the model's controls and handlers.
+  void Connect();
+
+  // A widget with the model's control behind it.
+  template <class Widget, class Model>
+  struct Bound {
+    Widget* widget = nullptr;
+    Model* model = nullptr;
+  };
+  struct BoundOption {
+    QRadioButton* widget = nullptr;
+    ui::OptionGroup* group = nullptr;
+    int index = 0;
+  };
 
   frmMain& form_;
   double scale_;
   QImage background_;
-  std::map<std::string, QWidget*> controls_;
+  std::map<std::string, QWidget*> controls_;  // every widget, by its control's name
+  // The widgets the view reads and writes, as what they are.
+  Bound<QLineEdit, ui::TextBox> txtDestination_;
+  Bound<QLineEdit, ui::TextBox> txtNumbering_;
+  Bound<QPushButton, ui::Button> cmdGenerate_;
+  Bound<QPushButton, ui::Button> cmdExit_;
+  Bound<QPushButton, ui::Button> cmdBrowseDestination_;
+  Bound<QListWidget, ui::CheckedListBox> lstProblemCategory_;
+  Bound<QListWidget, ui::CheckedListBox> lstProblemType_;
+  std::vector<Bound<QCheckBox, ui::CheckBox>> checkBoxes_;
+  std::vector<BoundOption> optionButtons_;
+  QProgressBar* pb_ = nullptr;
+  QLabel* lblWebLink_ = nullptr;
   bool refreshing_ = false;
   bool ended_ = false;
   int exitCode_ = 0;

@@ -13,12 +13,12 @@
 #include "app/program.h"
 #include "app/qt/main_window_view.h"
 #include "app/settings.h"
+#include "base/error.h"
 #include "platform/mailstore/store.h"
 #include "platform/registry/hive.h"
 #include "platform/shell/desktop_shell.h"
 #include "platform/ui/qt/qt_dialogs.h"
 #include "resources/embedded.h"
-#include "support/error.h"
 
 namespace lorva {
 namespace {

@@ -6,8 +6,10 @@
 #include <cstring>
 #include <functional>
 
+#include "base/bytes.h"
+#include "base/error.h"
+#include "base/text_rules.h"
 #include "platform/mailstore/code_page.h"
-#include "support/error.h"
 
 namespace lorva::mailstore {
 namespace {
@@ -21,24 +23,45 @@ constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
 constexpr std::uint32_t kMiniSectorSize = 64;
 constexpr std::uint32_t kMiniStreamCutoff = 4096;
 constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+constexpr std::uint16_t kByteOrderMark = 0xFFFE;
+constexpr std::uint16_t kMiniSectorShift = 6;
+constexpr std::uint32_t kHeaderFatEntries = 109;  // FAT sector numbers the header holds itself
+
+// Where the header's fields lie.
+namespace header {
+constexpr std::size_t kSignature = 0x00;
+constexpr std::size_t kMinorVersion = 0x18;
+constexpr std::size_t kMajorVersion = 0x1A;
+constexpr std::size_t kByteOrder = 0x1C;
+constexpr std::size_t kSectorShift = 0x1E;
+constexpr std::size_t kMiniSectorShift = 0x20;
+constexpr std::size_t kFatSectorCount = 0x2C;
+constexpr std::size_t kFirstDirectorySector = 0x30;
+constexpr std::size_t kMiniStreamCutoff = 0x38;
+constexpr std::size_t kFirstMiniFatSector = 0x3C;
+constexpr std::size_t kMiniFatSectorCount = 0x40;
+constexpr std::size_t kFirstDifatSector = 0x44;
+constexpr std::size_t kDifatSectorCount = 0x48;
+constexpr std::size_t kFatSectors = 0x4C;  // the first kHeaderFatEntries FAT sector numbers
+}  // namespace header
+
+// A directory entry: its size, and where its fields lie.
+namespace entry {
+constexpr std::size_t kSize = 128;
+constexpr std::size_t kName = 0x00;        // UTF-16LE, at most 31 units and a terminating zero
+constexpr std::size_t kNameLength = 0x40;  // in bytes, the terminating zero counted
+constexpr std::size_t kType = 0x42;
+constexpr std::size_t kColour = 0x43;  // 0 red, 1 black
+constexpr std::size_t kLeftSibling = 0x44;
+constexpr std::size_t kRightSibling = 0x48;
+constexpr std::size_t kChild = 0x4C;
+constexpr std::size_t kStartSector = 0x74;
+constexpr std::size_t kStreamSize = 0x78;      // the low 32 bits
+constexpr std::size_t kStreamSizeHigh = 0x7C;  // the high 32 bits (version 4 files only)
+}  // namespace entry
 
 [[noreturn]] void Bad(const std::string& what) {
   throw Error(errnum::kBadFileFormat, "Malformed compound file: " + what);
-}
-
-std::uint16_t U16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-std::uint32_t U32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-void Put16(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 char16_t Upper(char16_t c) {
@@ -59,17 +82,6 @@ int CompareNames(const std::u16string& a, const std::u16string& b) {
   return 0;
 }
 
-bool AsciiEqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 // ---- Reader ----
@@ -77,10 +89,10 @@ bool AsciiEqualNoCase(std::string_view a, std::string_view b) {
 CfbReader::CfbReader(std::span<const std::uint8_t> file) : file_(file) {
   if (file.size() < 512) Bad("the file is shorter than a compound file header");
   const std::uint8_t* h = file.data();
-  if (std::memcmp(h, kSignature, 8) != 0) Bad("no compound file signature");
-  if (U16(h + 0x1C) != 0xFFFE) Bad("bad byte order mark");
-  const std::uint16_t major = U16(h + 0x1A);
-  sectorShift_ = U16(h + 0x1E);
+  if (std::memcmp(h + header::kSignature, kSignature, 8) != 0) Bad("no compound file signature");
+  if (ReadLe16(h + header::kByteOrder) != kByteOrderMark) Bad("bad byte order mark");
+  const std::uint16_t major = ReadLe16(h + header::kMajorVersion);
+  sectorShift_ = ReadLe16(h + header::kSectorShift);
   if (major == 3 && sectorShift_ == 9) {
     version4_ = false;
   } else if (major == 4 && sectorShift_ == 12) {
@@ -89,16 +101,16 @@ CfbReader::CfbReader(std::span<const std::uint8_t> file) : file_(file) {
     Bad("unsupported version " + std::to_string(major) + " with sector shift " +
         std::to_string(sectorShift_));
   }
-  if (U16(h + 0x20) != 6) Bad("bad mini sector shift");
-  if (U32(h + 0x38) != kMiniStreamCutoff) Bad("bad mini stream cutoff");
+  if (ReadLe16(h + header::kMiniSectorShift) != kMiniSectorShift) Bad("bad mini sector shift");
+  if (ReadLe32(h + header::kMiniStreamCutoff) != kMiniStreamCutoff) Bad("bad mini stream cutoff");
   sectorSize_ = 1u << sectorShift_;
   if (file.size() <= sectorSize_) Bad("the file holds no sector after its header");
   sectorCount_ = (file.size() - sectorSize_ + sectorSize_ - 1) / sectorSize_;
   budget_ = 8 * static_cast<std::uint64_t>(file.size()) + (16u << 20);
 
   LoadFat();
-  LoadDirectory(U32(h + 0x30));
-  LoadMiniFat(U32(h + 0x3C));
+  LoadDirectory(ReadLe32(h + header::kFirstDirectorySector));
+  LoadMiniFat(ReadLe32(h + header::kFirstMiniFatSector));
   charged_.assign(entries_.size(), false);
 
   // The mini stream: the root entry's data, in ordinary sectors.
@@ -116,16 +128,16 @@ void CfbReader::ChargeBudget(std::uint64_t bytes) const {
 
 void CfbReader::LoadFat() {
   const std::uint8_t* h = file_.data();
-  const std::uint32_t fatCount = U32(h + 0x2C);
+  const std::uint32_t fatCount = ReadLe32(h + header::kFatSectorCount);
   if (fatCount == 0) Bad("no FAT sector");
   if (fatCount > sectorCount_) Bad("FAT sector count larger than the file");
   const std::uint32_t perSector = sectorSize_ / 4;
   std::vector<std::uint32_t> fatSectors;
   fatSectors.reserve(fatCount);
-  for (std::uint32_t i = 0; i < 109 && fatSectors.size() < fatCount; ++i) {
-    fatSectors.push_back(U32(h + 0x4C + 4 * i));
+  for (std::uint32_t i = 0; i < kHeaderFatEntries && fatSectors.size() < fatCount; ++i) {
+    fatSectors.push_back(ReadLe32(h + header::kFatSectors + 4 * i));
   }
-  std::uint32_t difat = U32(h + 0x44);
+  std::uint32_t difat = ReadLe32(h + header::kFirstDifatSector);
   std::uint64_t difatSteps = 0;
   while (fatSectors.size() < fatCount) {
     if (difat >= sectorCount_) Bad("DIFAT sector number out of range");
@@ -134,9 +146,9 @@ void CfbReader::LoadFat() {
     if (offset + sectorSize_ > file_.size()) Bad("truncated DIFAT sector");
     const std::uint8_t* p = file_.data() + offset;
     for (std::uint32_t i = 0; i + 1 < perSector && fatSectors.size() < fatCount; ++i) {
-      fatSectors.push_back(U32(p + 4 * i));
+      fatSectors.push_back(ReadLe32(p + 4 * i));
     }
-    difat = U32(p + 4 * (perSector - 1));
+    difat = ReadLe32(p + 4 * (perSector - 1));
   }
   fat_.resize(static_cast<size_t>(fatCount) * perSector);
   for (std::uint32_t i = 0; i < fatCount; ++i) {
@@ -145,7 +157,7 @@ void CfbReader::LoadFat() {
     const std::uint64_t offset = (static_cast<std::uint64_t>(s) + 1) << sectorShift_;
     if (offset + sectorSize_ > file_.size()) Bad("truncated FAT sector");
     const std::uint8_t* p = file_.data() + offset;
-    for (std::uint32_t k = 0; k < perSector; ++k) fat_[i * perSector + k] = U32(p + 4 * k);
+    for (std::uint32_t k = 0; k < perSector; ++k) fat_[i * perSector + k] = ReadLe32(p + 4 * k);
   }
 }
 
@@ -164,7 +176,7 @@ void CfbReader::LoadMiniFat(std::uint32_t first) {
     const std::uint64_t offset = (static_cast<std::uint64_t>(s) + 1) << sectorShift_;
     if (offset + sectorSize_ > file_.size()) Bad("truncated mini FAT sector");
     const std::uint8_t* p = file_.data() + offset;
-    for (std::uint32_t k = 0; k < perSector; ++k) miniFat_.push_back(U32(p + 4 * k));
+    for (std::uint32_t k = 0; k < perSector; ++k) miniFat_.push_back(ReadLe32(p + 4 * k));
     s = FatNext(s);
   }
 }
@@ -174,13 +186,14 @@ void CfbReader::LoadDirectory(std::uint32_t first) {
   std::vector<const std::uint8_t*> raw;
   std::uint32_t s = first;
   std::uint64_t steps = 0;
-  const std::uint32_t perSector = sectorSize_ / 128;
+  const std::uint32_t perSector = sectorSize_ / entry::kSize;
   while (s != kEndOfChain) {
     if (s >= sectorCount_) Bad("directory sector number out of range");
     if (++steps > sectorCount_) Bad("loop in the directory chain");
     const std::uint64_t offset = (static_cast<std::uint64_t>(s) + 1) << sectorShift_;
     if (offset + sectorSize_ > file_.size()) Bad("truncated directory sector");
-    for (std::uint32_t k = 0; k < perSector; ++k) raw.push_back(file_.data() + offset + 128 * k);
+    for (std::uint32_t k = 0; k < perSector; ++k)
+      raw.push_back(file_.data() + offset + entry::kSize * k);
     s = FatNext(s);
   }
   if (raw.empty()) Bad("empty directory");
@@ -190,23 +203,24 @@ void CfbReader::LoadDirectory(std::uint32_t first) {
   auto parse = [&](std::uint32_t id) {
     const std::uint8_t* p = raw[id];
     Entry& e = entries_[id];
-    const std::uint8_t type = p[0x42];
+    const std::uint8_t type = p[entry::kType];
     if (type != 0 && type != 1 && type != 2 && type != 5) {
       Bad("directory entry " + std::to_string(id) + " has unknown type " + std::to_string(type));
     }
     e.type = static_cast<EntryType>(type);
-    const std::uint16_t nameBytes = U16(p + 0x40);
+    const std::uint16_t nameBytes = ReadLe16(p + entry::kNameLength);
     if (e.type != EntryType::kEmpty) {
       if (nameBytes > 64 || nameBytes % 2 != 0) {
         Bad("directory entry " + std::to_string(id) + " has a bad name length");
       }
       size_t units = nameBytes / 2;
-      while (units > 0 && p[2 * (units - 1)] == 0 && p[2 * (units - 1) + 1] == 0) --units;
-      e.name = Utf16LeToUtf8({p, units * 2});
+      const std::uint8_t* name = p + entry::kName;
+      while (units > 0 && name[2 * (units - 1)] == 0 && name[2 * (units - 1) + 1] == 0) --units;
+      e.name = Utf16LeToUtf8({name, units * 2});
     }
-    e.startSector = U32(p + 0x74);
-    e.size = version4_ ? (static_cast<std::uint64_t>(U32(p + 0x7C)) << 32) | U32(p + 0x78)
-                       : U32(p + 0x78);
+    e.startSector = ReadLe32(p + entry::kStartSector);
+    e.size = ReadLe32(p + entry::kStreamSize);
+    if (version4_) e.size |= static_cast<std::uint64_t>(ReadLe32(p + entry::kStreamSizeHigh)) << 32;
   };
 
   parse(kRootEntry);
@@ -221,7 +235,7 @@ void CfbReader::LoadDirectory(std::uint32_t first) {
     const std::uint32_t storage = storages.back();
     storages.pop_back();
     std::vector<std::uint32_t> children;
-    std::uint32_t node = U32(raw[storage] + 0x4C);
+    std::uint32_t node = ReadLe32(raw[storage] + entry::kChild);
     auto visit = [&](std::uint32_t id) {
       if (id == kNoStream) return false;
       if (id >= raw.size()) Bad("directory entry number out of range");
@@ -235,14 +249,14 @@ void CfbReader::LoadDirectory(std::uint32_t first) {
     while (node != kNoStream || !stack.empty()) {
       while (node != kNoStream) {
         stack.push_back(node);
-        const std::uint32_t left = U32(raw[node] + 0x44);
+        const std::uint32_t left = ReadLe32(raw[node] + entry::kLeftSibling);
         node = visit(left) ? left : kNoStream;
       }
       node = stack.back();
       stack.pop_back();
       if (entries_[node].type != EntryType::kEmpty) children.push_back(node);
       if (entries_[node].type == EntryType::kStorage) storages.push_back(node);
-      const std::uint32_t right = U32(raw[node] + 0x48);
+      const std::uint32_t right = ReadLe32(raw[node] + entry::kRightSibling);
       node = visit(right) ? right : kNoStream;
     }
     entries_[storage].children = std::move(children);
@@ -307,12 +321,11 @@ std::span<const std::uint8_t> CfbReader::ReadChain(std::uint32_t start, std::uin
 }
 
 std::optional<std::uint32_t> CfbReader::Find(std::uint32_t storage, std::string_view name) const {
-  const bool ascii = std::all_of(name.begin(), name.end(),
-                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  const bool ascii = IsAscii(name);
   const std::u16string wide = ascii ? std::u16string() : Utf8ToUtf16(name);
   for (std::uint32_t child : entries_[storage].children) {
     const std::string& candidate = entries_[child].name;
-    if (ascii ? AsciiEqualNoCase(candidate, name)
+    if (ascii ? EqualIgnoringAsciiCase(candidate, name)
               : CompareNames(Utf8ToUtf16(candidate), wide) == 0) {
       return child;
     }
@@ -339,7 +352,7 @@ std::vector<std::uint8_t> CfbReader::ReadStream(std::uint32_t id) const {
   return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 
-// ---- Writer ----
+// ---- Writer: building the tree ----
 
 CfbWriter::CfbWriter() {
   nodes_.push_back(Node{u"Root Entry", true, {}, {}, {}});
@@ -376,137 +389,185 @@ void CfbWriter::AddStream(std::uint32_t parent, std::string_view name,
   nodes_[id].data = std::move(data);
 }
 
-std::vector<std::uint8_t> CfbWriter::Finish() const {
-  constexpr std::uint32_t kSector = 512;
-  constexpr std::uint32_t kPer = kSector / 4;
-  const size_t n = nodes_.size();
+// ---- Writer: the file's plan, then its header, allocation tables, streams and directory ----
 
-  // Where each stream goes.
-  std::vector<std::uint32_t> start(n, kEndOfChain);
-  std::vector<bool> inMini(n, false);
+namespace {
+
+// The writer's files: version 3, 512-byte sectors.
+constexpr std::uint16_t kWriterMinorVersion = 0x003E;
+constexpr std::uint16_t kWriterMajorVersion = 3;
+constexpr std::uint16_t kWriterSectorShift = 9;
+constexpr std::uint32_t kSector = 1u << kWriterSectorShift;
+constexpr std::uint32_t kSectorNumbersPerSector = kSector / 4;
+constexpr std::uint32_t kEntriesPerSector = kSector / entry::kSize;
+
+std::uint64_t SectorsFor(std::uint64_t bytes, std::uint32_t unit) {
+  return (bytes + unit - 1) / unit;
+}
+
+// Stores the sector numbers `numbers` in consecutive sectors from `first` on.
+void WriteSectorNumbers(const std::vector<std::uint32_t>& numbers, std::uint8_t* first) {
+  for (size_t k = 0; k < numbers.size(); ++k) WriteLe32(first + 4 * k, numbers[k]);
+}
+
+}  // namespace
+
+// Where everything goes. Sectors count from 0, the one after the header; in this order: FAT,
+// DIFAT, directory, mini FAT, mini stream, then each large stream.
+struct CfbWriter::Plan {
+  std::vector<std::uint32_t>
+      start;                 // per node: its first sector, or mini sector in the mini stream
+  std::vector<bool> inMini;  // per node: whether it lies in the mini stream
   std::uint64_t miniSectors = 0;
-  std::uint64_t bigSectors = 0;
+  std::uint64_t fatSectors = 0;
+  std::uint64_t difatSectors = 0;
+  std::uint64_t directorySectors = 0;
+  std::uint64_t miniFatSectors = 0;
+  std::uint64_t miniStreamSectors = 0;
+  std::uint64_t sectors = 0;  // all of them
+  std::uint32_t firstFat = 0;
+  std::uint32_t firstDifat = 0;
+  std::uint32_t firstDirectory = kEndOfChain;
+  std::uint32_t firstMiniFat = kEndOfChain;
+  std::uint32_t firstMiniStream = kEndOfChain;
+  std::vector<std::uint32_t> fat;
+
+  bool IsLargeStream(const Node& node, size_t id) const {
+    return !node.storage && !node.data.empty() && !inMini[id];
+  }
+};
+
+CfbWriter::Plan CfbWriter::MakePlan() const {
+  const size_t n = nodes_.size();
+  Plan plan;
+  plan.start.assign(n, kEndOfChain);
+  plan.inMini.assign(n, false);
+  std::uint64_t largeSectors = 0;
   for (size_t i = 1; i < n; ++i) {
     const Node& node = nodes_[i];
     if (node.storage || node.data.empty()) continue;
     if (node.data.size() < kMiniStreamCutoff) {
-      inMini[i] = true;
-      start[i] = static_cast<std::uint32_t>(miniSectors);
-      miniSectors += (node.data.size() + kMiniSectorSize - 1) / kMiniSectorSize;
+      plan.inMini[i] = true;
+      plan.start[i] = static_cast<std::uint32_t>(plan.miniSectors);
+      plan.miniSectors += SectorsFor(node.data.size(), kMiniSectorSize);
     } else {
-      bigSectors += (node.data.size() + kSector - 1) / kSector;
+      largeSectors += SectorsFor(node.data.size(), kSector);
     }
   }
-  const std::uint64_t miniStreamBytes = miniSectors * kMiniSectorSize;
-  const std::uint64_t miniStreamSectors = (miniStreamBytes + kSector - 1) / kSector;
-  const std::uint64_t miniFatSectors = (miniSectors + kPer - 1) / kPer;
-  const std::uint64_t dirSectors = (n + 3) / 4;
-  const std::uint64_t dataSectors = bigSectors + miniStreamSectors + miniFatSectors + dirSectors;
-  std::uint64_t fatSectors = 1;
-  std::uint64_t difatSectors = 0;
+  plan.miniStreamSectors = SectorsFor(plan.miniSectors * kMiniSectorSize, kSector);
+  plan.miniFatSectors = SectorsFor(plan.miniSectors, kSectorNumbersPerSector);
+  plan.directorySectors = SectorsFor(n, kEntriesPerSector);
+  const std::uint64_t dataSectors =
+      largeSectors + plan.miniStreamSectors + plan.miniFatSectors + plan.directorySectors;
+
+  // The FAT covers itself and the DIFAT too: grow both until they are large enough.
+  plan.fatSectors = 1;
   while (true) {
-    const std::uint64_t total = dataSectors + fatSectors + difatSectors;
-    const std::uint64_t needFat = (total + kPer - 1) / kPer;
-    const std::uint64_t needDifat = needFat > 109 ? (needFat - 109 + kPer - 2) / (kPer - 1) : 0;
-    if (needFat == fatSectors && needDifat == difatSectors) break;
-    fatSectors = std::max(fatSectors, needFat);
-    difatSectors = std::max(difatSectors, needDifat);
+    const std::uint64_t total = dataSectors + plan.fatSectors + plan.difatSectors;
+    const std::uint64_t needFat = SectorsFor(total, kSectorNumbersPerSector);
+    const std::uint64_t needDifat =
+        needFat > kHeaderFatEntries
+            ? SectorsFor(needFat - kHeaderFatEntries, kSectorNumbersPerSector - 1)
+            : 0;
+    if (needFat == plan.fatSectors && needDifat == plan.difatSectors) break;
+    plan.fatSectors = std::max(plan.fatSectors, needFat);
+    plan.difatSectors = std::max(plan.difatSectors, needDifat);
   }
-  const std::uint64_t total = dataSectors + fatSectors + difatSectors;
-  if (total >= kMaxRegSect / 2) {
+  plan.sectors = dataSectors + plan.fatSectors + plan.difatSectors;
+  if (plan.sectors >= kMaxRegSect / 2) {
     throw Error(errnum::kInvalidProcedureCall, "Compound file: too much data");
   }
 
-  // Layout: FAT, DIFAT, directory, mini FAT, mini stream, large streams.
-  std::vector<std::uint32_t> fat(fatSectors * kPer, kFreeSect);
+  plan.fat.assign(plan.fatSectors * kSectorNumbersPerSector, kFreeSect);
   std::uint32_t next = 0;
   auto chain = [&](std::uint64_t count) {
     const std::uint32_t first = next;
     for (std::uint64_t k = 0; k < count; ++k, ++next) {
-      fat[next] = k + 1 < count ? next + 1 : kEndOfChain;
+      plan.fat[next] = k + 1 < count ? next + 1 : kEndOfChain;
     }
     return count ? first : kEndOfChain;
   };
-  const std::uint32_t firstFat = next;
-  for (std::uint64_t k = 0; k < fatSectors; ++k) fat[next++] = kFatSect;
-  const std::uint32_t firstDifat = next;
-  for (std::uint64_t k = 0; k < difatSectors; ++k) fat[next++] = kDifSect;
-  const std::uint32_t firstDir = chain(dirSectors);
-  const std::uint32_t firstMiniFat = chain(miniFatSectors);
-  const std::uint32_t firstMiniStream = chain(miniStreamSectors);
+  plan.firstFat = next;
+  for (std::uint64_t k = 0; k < plan.fatSectors; ++k) plan.fat[next++] = kFatSect;
+  plan.firstDifat = next;
+  for (std::uint64_t k = 0; k < plan.difatSectors; ++k) plan.fat[next++] = kDifSect;
+  plan.firstDirectory = chain(plan.directorySectors);
+  plan.firstMiniFat = chain(plan.miniFatSectors);
+  plan.firstMiniStream = chain(plan.miniStreamSectors);
   for (size_t i = 1; i < n; ++i) {
-    const Node& node = nodes_[i];
-    if (node.storage || node.data.empty() || inMini[i]) continue;
-    start[i] = chain((node.data.size() + kSector - 1) / kSector);
-  }
-
-  std::vector<std::uint8_t> out((total + 1) * kSector, 0);
-  auto sectorAt = [&](std::uint32_t s) {
-    return out.data() + (static_cast<size_t>(s) + 1) * kSector;
-  };
-
-  // Header.
-  std::uint8_t* h = out.data();
-  std::memcpy(h, kSignature, 8);
-  Put16(h + 0x18, 0x003E);
-  Put16(h + 0x1A, 3);
-  Put16(h + 0x1C, 0xFFFE);
-  Put16(h + 0x1E, 9);
-  Put16(h + 0x20, 6);
-  Put32(h + 0x2C, static_cast<std::uint32_t>(fatSectors));
-  Put32(h + 0x30, firstDir);
-  Put32(h + 0x38, kMiniStreamCutoff);
-  Put32(h + 0x3C, firstMiniFat);
-  Put32(h + 0x40, static_cast<std::uint32_t>(miniFatSectors));
-  Put32(h + 0x44, difatSectors ? firstDifat : kEndOfChain);
-  Put32(h + 0x48, static_cast<std::uint32_t>(difatSectors));
-  for (std::uint32_t i = 0; i < 109; ++i) {
-    Put32(h + 0x4C + 4 * i, i < fatSectors ? firstFat + i : kFreeSect);
-  }
-  // DIFAT sectors.
-  for (std::uint64_t d = 0; d < difatSectors; ++d) {
-    std::uint8_t* p = sectorAt(static_cast<std::uint32_t>(firstDifat + d));
-    for (std::uint32_t k = 0; k + 1 < kPer; ++k) {
-      const std::uint64_t fatIndex = 109 + d * (kPer - 1) + k;
-      Put32(p + 4 * k,
-            fatIndex < fatSectors ? static_cast<std::uint32_t>(firstFat + fatIndex) : kFreeSect);
+    if (plan.IsLargeStream(nodes_[i], i)) {
+      plan.start[i] = chain(SectorsFor(nodes_[i].data.size(), kSector));
     }
-    Put32(p + 4 * (kPer - 1),
-          d + 1 < difatSectors ? static_cast<std::uint32_t>(firstDifat + d + 1) : kEndOfChain);
   }
-  // FAT.
-  for (size_t k = 0; k < fat.size(); ++k) {
-    Put32(sectorAt(firstFat + static_cast<std::uint32_t>(k / kPer)) + 4 * (k % kPer), fat[k]);
+  return plan;
+}
+
+void CfbWriter::WriteHeader(const Plan& plan, std::uint8_t* h) {
+  std::memcpy(h + header::kSignature, kSignature, 8);
+  WriteLe16(h + header::kMinorVersion, kWriterMinorVersion);
+  WriteLe16(h + header::kMajorVersion, kWriterMajorVersion);
+  WriteLe16(h + header::kByteOrder, kByteOrderMark);
+  WriteLe16(h + header::kSectorShift, kWriterSectorShift);
+  WriteLe16(h + header::kMiniSectorShift, kMiniSectorShift);
+  WriteLe32(h + header::kFatSectorCount, static_cast<std::uint32_t>(plan.fatSectors));
+  WriteLe32(h + header::kFirstDirectorySector, plan.firstDirectory);
+  WriteLe32(h + header::kMiniStreamCutoff, kMiniStreamCutoff);
+  WriteLe32(h + header::kFirstMiniFatSector, plan.firstMiniFat);
+  WriteLe32(h + header::kMiniFatSectorCount, static_cast<std::uint32_t>(plan.miniFatSectors));
+  WriteLe32(h + header::kFirstDifatSector, plan.difatSectors ? plan.firstDifat : kEndOfChain);
+  WriteLe32(h + header::kDifatSectorCount, static_cast<std::uint32_t>(plan.difatSectors));
+  for (std::uint32_t i = 0; i < kHeaderFatEntries; ++i) {
+    WriteLe32(h + header::kFatSectors + 4 * i, i < plan.fatSectors ? plan.firstFat + i : kFreeSect);
   }
-  // Mini FAT and mini stream.
-  {
-    std::vector<std::uint32_t> miniFat(miniFatSectors * kPer, kFreeSect);
-    for (size_t i = 1; i < n; ++i) {
-      if (!inMini[i]) continue;
-      const auto& data = nodes_[i].data;
-      const std::uint64_t count = (data.size() + kMiniSectorSize - 1) / kMiniSectorSize;
-      for (std::uint64_t k = 0; k < count; ++k) {
-        miniFat[start[i] + k] =
-            k + 1 < count ? static_cast<std::uint32_t>(start[i] + k + 1) : kEndOfChain;
-      }
-      // The mini stream's sectors are consecutive.
-      std::memcpy(sectorAt(firstMiniStream) + static_cast<size_t>(start[i]) * kMiniSectorSize,
+}
+
+void CfbWriter::WriteAllocation(const Plan& plan, std::uint8_t* sectors) const {
+  auto sectorAt = [sectors](std::uint64_t s) { return sectors + s * kSector; };
+  // The DIFAT: the FAT sector numbers the header has no room for, each sector ending with the
+  // number of the next.
+  for (std::uint64_t d = 0; d < plan.difatSectors; ++d) {
+    std::uint8_t* p = sectorAt(plan.firstDifat + d);
+    for (std::uint32_t k = 0; k + 1 < kSectorNumbersPerSector; ++k) {
+      const std::uint64_t fatIndex = kHeaderFatEntries + d * (kSectorNumbersPerSector - 1) + k;
+      WriteLe32(p + 4 * k, fatIndex < plan.fatSectors
+                               ? static_cast<std::uint32_t>(plan.firstFat + fatIndex)
+                               : kFreeSect);
+    }
+    WriteLe32(p + 4 * (kSectorNumbersPerSector - 1),
+              d + 1 < plan.difatSectors ? static_cast<std::uint32_t>(plan.firstDifat + d + 1)
+                                        : kEndOfChain);
+  }
+  WriteSectorNumbers(plan.fat, sectorAt(plan.firstFat));
+  // The mini FAT: each mini stream's sectors are consecutive.
+  std::vector<std::uint32_t> miniFat(plan.miniFatSectors * kSectorNumbersPerSector, kFreeSect);
+  for (size_t i = 1; i < nodes_.size(); ++i) {
+    if (!plan.inMini[i]) continue;
+    const std::uint64_t count = SectorsFor(nodes_[i].data.size(), kMiniSectorSize);
+    for (std::uint64_t k = 0; k < count; ++k) {
+      miniFat[plan.start[i] + k] =
+          k + 1 < count ? static_cast<std::uint32_t>(plan.start[i] + k + 1) : kEndOfChain;
+    }
+  }
+  if (!miniFat.empty()) WriteSectorNumbers(miniFat, sectorAt(plan.firstMiniFat));
+}
+
+void CfbWriter::WriteStreams(const Plan& plan, std::uint8_t* sectors) const {
+  for (size_t i = 1; i < nodes_.size(); ++i) {
+    const std::vector<std::uint8_t>& data = nodes_[i].data;
+    if (plan.inMini[i]) {
+      std::memcpy(sectors + static_cast<size_t>(plan.firstMiniStream) * kSector +
+                      static_cast<size_t>(plan.start[i]) * kMiniSectorSize,
                   data.data(), data.size());
-    }
-    for (size_t k = 0; k < miniFat.size(); ++k) {
-      Put32(sectorAt(firstMiniFat + static_cast<std::uint32_t>(k / kPer)) + 4 * (k % kPer),
-            miniFat[k]);
+    } else if (plan.IsLargeStream(nodes_[i], i)) {
+      std::memcpy(sectors + static_cast<size_t>(plan.start[i]) * kSector, data.data(), data.size());
     }
   }
-  // Large streams.
-  for (size_t i = 1; i < n; ++i) {
-    const Node& node = nodes_[i];
-    if (node.storage || node.data.empty() || inMini[i]) continue;
-    std::memcpy(sectorAt(start[i]), node.data.data(), node.data.size());
-  }
+}
 
-  // Directory: each storage's children as a balanced tree; nodes on the deepest level are red,
-  // the rest black, which satisfies the red-black rules.
+void CfbWriter::WriteDirectory(const Plan& plan, std::uint8_t* sectors) const {
+  const size_t n = nodes_.size();
+  // Each storage's children as a balanced tree; nodes on the deepest level are red, the rest
+  // black, which satisfies the red-black rules.
   struct Links {
     std::uint32_t left = kNoStream, right = kNoStream, child = kNoStream;
     bool red = false;
@@ -532,31 +593,48 @@ std::vector<std::uint8_t> CfbWriter::Finish() const {
     };
     links[i].child = build(0, sorted.size(), 0);
   }
-  std::uint8_t* dir = sectorAt(firstDir);
-  for (size_t i = 0; i < dirSectors * 4; ++i) {
-    std::uint8_t* e = dir + 128 * i;
-    if (i >= n) {
-      Put32(e + 0x44, kNoStream);
-      Put32(e + 0x48, kNoStream);
-      Put32(e + 0x4C, kNoStream);
+
+  std::uint8_t* directory = sectors + static_cast<size_t>(plan.firstDirectory) * kSector;
+  for (size_t i = 0; i < plan.directorySectors * kEntriesPerSector; ++i) {
+    std::uint8_t* e = directory + entry::kSize * i;
+    if (i >= n) {  // an unused entry
+      WriteLe32(e + entry::kLeftSibling, kNoStream);
+      WriteLe32(e + entry::kRightSibling, kNoStream);
+      WriteLe32(e + entry::kChild, kNoStream);
       continue;
     }
     const Node& node = nodes_[i];
-    for (size_t k = 0; k < node.name.size(); ++k) Put16(e + 2 * k, node.name[k]);
-    Put16(e + 0x40, static_cast<std::uint32_t>((node.name.size() + 1) * 2));
-    e[0x42] = i == 0 ? 5 : (node.storage ? 1 : 2);
-    e[0x43] = links[i].red ? 0 : 1;
-    Put32(e + 0x44, links[i].left);
-    Put32(e + 0x48, links[i].right);
-    Put32(e + 0x4C, links[i].child);
-    if (i == 0) {
-      Put32(e + 0x74, miniStreamBytes ? firstMiniStream : kEndOfChain);
-      Put32(e + 0x78, static_cast<std::uint32_t>(miniStreamBytes));
+    for (size_t k = 0; k < node.name.size(); ++k) {
+      WriteLe16(e + entry::kName + 2 * k, node.name[k]);
+    }
+    WriteLe16(e + entry::kNameLength, static_cast<std::uint16_t>((node.name.size() + 1) * 2));
+    const CfbReader::EntryType type = i == kRoot     ? CfbReader::EntryType::kRoot
+                                      : node.storage ? CfbReader::EntryType::kStorage
+                                                     : CfbReader::EntryType::kStream;
+    e[entry::kType] = static_cast<std::uint8_t>(type);
+    e[entry::kColour] = links[i].red ? 0 : 1;
+    WriteLe32(e + entry::kLeftSibling, links[i].left);
+    WriteLe32(e + entry::kRightSibling, links[i].right);
+    WriteLe32(e + entry::kChild, links[i].child);
+    if (i == kRoot) {  // the root's stream is the mini stream
+      const std::uint64_t miniStreamBytes = plan.miniSectors * kMiniSectorSize;
+      WriteLe32(e + entry::kStartSector, miniStreamBytes ? plan.firstMiniStream : kEndOfChain);
+      WriteLe32(e + entry::kStreamSize, static_cast<std::uint32_t>(miniStreamBytes));
     } else if (!node.storage) {
-      Put32(e + 0x74, start[i]);
-      Put32(e + 0x78, static_cast<std::uint32_t>(node.data.size()));
+      WriteLe32(e + entry::kStartSector, plan.start[i]);
+      WriteLe32(e + entry::kStreamSize, static_cast<std::uint32_t>(node.data.size()));
     }
   }
+}
+
+std::vector<std::uint8_t> CfbWriter::Finish() const {
+  const Plan plan = MakePlan();
+  std::vector<std::uint8_t> out((plan.sectors + 1) * kSector, 0);
+  std::uint8_t* sectors = out.data() + kSector;  // the first sector after the header
+  WriteHeader(plan, out.data());
+  WriteAllocation(plan, sectors);
+  WriteStreams(plan, sectors);
+  WriteDirectory(plan, sectors);
   return out;
 }
 

@@ -104,7 +104,17 @@ class CfbWriter {
     std::vector<std::uint32_t> children;
     std::set<std::u16string> childKeys;  // the children's upper-cased names
   };
+  struct Plan;
+
   std::uint32_t Add(std::uint32_t parent, std::string_view name, bool storage);
+  // The steps of Finish: where every sector goes, then the header, the allocation tables (DIFAT,
+  // FAT and mini FAT), the streams' bytes and the directory, into `sectors` (the bytes after the
+  // header, zero-filled).
+  Plan MakePlan() const;
+  static void WriteHeader(const Plan& plan, std::uint8_t* header);
+  void WriteAllocation(const Plan& plan, std::uint8_t* sectors) const;
+  void WriteStreams(const Plan& plan, std::uint8_t* sectors) const;
+  void WriteDirectory(const Plan& plan, std::uint8_t* sectors) const;
 
   std::vector<Node> nodes_;
 };

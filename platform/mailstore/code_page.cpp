@@ -1,15 +1,17 @@
 #include "platform/mailstore/code_page.h"
 
-#include "support/utf8.h"
-
 #include <errno.h>
 #include <iconv.h>
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
+
+#include "base/bytes.h"
+#include "base/text_rules.h"
+#include "base/utf8.h"
 
 namespace lorva::mailstore {
 namespace {
@@ -90,13 +92,11 @@ bool AsciiCompatible(std::uint32_t codePage) {
   }
 }
 
-// The character of byte `b` in windows-1252; U+FFFD for the five bytes it leaves undefined.
+// The character of byte `b` in windows-1252; U+FFFD for the five bytes it leaves undefined (the
+// only ones that stand for C1 controls).
 std::uint32_t Windows1252(std::uint8_t b) {
-  static constexpr std::uint16_t kHigh[32] = {
-      0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
-  return b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : b;
+  const char32_t c = FromWindows1252(b);
+  return c >= 0x80 && c <= 0x9F ? utf8::kReplacement : c;
 }
 
 // One converter per code page, opened once and shared (guarded: iconv_t is not thread-safe).
@@ -159,19 +159,6 @@ class ConverterCache {
   std::map<std::uint32_t, iconv_t> converters_;
 };
 
-bool IsAscii(std::span<const std::uint8_t> bytes) {
-  const std::uint8_t* p = bytes.data();
-  size_t n = bytes.size();
-  std::uint64_t bits = 0;
-  for (; n >= 8; p += 8, n -= 8) {
-    std::uint64_t word;
-    std::memcpy(&word, p, 8);
-    bits |= word;
-  }
-  for (; n > 0; ++p, --n) bits |= *p;
-  return (bits & 0x8080808080808080ull) == 0;
-}
-
 ConverterCache& Converters() {
   static ConverterCache cache;
   return cache;
@@ -181,8 +168,9 @@ ConverterCache& Converters() {
 
 void AppendDecoded(std::string& out, std::span<const std::uint8_t> bytes, std::uint32_t codePage,
                    Undecodable undecodable) {
-  if (AsciiCompatible(codePage) && IsAscii(bytes)) {
-    out.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (AsciiCompatible(codePage) && IsAscii(text)) {
+    out.append(text);
     return;
   }
   if (codePage == 1200) {
@@ -214,14 +202,14 @@ std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes) {
   std::string out;
   out.reserve(units + units / 4);
   for (size_t i = 0; i < units; ++i) {
-    std::uint32_t u = bytes[2 * i] | (bytes[2 * i + 1] << 8);
+    std::uint32_t u = ReadLe16(&bytes[2 * i]);
     if (u < 0x80) {
       out += static_cast<char>(u);
       continue;
     }
     if (u >= 0xD800 && u <= 0xDBFF) {
       if (i + 1 < units) {
-        const std::uint32_t low = bytes[2 * i + 2] | (bytes[2 * i + 3] << 8);
+        const std::uint32_t low = ReadLe16(&bytes[2 * i + 2]);
         if (low >= 0xDC00 && low <= 0xDFFF) {
           utf8::Append(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
           ++i;
@@ -250,10 +238,7 @@ void ForEachCodePoint(std::string_view utf8, Emit&& emit) {
 
 void AppendUtf16Le(std::string_view utf8, std::vector<std::uint8_t>& out) {
   out.reserve(out.size() + utf8.size() * 2);
-  auto unit = [&out](std::uint32_t u) {
-    out.push_back(static_cast<std::uint8_t>(u & 0xFF));
-    out.push_back(static_cast<std::uint8_t>(u >> 8));
-  };
+  auto unit = [&out](std::uint32_t u) { AppendLe16(out, static_cast<std::uint16_t>(u)); };
   ForEachCodePoint(utf8, [&](std::uint32_t cp) {
     if (cp >= 0x10000) {
       cp -= 0x10000;

@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "support/error.h"
+#include "base/bytes.h"
+#include "base/error.h"
 
 namespace lorva::mailstore {
 namespace {
@@ -28,32 +29,6 @@ Error BadStream(const std::string& what) {
   return Error(errnum::kBadFileFormat, "Compressed rich text: " + what);
 }
 
-std::uint32_t ReadLe32(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
-         static_cast<std::uint32_t>(bytes[at + 2]) << 16 |
-         static_cast<std::uint32_t>(bytes[at + 3]) << 24;
-}
-
-void WriteLe32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-// CRC-32 with the reflected polynomial 0xEDB88320, starting from 0 and without a final XOR.
-std::uint32_t StreamCrc(std::span<const std::uint8_t> bytes) {
-  static const std::array<std::uint32_t, 256> table = [] {
-    std::array<std::uint32_t, 256> t{};
-    for (std::uint32_t n = 0; n < 256; ++n) {
-      std::uint32_t c = n;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[n] = c;
-    }
-    return t;
-  }();
-  std::uint32_t crc = 0;
-  for (std::uint8_t b : bytes) crc = table[(crc ^ b) & 0xFF] ^ (crc >> 8);
-  return crc;
-}
-
 }  // namespace
 
 std::string DecompressRtf(std::span<const std::uint8_t> bytes) {
@@ -61,10 +36,10 @@ std::string DecompressRtf(std::span<const std::uint8_t> bytes) {
     throw BadStream("the stream is shorter than its 16-byte header (" +
                     std::to_string(bytes.size()) + " bytes)");
   }
-  const std::uint32_t compressedSize = ReadLe32(bytes, 0);
-  const std::uint32_t rawSize = ReadLe32(bytes, 4);
-  const std::uint32_t type = ReadLe32(bytes, 8);
-  const std::uint32_t crc = ReadLe32(bytes, 12);
+  const std::uint32_t compressedSize = ReadLe32(bytes.data());
+  const std::uint32_t rawSize = ReadLe32(bytes.data() + 4);
+  const std::uint32_t type = ReadLe32(bytes.data() + 8);
+  const std::uint32_t crc = ReadLe32(bytes.data() + 12);
   if (static_cast<std::uint64_t>(compressedSize) + 4 != bytes.size()) {
     throw BadStream("the header gives a compressed size of " + std::to_string(compressedSize) +
                     " bytes, the stream holds " + std::to_string(bytes.size() - 4));
@@ -83,7 +58,7 @@ std::string DecompressRtf(std::span<const std::uint8_t> bytes) {
     std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(type));
     throw BadStream(std::string("unknown compression type ") + hex);
   }
-  if (StreamCrc(data) != crc) throw BadStream("the checksum does not match the data");
+  if (Crc32(data) != crc) throw BadStream("the checksum does not match the data");
 
   // Every 17 input bytes (a control byte and eight references) yield at most 8 * 17 bytes, so
   // no honest stream declares more than eight times its data size.
@@ -229,10 +204,10 @@ std::vector<std::uint8_t> CompressRtf(std::string_view rtf) {
   out.push_back(static_cast<std::uint8_t>(endWord & 0xFF));
 
   const std::span<const std::uint8_t> data(out.data() + kHeaderSize, out.size() - kHeaderSize);
-  WriteLe32(out, 0, static_cast<std::uint32_t>(out.size() - 4));
-  WriteLe32(out, 4, static_cast<std::uint32_t>(rtf.size()));
-  WriteLe32(out, 8, kTypeCompressed);
-  WriteLe32(out, 12, StreamCrc(data));
+  WriteLe32(out.data(), static_cast<std::uint32_t>(out.size() - 4));
+  WriteLe32(out.data() + 4, static_cast<std::uint32_t>(rtf.size()));
+  WriteLe32(out.data() + 8, kTypeCompressed);
+  WriteLe32(out.data() + 12, Crc32(data));
   return out;
 }
 

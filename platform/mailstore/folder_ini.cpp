@@ -1,6 +1,6 @@
 #include "platform/mailstore/folder_ini.h"
 
-#include <cctype>
+#include "base/text_rules.h"
 
 namespace lorva::mailstore {
 namespace {
@@ -10,17 +10,6 @@ std::string_view Trim(std::string_view text) {
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace
@@ -35,13 +24,15 @@ std::string IniValue(std::string_view text, std::string_view section, std::strin
     if (line.empty() || line.front() == ';' || line.front() == '#') continue;
     if (line.front() == '[') {
       const std::size_t close = line.find(']');
-      inSection =
-          close != std::string_view::npos && SameName(Trim(line.substr(1, close - 1)), section);
+      inSection = close != std::string_view::npos &&
+                  EqualIgnoringAsciiCase(Trim(line.substr(1, close - 1)), section);
       continue;
     }
     if (!inSection) continue;
     const std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos || !SameName(Trim(line.substr(0, equals)), key)) continue;
+    if (equals == std::string_view::npos ||
+        !EqualIgnoringAsciiCase(Trim(line.substr(0, equals)), key))
+      continue;
     std::string_view value = Trim(line.substr(equals + 1));
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
       value = value.substr(1, value.size() - 2);

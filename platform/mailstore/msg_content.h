@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "outlook/value.h"
+#include "platform/outlook/value.h"
 
 namespace lorva::mailstore {
 

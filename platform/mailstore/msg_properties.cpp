@@ -1,7 +1,8 @@
 #include "platform/mailstore/msg_properties.h"
 
-#include <array>
 #include <cmath>
+
+#include "base/text_rules.h"
 
 namespace lorva::mailstore::msg {
 namespace {
@@ -9,23 +10,18 @@ namespace {
 constexpr double kTicksPerDay = 864000000000.0;
 constexpr double kDaysFrom1601To1899 = 109205.0;
 
-constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
-  std::array<std::uint32_t, 256> table{};
-  for (std::uint32_t i = 0; i < 256; ++i) {
-    std::uint32_t c = i;
-    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    table[i] = c;
-  }
-  return table;
-}
-constexpr auto kCrcTable = MakeCrcTable();
-
 }  // namespace
 
-std::uint32_t NameCrc32(std::span<const std::uint8_t> bytes) {
-  std::uint32_t crc = 0;
-  for (std::uint8_t b : bytes) crc = kCrcTable[(crc ^ b) & 0xFF] ^ (crc >> 8);
-  return crc;
+bool ParseHex8(std::string_view text, std::uint32_t& out) {
+  if (text.size() != 8) return false;
+  std::uint32_t v = 0;
+  for (char c : text) {
+    const int digit = HexValue(c);
+    if (digit < 0) return false;
+    v = v << 4 | static_cast<std::uint32_t>(digit);
+  }
+  out = v;
+  return true;
 }
 
 double FileTimeToOleDays(std::uint64_t fileTime) {

@@ -2,7 +2,7 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
+#include <string_view>
 
 namespace lorva::mailstore::msg {
 
@@ -70,9 +70,9 @@ constexpr std::uint32_t Tag(std::uint16_t id, std::uint16_t type) {
   return (static_cast<std::uint32_t>(id) << 16) | type;
 }
 
-// The CRC-32 used for named-property hash streams (as in compressed RTF: polynomial 0xEDB88320,
-// initial value 0, no final XOR).
-std::uint32_t NameCrc32(std::span<const std::uint8_t> bytes);
+// The number written as exactly eight hexadecimal digits in `text` (the tag in a property
+// stream's name, the number in an attachment storage's name). False for any other text.
+bool ParseHex8(std::string_view text, std::uint32_t& out);
 
 // FILETIME (100 ns ticks since 1601-01-01) to OLE automation days (since 1899-12-30) and back.
 double FileTimeToOleDays(std::uint64_t fileTime);

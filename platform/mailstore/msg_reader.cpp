@@ -2,16 +2,19 @@
 #include "platform/mailstore/msg_reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "base/bytes.h"
+#include "base/error.h"
+#include "base/text_rules.h"
 #include "platform/mailstore/cfb.h"
 #include "platform/mailstore/code_page.h"
 #include "platform/mailstore/msg_content.h"
 #include "platform/mailstore/msg_properties.h"
-#include "support/error.h"
 
 namespace lorva::mailstore {
 
@@ -29,45 +32,6 @@ using msg::Tag;
   throw Error(errnum::kBadFileFormat, "Malformed Outlook item: " + what);
 }
 
-std::uint32_t U32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-std::uint64_t U64(const std::uint8_t* p) {
-  return U32(p) | (static_cast<std::uint64_t>(U32(p + 4)) << 32);
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    char a = text[i], b = prefix[i];
-    if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 32);
-    if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 32);
-    if (a != b) return false;
-  }
-  return true;
-}
-
-// Eight hex digits, exactly.
-bool ParseHex8(std::string_view text, std::uint32_t& out) {
-  if (text.size() != 8) return false;
-  std::uint32_t v = 0;
-  for (char c : text) {
-    v <<= 4;
-    if (c >= '0' && c <= '9') {
-      v |= static_cast<std::uint32_t>(c - '0');
-    } else if (c >= 'A' && c <= 'F') {
-      v |= static_cast<std::uint32_t>(c - 'A' + 10);
-    } else if (c >= 'a' && c <= 'f') {
-      v |= static_cast<std::uint32_t>(c - 'a' + 10);
-    } else {
-      return false;
-    }
-  }
-  out = v;
-  return true;
-}
-
 // The properties of one object (message, attachment): the fixed-size values from its property
 // stream and the streams holding its variable-size values.
 class PropertyBag {
@@ -76,10 +40,11 @@ class PropertyBag {
     for (std::uint32_t child : cfb.entry(storage).children) {
       const auto& e = cfb.entry(child);
       std::uint32_t tag = 0;
-      if (StartsWithNoCase(e.name, msg::kSubstgPrefix) &&
-          ParseHex8(std::string_view(e.name).substr(sizeof msg::kSubstgPrefix - 1), tag)) {
+      if (StartsWithIgnoringAsciiCase(e.name, msg::kSubstgPrefix) &&
+          msg::ParseHex8(std::string_view(e.name).substr(sizeof msg::kSubstgPrefix - 1), tag)) {
         streams_.emplace_back(tag, child);
-      } else if (cfb.IsStream(child) && StartsWithNoCase(e.name, msg::kPropertiesStream) &&
+      } else if (cfb.IsStream(child) &&
+                 StartsWithIgnoringAsciiCase(e.name, msg::kPropertiesStream) &&
                  e.name.size() == sizeof msg::kPropertiesStream - 1) {
         properties_ = cfb.Stream(child, propertyScratch_);
         if (properties_.size() < headerSize) {
@@ -96,7 +61,7 @@ class PropertyBag {
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     index_.reserve(properties_.size() / 16);
     for (size_t i = 0; i + 16 <= properties_.size(); i += 16) {
-      index_.emplace_back(U32(properties_.data() + i), static_cast<std::uint32_t>(i));
+      index_.emplace_back(ReadLe32(properties_.data() + i), static_cast<std::uint32_t>(i));
     }
     std::stable_sort(index_.begin(), index_.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -139,7 +104,7 @@ class PropertyBag {
   std::optional<std::int32_t> Int32(std::uint16_t id) const {
     const std::uint8_t* v = Fixed(Tag(id, msg::kTypeInt32));
     if (!v) return std::nullopt;
-    return static_cast<std::int32_t>(U32(v));
+    return static_cast<std::int32_t>(ReadLe32(v));
   }
   std::optional<bool> Boolean(std::uint16_t id) const {
     const std::uint8_t* v = Fixed(Tag(id, msg::kTypeBoolean));
@@ -198,7 +163,7 @@ void CopyStorage(const CfbReader& cfb, std::uint32_t source, CfbWriter& writer,
 // The 8-byte value slot of `tag` among the whole 16-byte entries of `entries`, or null.
 const std::uint8_t* FindEntry(std::span<const std::uint8_t> entries, std::uint32_t tag) {
   for (size_t i = 0; i + 16 <= entries.size(); i += 16) {
-    if (U32(entries.data() + i) == tag) return entries.data() + i + 8;
+    if (ReadLe32(entries.data() + i) == tag) return entries.data() + i + 8;
   }
   return nullptr;
 }
@@ -216,14 +181,14 @@ std::vector<std::uint8_t> RebuildEmbeddedMessage(const CfbReader& cfb, std::uint
   for (std::uint32_t child : cfb.entry(storage).children) {
     const auto& e = cfb.entry(child);
     if (cfb.IsStorage(child)) {
-      if (StartsWithNoCase(e.name, msg::kNameIdStorage) &&
+      if (StartsWithIgnoringAsciiCase(e.name, msg::kNameIdStorage) &&
           e.name.size() == sizeof msg::kNameIdStorage - 1) {
         hasNameMap = true;
       }
       CopyStorage(cfb, child, writer, writer.AddStorage(CfbWriter::kRoot, e.name));
     } else if (cfb.IsStream(child)) {
       std::vector<std::uint8_t> data = cfb.ReadStream(child);
-      if (StartsWithNoCase(e.name, msg::kPropertiesStream) &&
+      if (StartsWithIgnoringAsciiCase(e.name, msg::kPropertiesStream) &&
           e.name.size() == sizeof msg::kPropertiesStream - 1) {
         // An embedded message's header is 24 bytes, a file's 32. A stream shorter than its
         // header is copied as it is: the embedded message then fails on its own, not its parent.
@@ -233,7 +198,7 @@ std::vector<std::uint8_t> RebuildEmbeddedMessage(const CfbReader& cfb, std::uint
               FindEntry(entries, Tag(msg::kMessageLocaleId, msg::kTypeInt32));
           const bool ownCodePage =
               FindEntry(entries, Tag(msg::kMessageCodePage, msg::kTypeInt32)) != nullptr ||
-              (locale != nullptr && AnsiCodePageOfLocale(U32(locale)).has_value());
+              (locale != nullptr && AnsiCodePageOfLocale(ReadLe32(locale)).has_value());
           // Whole entries only, so that an added one lines up.
           data.resize(msg::kEmbeddedHeader + entries.size() / 16 * 16);
           data.insert(data.begin() + msg::kEmbeddedHeader, msg::kTopHeader - msg::kEmbeddedHeader,
@@ -289,8 +254,8 @@ void ReadUserProperties(const CfbReader& cfb, const PropertyBag& props, std::uin
   if (entries.size() % 8 != 0) Bad("name-to-id entry stream of wrong length");
 
   for (size_t i = 0; i < entries.size(); i += 8) {
-    const std::uint32_t nameOrId = U32(entries.data() + i);
-    const std::uint32_t info = U32(entries.data() + i + 4);
+    const std::uint32_t nameOrId = ReadLe32(entries.data() + i);
+    const std::uint32_t info = ReadLe32(entries.data() + i + 4);
     const bool stringNamed = info & 1;
     const std::uint32_t guidIndex = (info >> 1) & 0x7FFF;
     const std::uint32_t propertyIndex = info >> 16;
@@ -304,7 +269,7 @@ void ReadUserProperties(const CfbReader& cfb, const PropertyBag& props, std::uin
     if (nameOrId > strings.size() || strings.size() - nameOrId < 4) {
       Bad("name-to-id map points outside its string stream");
     }
-    const std::uint32_t length = U32(strings.data() + nameOrId);
+    const std::uint32_t length = ReadLe32(strings.data() + nameOrId);
     if (length > strings.size() - nameOrId - 4) {
       Bad("name-to-id map name runs outside its string stream");
     }
@@ -316,38 +281,29 @@ void ReadUserProperties(const CfbReader& cfb, const PropertyBag& props, std::uin
     const std::uint8_t* fixed = type ? props.Fixed(Tag(id, type)) : nullptr;
     switch (type) {
       case msg::kTypeInt16:
-        value = outlook::Value::Integer(static_cast<std::int16_t>(fixed[0] | (fixed[1] << 8)));
+        value = outlook::Value::Integer(static_cast<std::int16_t>(ReadLe16(fixed)));
         break;
       case msg::kTypeInt32:
-        value = outlook::Value::Integer(static_cast<std::int32_t>(U32(fixed)));
+        value = outlook::Value::Integer(static_cast<std::int32_t>(ReadLe32(fixed)));
         break;
       case msg::kTypeInt64:
-        value = outlook::Value::Integer(static_cast<std::int64_t>(U64(fixed)));
+        value = outlook::Value::Integer(static_cast<std::int64_t>(ReadLe64(fixed)));
         break;
-      case msg::kTypeFloat: {
-        float f;
-        std::memcpy(&f, fixed, 4);
-        value = outlook::Value::Double(f);
+      case msg::kTypeFloat:
+        value = outlook::Value::Double(std::bit_cast<float>(ReadLe32(fixed)));
         break;
-      }
-      case msg::kTypeDouble: {
-        double d;
-        std::memcpy(&d, fixed, 8);
-        value = outlook::Value::Double(d);
+      case msg::kTypeDouble:
+        value = outlook::Value::Double(std::bit_cast<double>(ReadLe64(fixed)));
         break;
-      }
       case msg::kTypeCurrency:
-        value = outlook::Value::Double(static_cast<double>(static_cast<std::int64_t>(U64(fixed))) /
-                                       10000.0);
+        value = outlook::Value::Double(
+            static_cast<double>(static_cast<std::int64_t>(ReadLe64(fixed))) / 10000.0);
         break;
-      case msg::kTypeAppTime: {
-        double d;
-        std::memcpy(&d, fixed, 8);
-        value = outlook::Value::Date(outlook::OleDate{d});
+      case msg::kTypeAppTime:
+        value = outlook::Value::Date(outlook::OleDate{std::bit_cast<double>(ReadLe64(fixed))});
         break;
-      }
       case msg::kTypeFileTime:
-        value = outlook::Value::Date(outlook::OleDate{msg::FileTimeToOleDays(U64(fixed))});
+        value = outlook::Value::Date(outlook::OleDate{msg::FileTimeToOleDays(ReadLe64(fixed))});
         break;
       case msg::kTypeBoolean:
         value = outlook::Value::Boolean(fixed[0] != 0 || fixed[1] != 0);
@@ -415,8 +371,8 @@ MsgReader::MsgReader(std::span<const std::uint8_t> bytes) {
   for (std::uint32_t child : cfb.entry(CfbReader::kRootEntry).children) {
     const auto& name = cfb.entry(child).name;
     std::uint32_t number = 0;
-    if (cfb.IsStorage(child) && StartsWithNoCase(name, msg::kAttachPrefix) &&
-        ParseHex8(std::string_view(name).substr(sizeof msg::kAttachPrefix - 1), number)) {
+    if (cfb.IsStorage(child) && StartsWithIgnoringAsciiCase(name, msg::kAttachPrefix) &&
+        msg::ParseHex8(std::string_view(name).substr(sizeof msg::kAttachPrefix - 1), number)) {
       attachments.emplace_back(number, child);
     }
   }

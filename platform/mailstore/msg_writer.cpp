@@ -4,19 +4,21 @@
 // stores HTML bodies. An attachment with method 5 whose data is a .msg file is stored as an
 // embedded message storage, its named properties joining this file's name-to-id map; any other
 // attachment data is stored as bytes.
-#include <cctype>
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
 
+#include "base/bytes.h"
+#include "base/error.h"
+#include "base/steps.h"
+#include "base/text_rules.h"
 #include "platform/mailstore/cfb.h"
 #include "platform/mailstore/code_page.h"
 #include "platform/mailstore/msg_content.h"
 #include "platform/mailstore/msg_properties.h"
-#include "support/error.h"
-#include "support/steps.h"
 
 namespace lorva::mailstore {
 namespace {
@@ -24,13 +26,6 @@ namespace {
 using msg::Tag;
 
 constexpr std::uint32_t kReadableWritable = 0x00000006;
-
-void Append32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-void Append64(std::vector<std::uint8_t>& out, std::uint64_t v) {
-  for (int i = 0; i < 8; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
 
 std::string SubstgName(std::uint32_t tag) {
   char name[32];
@@ -44,9 +39,9 @@ class PropertyWriter {
   PropertyWriter(CfbWriter& writer, std::uint32_t storage) : writer_(writer), storage_(storage) {}
 
   void Fixed(std::uint16_t id, std::uint16_t type, std::uint64_t value) {
-    Append32(entries_, Tag(id, type));
-    Append32(entries_, kReadableWritable);
-    Append64(entries_, value);
+    AppendLe32(entries_, Tag(id, type));
+    AppendLe32(entries_, kReadableWritable);
+    AppendLe64(entries_, value);
   }
   void Int32(std::uint16_t id, std::int32_t value) {
     Fixed(id, msg::kTypeInt32, static_cast<std::uint32_t>(value));
@@ -55,9 +50,9 @@ class PropertyWriter {
 
   void Binary(std::uint16_t id, std::vector<std::uint8_t> data) {
     const std::uint32_t tag = Tag(id, msg::kTypeBinary);
-    Append32(entries_, tag);
-    Append32(entries_, kReadableWritable);
-    Append64(entries_, data.size());
+    AppendLe32(entries_, tag);
+    AppendLe32(entries_, kReadableWritable);
+    AppendLe64(entries_, data.size());
     writer_.AddStream(storage_, SubstgName(tag), std::move(data));
   }
   // A UTF-16 string. Empty strings are left out: Outlook refuses zero-length string streams.
@@ -66,9 +61,9 @@ class PropertyWriter {
     std::vector<std::uint8_t> data;
     AppendUtf16Le(utf8, data);
     const std::uint32_t tag = Tag(id, msg::kTypeUnicode);
-    Append32(entries_, tag);
-    Append32(entries_, kReadableWritable);
-    Append64(entries_, data.size() + 2);
+    AppendLe32(entries_, tag);
+    AppendLe32(entries_, kReadableWritable);
+    AppendLe64(entries_, data.size() + 2);
     writer_.AddStream(storage_, SubstgName(tag), std::move(data));
   }
 
@@ -111,19 +106,19 @@ class NameMap {
     std::uint32_t hashKey = number;
     if (stringNamed) {
       first = static_cast<std::uint32_t>(strings_.size());
-      Append32(strings_, static_cast<std::uint32_t>(name.size()));
+      AppendLe32(strings_, static_cast<std::uint32_t>(name.size()));
       strings_.insert(strings_.end(), name.begin(), name.end());
       while (strings_.size() % 4 != 0) strings_.push_back(0);
-      hashKey = msg::NameCrc32(name);
+      hashKey = Crc32(name);
     }
     const std::uint32_t kind = stringNamed ? 1 : 0;
     const std::uint32_t info = (index << 16) | (guidIndex << 1) | kind;
-    Append32(entries_, first);
-    Append32(entries_, info);
+    AppendLe32(entries_, first);
+    AppendLe32(entries_, info);
     const std::uint32_t streamId = 0x1000 + ((hashKey ^ ((guidIndex << 1) | kind)) % 0x1F);
     auto& hash = hashStreams_[streamId];
-    Append32(hash, hashKey);
-    Append32(hash, info);
+    AppendLe32(hash, hashKey);
+    AppendLe32(hash, info);
     const auto id = static_cast<std::uint16_t>(msg::kFirstNamedId + index);
     known_.emplace(std::move(key), id);
     return id;
@@ -189,13 +184,9 @@ void WriteUserProperties(const std::vector<MsgUserProperty>& properties, NameMap
         }
         break;
       }
-      case outlook::Value::Kind::kDouble: {
-        const double number = value.AsNumber();
-        std::uint64_t bits;
-        std::memcpy(&bits, &number, 8);
-        props.Fixed(id, msg::kTypeDouble, bits);
+      case outlook::Value::Kind::kDouble:
+        props.Fixed(id, msg::kTypeDouble, std::bit_cast<std::uint64_t>(value.AsNumber()));
         break;
-      }
       case outlook::Value::Kind::kDate:
         props.Fixed(id, msg::kTypeFileTime, msg::OleDaysToFileTime(value.AsDate().days));
         break;
@@ -206,27 +197,6 @@ void WriteUserProperties(const std::vector<MsgUserProperty>& properties, NameMap
         break;
     }
   }
-}
-
-std::uint32_t Read32(std::span<const std::uint8_t> b, size_t at) {
-  return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
-         (static_cast<std::uint32_t>(b[at + 2]) << 16) |
-         (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-
-bool NameIs(const std::string& name, std::string_view wanted) {
-  if (name.size() != wanted.size()) return false;
-  for (size_t i = 0; i < name.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(name[i])) !=
-        std::toupper(static_cast<unsigned char>(wanted[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-bool NameStarts(const std::string& name, std::string_view prefix) {
-  return name.size() >= prefix.size() && NameIs(name.substr(0, prefix.size()), prefix);
 }
 
 // Places the message held in the .msg file `file` into `target` as an embedded message: its
@@ -251,8 +221,8 @@ void EmbedMessage(std::span<const std::uint8_t> file, CfbWriter& writer, std::ui
     static constexpr std::uint8_t kPsMapi[16] = {0x28, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
                                                  0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
     for (size_t i = 0; i + 8 <= entries.size(); i += 8) {
-      const std::uint32_t first = Read32(entries, i);
-      const std::uint32_t info = Read32(entries, i + 4);
+      const std::uint32_t first = ReadLe32(entries.data() + i);
+      const std::uint32_t info = ReadLe32(entries.data() + i + 4);
       const bool stringNamed = info & 1;
       const std::uint32_t guidIndex = (info >> 1) & 0x7FFF;
       const std::uint32_t index = info >> 16;
@@ -266,7 +236,7 @@ void EmbedMessage(std::span<const std::uint8_t> file, CfbWriter& writer, std::ui
       std::span<const std::uint8_t> name;
       if (stringNamed) {
         if (first > strings.size() || strings.size() - first < 4) continue;
-        const std::uint32_t length = Read32(strings, first);
+        const std::uint32_t length = ReadLe32(strings.data() + first);
         if (length > strings.size() - first - 4) continue;
         name = std::span<const std::uint8_t>(strings).subspan(first + 4, length);
       }
@@ -295,14 +265,11 @@ void EmbedMessage(std::span<const std::uint8_t> file, CfbWriter& writer, std::ui
     work.pop_back();
     for (std::uint32_t child : cfb.entry(w.from).children) {
       const std::string& name = cfb.entry(child).name;
-      if (w.top && NameIs(name, msg::kNameIdStorage)) continue;
+      if (w.top && EqualIgnoringAsciiCase(name, msg::kNameIdStorage)) continue;
       std::string newName = name;
       std::uint32_t tag = 0;
-      if (NameStarts(name, msg::kSubstgPrefix) && name.size() >= 20) {
-        char* end = nullptr;
-        const std::string hex = name.substr(12, 8);
-        tag = static_cast<std::uint32_t>(std::strtoul(hex.c_str(), &end, 16));
-        if (end == hex.c_str() + 8) {
+      if (StartsWithIgnoringAsciiCase(name, msg::kSubstgPrefix) && name.size() >= 20) {
+        if (msg::ParseHex8(std::string_view(name).substr(12, 8), tag)) {
           const std::uint32_t translated = translate(tag);
           if (translated == 0) continue;
           newName = SubstgName(translated) + name.substr(20);
@@ -310,7 +277,8 @@ void EmbedMessage(std::span<const std::uint8_t> file, CfbWriter& writer, std::ui
       }
       if (cfb.IsStorage(child)) {
         std::uint32_t header = 0;
-        if (NameStarts(name, msg::kAttachPrefix) || NameStarts(name, "__recip_version1.0_#")) {
+        if (StartsWithIgnoringAsciiCase(name, msg::kAttachPrefix) ||
+            StartsWithIgnoringAsciiCase(name, "__recip_version1.0_#")) {
           header = msg::kAttachmentHeader;
         } else if (tag == Tag(msg::kAttachData, msg::kTypeObject)) {
           header = msg::kEmbeddedHeader;
@@ -320,16 +288,16 @@ void EmbedMessage(std::span<const std::uint8_t> file, CfbWriter& writer, std::ui
       }
       if (!cfb.IsStream(child)) continue;
       std::vector<std::uint8_t> data = cfb.ReadStream(child);
-      if (w.header && NameIs(name, msg::kPropertiesStream)) {
+      if (w.header && EqualIgnoringAsciiCase(name, msg::kPropertiesStream)) {
         if (data.size() < w.header || (data.size() - w.header) % 16 != 0) {
           throw Error(errnum::kBadFileFormat, "Embedded message with a malformed property stream");
         }
         std::vector<std::uint8_t> out(data.begin(),
                                       data.begin() + (w.top ? msg::kEmbeddedHeader : w.header));
         for (size_t i = w.header; i + 16 <= data.size(); i += 16) {
-          const std::uint32_t translated = translate(Read32(data, i));
+          const std::uint32_t translated = translate(ReadLe32(data.data() + i));
           if (translated == 0) continue;
-          Append32(out, translated);
+          AppendLe32(out, translated);
           out.insert(out.end(), data.begin() + static_cast<std::ptrdiff_t>(i + 4),
                      data.begin() + static_cast<std::ptrdiff_t>(i + 16));
         }

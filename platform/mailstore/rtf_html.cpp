@@ -1,8 +1,5 @@
 #include "platform/mailstore/rtf_html.h"
 
-#include "platform/mailstore/code_page.h"
-#include "support/utf8.h"
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -10,6 +7,10 @@
 #include <span>
 #include <string>
 #include <vector>
+
+#include "base/text_rules.h"
+#include "base/utf8.h"
+#include "platform/mailstore/code_page.h"
 
 namespace lorva::mailstore {
 namespace {
@@ -123,12 +124,6 @@ class Tokenizer {
  private:
   static bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
   static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-  static int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  }
 
   void ReadWord(Token& t) {
     t.kind = Token::kWord;
@@ -578,39 +573,23 @@ void AppendTagContent(std::string& rtf, std::string_view content) {
   AppendEscaped(rtf, content.substr(start));
 }
 
-std::string LowerAscii(std::string_view s) {
-  std::string lower(s);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
-
 bool IsAsciiLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-// Where `lowerNeedle` (lower case) first occurs in `text` from `from` on, ignoring ASCII letter
-// case; text.size() when it does not.
-std::size_t FindIgnoringCase(std::string_view text, std::string_view lowerNeedle,
-                             std::size_t from) {
-  if (lowerNeedle.empty() || text.size() < lowerNeedle.size()) return text.size();
-  for (std::size_t i = from; i + lowerNeedle.size() <= text.size(); ++i) {
-    std::size_t k = 0;
-    while (k < lowerNeedle.size()) {
-      char c = text[i + k];
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-      if (c != lowerNeedle[k]) break;
-      ++k;
-    }
-    if (k == lowerNeedle.size()) return i;
+// Where `needle` first occurs in `text` from `from` on, ignoring ASCII letter case; text.size()
+// when it does not.
+std::size_t FindIgnoringCase(std::string_view text, std::string_view needle, std::size_t from) {
+  if (needle.empty() || text.size() < needle.size()) return text.size();
+  for (std::size_t i = from; i + needle.size() <= text.size(); ++i) {
+    if (StartsWithIgnoringAsciiCase(text.substr(i), needle)) return i;
   }
   return text.size();
 }
 
 // The character a few common references stand for, for the visible rendering; 0 for others.
 std::uint32_t ReferencedCharacter(std::string_view reference) {
-  const std::string name = LowerAscii(reference.substr(1, reference.size() - 2));
+  const std::string name = AsciiLower(reference.substr(1, reference.size() - 2));
   if (name == "lt") return '<';
   if (name == "gt") return '>';
   if (name == "amp") return '&';
@@ -623,9 +602,7 @@ std::uint32_t ReferencedCharacter(std::string_view reference) {
     if (digits.empty() || digits.size() > 7) return 0;
     std::uint32_t value = 0;
     for (char c : digits) {
-      int d = -1;
-      if (c >= '0' && c <= '9') d = c - '0';
-      if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+      const int d = hex ? HexValue(c) : c >= '0' && c <= '9' ? c - '0' : -1;
       if (d < 0) return 0;
       value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(d);
     }
@@ -779,7 +756,7 @@ class HtmlEncapsulator {
             tag[nameEnd] == ':' || tag[nameEnd] == '-')) {
       ++nameEnd;
     }
-    const std::string name = LowerAscii(tag.substr(closing ? 2 : 1, nameEnd - (closing ? 2 : 1)));
+    const std::string name = AsciiLower(tag.substr(closing ? 2 : 1, nameEnd - (closing ? 2 : 1)));
 
     int type = kTypeText;
     if (name == "html") {

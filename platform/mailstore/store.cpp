@@ -1,20 +1,19 @@
 #include "platform/mailstore/store.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <unicode/unistr.h>
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <span>
 #include <system_error>
 #include <utility>
 
+#include "base/error.h"
+#include "base/files.h"
+#include "base/text_rules.h"
 #include "platform/mailstore/compressed_rtf.h"
 #include "platform/mailstore/eml.h"
 #include "platform/mailstore/folder_ini.h"
@@ -22,7 +21,6 @@
 #include "platform/mailstore/rtf_html.h"
 #include "platform/shell/shell.h"
 #include "platform/ui/dialogs.h"
-#include "support/error.h"
 
 namespace lorva::mailstore {
 namespace fs = std::filesystem;
@@ -37,89 +35,15 @@ std::error_code LastError() {
   return std::error_code(errno, std::generic_category());
 }
 
-// A file's bytes, in a buffer that is not zero-filled before they are read into it.
-struct FileBytes {
-  std::unique_ptr<std::uint8_t[]> data;
-  std::size_t size = 0;
-  std::span<const std::uint8_t> span() const { return {data.get(), size}; }
-};
-
-// The whole file, read straight into its buffer: one stat, and one read for a file that does not
-// change meanwhile.
-FileBytes ReadFileBytes(const fs::path& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw ErrorFromSystem(LastError(), path.string());
-  struct stat info {};
-  std::size_t expected = 0;
-  if (::fstat(fd, &info) == 0 && info.st_size > 0)
-    expected = static_cast<std::size_t>(info.st_size);
-  // One byte more than expected, so that reaching the end needs no second buffer.
-  std::size_t capacity = expected + 1;
-  FileBytes bytes{std::make_unique_for_overwrite<std::uint8_t[]>(capacity), 0};
-  for (;;) {
-    if (bytes.size == capacity) {  // the file grew meanwhile
-      capacity *= 2;
-      auto larger = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
-      std::memcpy(larger.get(), bytes.data.get(), bytes.size);
-      bytes.data = std::move(larger);
-    }
-    const ssize_t got = ::read(fd, bytes.data.get() + bytes.size, capacity - bytes.size);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      const std::error_code code = LastError();
-      ::close(fd);
-      throw ErrorFromSystem(code, path.string());
-    }
-    if (got == 0) break;
-    bytes.size += static_cast<std::size_t>(got);
-  }
-  ::close(fd);
-  return bytes;
-}
-
 std::string ReadTextFile(const fs::path& path) {
-  const FileBytes bytes = ReadFileBytes(path);
-  return std::string(bytes.data.get(), bytes.data.get() + bytes.size);
+  return std::string(ReadWholeFile(path.string()).view());
 }
 
 void WriteFileBytes(const fs::path& path, const void* data, std::size_t size) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) throw ErrorFromSystem(LastError(), path.string());
-  const bool written = size == 0 || std::fwrite(data, 1, size, file) == size;
-  const std::error_code code = LastError();
-  if (std::fclose(file) != 0 || !written) {
-    throw ErrorFromSystem(written ? LastError() : code, path.string());
+  const std::string_view bytes(static_cast<const char*>(data), size);
+  if (const std::error_code code = WriteWholeFile(path.string(), bytes)) {
+    throw ErrorFromSystem(code, path.string());
   }
-}
-
-std::string AsciiLower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
-// Unicode case folding, so that "Problem Category" finds "PROBLEM CATEGORY" and "ÄRGER" "ärger".
-std::string FoldCase(const std::string& text) {
-  std::string folded;
-  icu::UnicodeString::fromUTF8(text).foldCase().toUTF8String(folded);
-  return folded;
-}
-
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// Whether `a` and `b` are equal once case-folded. Two ASCII texts are compared without ICU; a
-// text with other characters may fold to ASCII (the Kelvin sign to "k") and goes through it.
-bool EqualFolded(const std::string& a, const std::string& b) {
-  if (IsAscii(a) && IsAscii(b)) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [&](char x, char y) { return lower(x) == lower(y); });
-  }
-  return FoldCase(a) == FoldCase(b);
 }
 
 bool IsFolderDirectory(const fs::directory_entry& entry) {
@@ -208,7 +132,7 @@ class StoreUserProperties : public outlook::UserPropertyCollection {
   explicit StoreUserProperties(std::shared_ptr<const ItemFile> file) : file_(std::move(file)) {}
   std::shared_ptr<outlook::UserProperty> Find(const std::string& name) override {
     for (const MsgUserProperty& property : file_->reader().UserProperties()) {
-      if (property.name == name || EqualFolded(property.name, name)) {
+      if (property.name == name || EqualIgnoringCase(property.name, name)) {
         return std::make_shared<StoreUserProperty>(property.value);
       }
     }
@@ -385,7 +309,7 @@ class StoreItems : public outlook::ItemCollection {
     }
     const std::string& name = names_[static_cast<std::size_t>(index - 1)];
     return Reading([&] { return TheItem(name); },
-                   [&] { return ItemOver(ReadFileBytes(directory_ / name), name); });
+                   [&] { return ItemOver(ReadWholeFile((directory_ / name).string()), name); });
   }
 
  private:
@@ -525,8 +449,10 @@ class StoreMailItem : public outlook::MailItem {
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &utc);
     for (int n = 1;; ++n) {
-      const std::string name = std::string("draft-") + stamp +
-                               (n == 1 ? std::string() : "-" + std::to_string(n)) + ".eml";
+      // Appended piece by piece: GCC 12 warns (-Wrestrict) falsely on "-" + std::to_string(n).
+      std::string name = std::string("draft-") + stamp;
+      if (n > 1) name.append("-").append(std::to_string(n));
+      name += ".eml";
       const fs::path candidate = drafts / name;
       const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
       if (fd >= 0) {
@@ -609,11 +535,19 @@ class StoreLauncher : public outlook::ApplicationLauncher {
 
 // ---------------------------------------------------------------------------------------------
 
+fs::path SampleStoreRoot() {
+#ifdef LORVA_SAMPLE_STORE
+  return fs::path(LORVA_SAMPLE_STORE);
+#else
+  return (fs::path(ProgramFolder()) / "../share/lorva-archive/samples/store").lexically_normal();
+#endif
+}
+
 fs::path ResolveStoreRoot(const std::optional<std::string>& storeOption,
                           const char* environmentValue) {
   if (storeOption) return fs::path(*storeOption);
   if (environmentValue != nullptr && *environmentValue != '\0') return fs::path(environmentValue);
-  return fs::path(LORVA_SAMPLE_STORE);
+  return SampleStoreRoot();
 }
 
 fs::path ResolveStoreRoot(const std::optional<std::string>& storeOption) {
@@ -633,13 +567,8 @@ ItemClass ClassOfMessage(const std::string& messageClass) {
 
 std::shared_ptr<outlook::OutlookItem> MakeItem(std::span<const std::uint8_t> bytes,
                                                std::string fileName) {
-  return Reading(
-      [&] { return TheItem(fileName); },
-      [&] {
-        FileBytes copy{std::make_unique_for_overwrite<std::uint8_t[]>(bytes.size()), bytes.size()};
-        if (!bytes.empty()) std::memcpy(copy.data.get(), bytes.data(), bytes.size());
-        return ItemOver(std::move(copy), fileName);
-      });
+  return Reading([&] { return TheItem(fileName); },
+                 [&] { return ItemOver(FileBytes::CopyOf(bytes), fileName); });
 }
 
 std::shared_ptr<outlook::OutlookItem> MakeItem(const MsgContent& content, std::string fileName) {
@@ -775,16 +704,7 @@ void MailStore::LoadState() {
 void MailStore::SaveState() const {
   const std::string text = "CurrentFolder=" + currentFolder_ + "\n" +
                            "Explorers=" + std::to_string(explorerFolders_.size()) + "\n";
-  const fs::path file = root_ / kStateFileName;
-  const fs::path temporary = root_ / (std::string(kStateFileName) + ".tmp");
-  try {
-    WriteFileBytes(temporary, text.data(), text.size());
-  } catch (const Error&) {
-    return;
-  }
-  std::error_code code;
-  fs::rename(temporary, file, code);
-  if (code) fs::remove(temporary, code);
+  ReplaceFile((root_ / kStateFileName).string(), text);  // a failure leaves the old state
 }
 
 std::shared_ptr<outlook::ApplicationLauncher> MakeStoreLauncher(std::shared_ptr<MailStore> store) {

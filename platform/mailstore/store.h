@@ -12,8 +12,8 @@
 // folder and the number of open explorer windows between runs. New mail items are saved unsent
 // as .eml files into the root's "Drafts" folder.
 //
-// The objects handed out implement the object model of outlook/object_model.h; failures throw
-// lorva::Error. A store is used from one thread.
+// The objects handed out implement the object model of platform/outlook/object_model.h; failures
+// throw lorva::Error. A store is used from one thread.
 #pragma once
 
 #include <filesystem>
@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "outlook/object_model.h"
 #include "platform/mailstore/msg_content.h"
+#include "platform/outlook/object_model.h"
 
 namespace lorva::platform {
 class Dialogs;
@@ -35,6 +35,10 @@ namespace lorva::mailstore {
 
 // The name of the state file at a store's root.
 inline constexpr char kStateFileName[] = ".lorva-state";
+
+// The bundled sample store: in a development build this build's, else the one installed with the
+// program (../share/lorva-archive/samples/store beside its folder).
+std::filesystem::path SampleStoreRoot();
 
 // The store to open: `storeOption` (the value of --store) when given, else `environmentValue`
 // ($LORVA_STORE) when not empty, else the bundled sample store.

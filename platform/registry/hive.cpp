@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <utility>
 
+#include "base/files.h"
+
 namespace lorva::platform {
 namespace {
 
@@ -65,11 +67,6 @@ class FileDescriptor {
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   int get() const { return fd_; }
-  // Closes now; false (errno set) when closing failed.
-  bool Close() {
-    const int fd = std::exchange(fd_, -1);
-    return ::close(fd) == 0;
-  }
 
  private:
   int fd_;
@@ -208,31 +205,15 @@ FileRegistryHive::FileRegistryHive(std::string path) : path_(std::move(path)) {}
 FileRegistryHive::Loaded FileRegistryHive::Load() const {
   Loaded loaded;
   loaded.root.name = std::string(kCurrentUserRoot);
-  FileDescriptor fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) {
-    if (errno == ENOENT) return loaded;  // no settings yet
-    const int error = errno;
-    loaded.status = StatusFromErrno(error);
-    loaded.problem =
-        "The settings file " + Quoted(path_) + " cannot be read (" + std::strerror(error) + ").";
+  FileBytes bytes;
+  if (const std::error_code code = ReadWholeFile(path_, bytes)) {
+    if (code == std::errc::no_such_file_or_directory) return loaded;  // no settings yet
+    loaded.status = StatusFromErrno(code.value());
+    loaded.problem = "The settings file " + Quoted(path_) + " cannot be read (" +
+                     std::strerror(code.value()) + ").";
     return loaded;
   }
-  std::string bytes;
-  char buffer[65536];
-  while (true) {
-    const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
-    if (got == 0) break;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      const int error = errno;
-      loaded.status = StatusFromErrno(error);
-      loaded.problem =
-          "The settings file " + Quoted(path_) + " cannot be read (" + std::strerror(error) + ").";
-      return loaded;
-    }
-    bytes.append(buffer, static_cast<size_t>(got));
-  }
-  RegParseResult parsed = ParseRegFile(bytes);
+  RegParseResult parsed = ParseRegFile(bytes.view());
   if (!parsed.root) {
     loaded.status = regerr::kRegistryCorrupt;
     loaded.problem = "The settings file " + Quoted(path_) + " is damaged (" + parsed.problem + ").";
@@ -297,37 +278,22 @@ LSTATUS FileRegistryHive::Apply(const Change& change) {
 }
 
 LSTATUS FileRegistryHive::WriteAtomically(const std::string& bytes) {
-  std::string temporary = path_ + ".XXXXXX";
-  FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
-  auto fail = [&](int error, bool removeTemporary) {
-    if (removeTemporary) ::unlink(temporary.c_str());
+  auto fail = [&](int error) {
     lastFailure_ = "The settings file " + Quoted(path_) + " cannot be written (" +
                    std::strerror(error) + "); it is unchanged.";
     return StatusFromErrno(error);
   };
-  if (fd.get() < 0) return fail(errno, false);
-  if (!WriteAll(fd.get(), bytes) || !SyncFile(fd.get())) {
-    const int error = errno;
-    fd.Close();
-    return fail(error, true);
-  }
-  if (!fd.Close()) return fail(errno, true);
-  if (::rename(temporary.c_str(), path_.c_str()) != 0) return fail(errno, true);
-  // Make the rename itself durable.
-  const std::string folder = std::filesystem::path(path_).parent_path().string();
-  FileDescriptor dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY));
-  if (dir.get() >= 0) ::fsync(dir.get());
+  ReplacingFile file(path_);
+  if (const std::error_code code = file.Open(0600)) return fail(code.value());
+  if (!WriteAll(file.fd(), bytes) || !SyncFile(file.fd())) return fail(errno);
+  if (const std::error_code code = file.Commit(/*durable=*/true)) return fail(code.value());
   return regerr::kSuccess;
 }
 
 bool FileRegistryHive::WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<size_t>(written));
+  if (const std::error_code code = lorva::WriteAll(fd, bytes)) {
+    errno = code.value();
+    return false;
   }
   return true;
 }

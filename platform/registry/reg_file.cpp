@@ -1,32 +1,14 @@
 #include "platform/registry/reg_file.h"
 
-#include "support/utf8.h"
-
-#include <unicode/unistr.h>
-
 #include <algorithm>
 #include <charconv>
 #include <utility>
 
+#include "base/text_rules.h"
+#include "base/utf8.h"
+
 namespace lorva::platform {
 namespace {
-
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string FoldCase(std::string_view text) {
-  std::string folded;
-  icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())))
-      .foldCase()
-      .toUTF8String(folded);
-  return folded;
-}
 
 template <typename Item, typename Range>
 Item* FindNamed(Range& items, std::string_view name) {
@@ -156,7 +138,7 @@ void SerializeValue(std::string& out, const RegValue& value) {
     char digits[9];
     auto [end, error] = std::to_chars(digits, digits + sizeof digits, value.type, 16);
     (void)error;
-    prefix += "(" + std::string(digits, end) + ")";
+    prefix.append("(").append(digits, end).append(")");
   }
   prefix += ":";
   AppendHex(out, prefix, value.data);
@@ -334,12 +316,7 @@ class Parser {
 }  // namespace
 
 bool SameRegName(std::string_view a, std::string_view b) {
-  if (IsAscii(a) && IsAscii(b)) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-             return AsciiLower(x) == AsciiLower(y);
-           });
-  }
-  return FoldCase(a) == FoldCase(b);
+  return EqualIgnoringCase(a, b);
 }
 
 bool IsValidUtf8(std::string_view text) {

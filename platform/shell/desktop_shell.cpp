@@ -8,7 +8,7 @@
 #include <thread>
 #include <utility>
 
-#include "support/error.h"
+#include "base/error.h"
 
 extern char** environ;
 

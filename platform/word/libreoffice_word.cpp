@@ -14,11 +14,11 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
-#include "support/error.h"
+#include "base/error.h"
+#include "base/files.h"
 
 extern char** environ;
 
@@ -38,12 +38,6 @@ bool IsExecutableFile(const std::string& path) {
          ::access(path.c_str(), X_OK) == 0;
 }
 
-std::string ProgramDirectory() {
-  std::error_code error;
-  fs::path self = fs::read_symlink("/proc/self/exe", error);
-  return error ? std::string() : self.parent_path().string();
-}
-
 Error CannotCreate(const std::string& why) {
   return Error(errnum::kCannotCreateObject, "LibreOffice cannot be started: " + why, kSource);
 }
@@ -61,7 +55,7 @@ std::string DefaultConverterScript() {
     return fromEnvironment;
   }
   std::vector<std::string> candidates;
-  if (std::string dir = ProgramDirectory(); !dir.empty()) {
+  if (std::string dir = ProgramFolder(); !dir.empty()) {
     candidates.push_back(dir + "/lorva_convert.py");
     candidates.push_back(dir + "/../share/lorva-archive/lorva_convert.py");
   }
@@ -96,12 +90,13 @@ std::vector<pid_t> LiveProcessesInGroup(pid_t group) {
   for (fs::directory_iterator it("/proc", error), end; !error && it != end; it.increment(error)) {
     const std::string name = it->path().filename().string();
     if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::ifstream stat(it->path() / "stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    FileBytes stat;  // nothing for a process that has ended meanwhile
+    ReadWholeFile((it->path() / "stat").string(), stat);
+    const std::string_view text = stat.view();
     // pid (comm) state ppid pgrp ...: the command may hold blanks and parentheses.
     const std::size_t close = text.rfind(')');
-    if (close == std::string::npos) continue;
-    std::istringstream fields(text.substr(close + 1));
+    if (close == std::string_view::npos) continue;
+    std::istringstream fields(std::string(text.substr(close + 1)));
     char state = 0;
     long parent = 0, processGroup = 0;
     if (!(fields >> state >> parent >> processGroup)) continue;

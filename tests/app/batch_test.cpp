@@ -12,7 +12,7 @@
 #include "page/office_route.h"
 #include "platform/imaging/qt/qt_image_converter.h"
 #include "platform/mailstore/msg_content.h"
-#include "support/error.h"
+#include "base/error.h"
 #include "support_code/index_heads.h"
 #include "support_code/msg_files.h"
 #include "support_code/temp_folder.h"

@@ -11,11 +11,12 @@
 #include <string>
 
 #include "app/batch.h"
+#include "base/error.h"
+#include "base/text_rules.h"
 #include "page/office_route.h"
 #include "platform/imaging/qt/qt_image_converter.h"
 #include "platform/mailstore/store.h"
 #include "platform/word/libreoffice_word.h"
-#include "support/error.h"
 #include "support_code/temp_folder.h"
 
 namespace lorva {
@@ -23,11 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::TempFolder;
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 class CorpusRunTest : public ::testing::TestWithParam<int> {
  protected:
@@ -63,7 +59,7 @@ TEST_P(CorpusRunTest, PagesShowEveryInlineImageAndNoReplacementCharacter) {
   for (const auto& entry : fs::directory_iterator(output.path())) {
     if (entry.path().extension() != ".htm") continue;
     SCOPED_TRACE(entry.path().filename().string());
-    const std::string page = Lower(TempFolder::Read(entry.path().string()));
+    const std::string page = AsciiLower(TempFolder::Read(entry.path().string()));
     for (const char* bad : {"\xEF\xBF\xBD", "&#65533;", "&#xfffd;", "<title></title>"}) {
       EXPECT_EQ(page.find(bad), std::string::npos) << bad;
     }
@@ -92,10 +88,10 @@ TEST_P(CorpusRunTest, PagesShowEveryInlineImageAndNoReplacementCharacter) {
       linked.insert(
           TempFolder::Read(output / page.substr(at, page.find_first_of("\"' >", at) - at)));
     }
-    const std::string body = Lower(item->HTMLBody());
+    const std::string body = AsciiLower(item->HTMLBody());
     auto attachments = item->Attachments();
     for (int a = 1; a <= attachments->Count(); ++a) {
-      std::string id = Lower(attachments->Item(a)->ContentId());
+      std::string id = AsciiLower(attachments->Item(a)->ContentId());
       if (id.size() > 2 && id.front() == '<') id = id.substr(1, id.size() - 2);
       if (id.empty() || body.find("cid:" + id) == std::string::npos) continue;
       SCOPED_TRACE("cid:" + id);

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "support/error.h"
+#include "base/error.h"
 #include "support/registry_store.h"
 #include "support_code/fake_outlook.h"
 #include "support_code/recording_shell.h"

@@ -7,7 +7,7 @@
 
 #include "page/sorted_dictionary.h"
 #include "support/file_system.h"
-#include "support/html_text.h"
+#include "base/html_text.h"
 #include "support_code/program_fixture.h"
 
 namespace lorva::testing {
@@ -164,8 +164,9 @@ TEST_F(FlatRunTest, UnreadableItemIsPassedOverWithoutANumberAndTold) {
   RunSummary run;
   std::string listed;
   for (int i = 1; i <= 12; ++i) {
-    run.unreadable.push_back("r" + std::to_string(i));
-    if (i <= 10) listed += "\r\nr" + std::to_string(i);
+    const std::string number = std::to_string(i);
+    run.unreadable.push_back("r" + number);
+    if (i <= 10) listed += "\r\nr" + number;
   }
   EXPECT_EQ(UnreadableItemsMessage(run), "12 items could not be read and were not archived:\r\n" +
                                              listed + "\r\n... and 2 more.");

@@ -81,7 +81,8 @@ TEST_F(HostileSubjectsTest, EveryArticleKeepsItsOwnPageReachedFromTheIndex) {
                 std::string::npos)
           << page.href << " in " << index;
       std::string file = page.href;
-      for (std::size_t at; (at = file.find("%20")) != std::string::npos;) file.replace(at, 3, " ");
+      for (std::size_t at; (at = file.find("%20")) != std::string::npos;)
+        file.replace(at, 3, 1, ' ');
       const std::string written = Read(out + file);
       EXPECT_NE(written.find("<h1>" + page.text + "</h1>"), std::string::npos) << written;
       EXPECT_NE(written.find("item " + std::to_string(page.item) + "<"), std::string::npos);

@@ -5,10 +5,10 @@
 #include <functional>
 #include <span>
 
-#include "outlook/object_model.h"
+#include "base/error.h"
 #include "platform/mailstore/msg_content.h"
 #include "platform/mailstore/store.h"
-#include "support/error.h"
+#include "platform/outlook/object_model.h"
 
 namespace {
 

@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "base/bytes.h"
+#include "base/error.h"
 #include "platform/mailstore/compressed_rtf.h"
-#include "support/error.h"
 
 namespace {
 
@@ -42,11 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 2) return 0;
   // The first two bytes choose the raw size; the rest (up to 64 KiB) is the compressed data.
   const std::span<const std::uint8_t> body(data + 2, std::min<std::size_t>(size - 2, 1 << 16));
-  const std::uint32_t rawSize = static_cast<std::uint32_t>(data[0] | data[1] << 8);
+  const std::uint32_t rawSize = ReadLe16(data);
   std::vector<std::uint8_t> stream(16);
-  auto put = [&](std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) stream[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-  };
+  auto put = [&](std::size_t at, std::uint32_t value) { WriteLe32(stream.data() + at, value); };
   stream.insert(stream.end(), body.begin(), body.end());
   put(0, static_cast<std::uint32_t>(stream.size() - 4));
   put(4, rawSize);

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "base/error.h"
 #include "platform/mailstore/rtf_html.h"
-#include "support/error.h"
 
 namespace {
 

@@ -6,13 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "base/bytes.h"
+
 namespace lorva::mailstore::testing {
 
 inline std::uint32_t Get32(const std::vector<std::uint8_t>& b, std::size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+  return ReadLe32(b.data() + at);
 }
 inline void Set32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+  WriteLe32(b.data() + at, v);
 }
 
 // The FAT as read through the header's DIFAT entries (files with up to 109 FAT sectors).

@@ -10,7 +10,7 @@
 
 #include "mailstore/cfb_raw.h"
 #include "platform/mailstore/code_page.h"
-#include "support/error.h"
+#include "base/error.h"
 #include "support_code/temp_folder.h"
 
 namespace lorva::mailstore {
@@ -36,7 +36,10 @@ std::vector<std::uint8_t> WrittenFile() {
   const auto sub = w.AddStorage(CfbWriter::kRoot, "Sub");
   w.AddStream(w.AddStorage(sub, "Deeper"), "Leaf", Bytes(70000, 4));
   w.AddStream(sub, "Ελληνικά", Bytes(10, 5));
-  for (int i = 0; i < 40; ++i) w.AddStream(sub, "S" + std::to_string(i), Bytes(i * 10, 6));
+  for (int i = 0; i < 40; ++i) {
+    const std::string number = std::to_string(i);
+    w.AddStream(sub, "S" + number, Bytes(i * 10, 6));
+  }
   return w.Finish();
 }
 

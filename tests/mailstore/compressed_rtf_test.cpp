@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "support/error.h"
+#include "base/bytes.h"
+#include "base/error.h"
 
 namespace lorva::mailstore {
 namespace {
@@ -27,7 +28,7 @@ constexpr std::string_view kVectorHex =
 constexpr std::string_view kVectorText = "{\\rtf1\\ansi\\ansicpg1252\\pard hello world}\r\n";
 
 void PutLe32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  WriteLe32(bytes.data() + at, value);
 }
 
 TEST(CompressedRtfTest, DecodesAndWritesThePublishedExample) {

@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "mailstore/cfb_raw.h"
 #include "mailstore/corpus.h"
-#include "outlook/object_model.h"
 #include "platform/mailstore/cfb.h"
 #include "platform/mailstore/compressed_rtf.h"
 #include "platform/mailstore/msg_content.h"
 #include "platform/mailstore/store.h"
-#include "support/error.h"
+#include "platform/outlook/object_model.h"
 #include "support_code/temp_folder.h"
 
 namespace lorva::mailstore {
@@ -54,8 +54,9 @@ std::vector<fs::path> FilesToCompare() {
   std::vector<fs::path> files;
   std::vector<fs::path> folders = {testing::kCorpusDir, testing::kRealCorpusDir};
   std::error_code code;
-  if (fs::is_directory(LORVA_SAMPLE_STORE, code)) {
-    for (const auto& entry : fs::directory_iterator(LORVA_SAMPLE_STORE)) {
+  const fs::path sample = LORVA_BINARY_DIR "/samples/store";
+  if (fs::is_directory(sample, code)) {
+    for (const auto& entry : fs::directory_iterator(sample)) {
       if (entry.is_directory()) folders.push_back(entry.path());
     }
   }

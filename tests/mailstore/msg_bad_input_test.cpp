@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "mailstore/cfb_raw.h"
 #include "platform/mailstore/cfb.h"
 #include "platform/mailstore/code_page.h"
 #include "platform/mailstore/msg_content.h"
-#include "support/error.h"
 
 namespace lorva::mailstore {
 namespace {

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "mailstore/corpus.h"
 #include "platform/mailstore/msg_content.h"
-#include "support/error.h"
 
 namespace lorva::mailstore {
 namespace {

@@ -11,7 +11,7 @@
 #include "platform/mailstore/code_page.h"
 #include "platform/mailstore/msg_content.h"
 #include "platform/mailstore/msg_properties.h"
-#include "support/error.h"
+#include "base/error.h"
 
 namespace lorva::mailstore {
 namespace {

@@ -11,11 +11,11 @@
 #include <string_view>
 #include <vector>
 
+#include "base/error.h"
 #include "mailstore/corpus.h"
-#include "outlook/object_model.h"
 #include "platform/mailstore/msg_content.h"
 #include "platform/mailstore/store.h"
-#include "support/error.h"
+#include "platform/outlook/object_model.h"
 
 namespace lorva::mailstore {
 namespace {

@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "platform/imaging/qt/qt_image_converter.h"
-#include "support/error.h"
+#include "base/error.h"
+#include "base/files.h"
+#include "base/text_rules.h"
 #include "support/file_system.h"
 #include "support_code/fake_outlook.h"
 #include "support_code/temp_folder.h"
@@ -168,8 +170,7 @@ TEST_F(AttachmentExport, ScriptsAWebServerWouldRunArePublishedAsText) {
   for (const std::string extension :
        {"php", "php3", "php4", "php5", "phtm", "asp", "cgi", "pl", "py", "jsp", "shtm", "PHP"}) {
     Add("script." + extension, "<?php echo 1; ?>");
-    std::string lower = extension;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string lower = AsciiLower(extension);
     expected.push_back(
         {"1001_" + std::to_string(++k) + "." + lower + ".txt", "script." + extension});
   }

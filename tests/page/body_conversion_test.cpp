@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/error.h"
+#include "base/error.h"
 #include "support_code/fake_word.h"
 #include "support_code/temp_folder.h"
 #include "support_code/test_services.h"

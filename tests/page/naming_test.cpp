@@ -41,7 +41,7 @@ std::string Times(int n, const std::string& text) {
 // Paths of more than 249 characters are cut to 245 and ".htm", never into the destination; a
 // name is kept within 255 bytes, on a character boundary.
 TEST(PagePathTest, CutsLongPathsWithinTheDestination) {
-  const std::string d243 = "/" + std::string(242, 'd');
+  const std::string d243 = std::string("/").append(242, 'd');
   const struct {
     std::string folder, name, expected;
   } cases[] = {
@@ -49,8 +49,8 @@ TEST(PagePathTest, CutsLongPathsWithinTheDestination) {
       {"/srv/kb", std::string(238, 'n') + ".htm", "/srv/kb/" + std::string(237, 'n') + ".htm"},
       {"/srv/kb", std::string(300, 'n') + ".htm", "/srv/kb/" + std::string(237, 'n') + ".htm"},
       {d243, "Printer jams.htm", d243 + "/P.htm"},
-      {"/" + std::string(243, 'd'), "Printer jams.htm",
-       "/" + std::string(243, 'd') + "/Printer jams.htm"},
+      {std::string("/").append(243, 'd'), "Printer jams.htm",
+       std::string("/").append(243, 'd') + "/Printer jams.htm"},
       // Characters, not bytes, count towards the path; bytes towards the name.
       {"/kb", Times(120, "\xD0\x96") + ".htm", "/kb/" + Times(120, "\xD0\x96") + ".htm"},
       {"/kb", Times(230, "\xD0\x96") + ".htm", "/kb/" + Times(125, "\xD0\x96") + ".htm"},
@@ -70,7 +70,7 @@ TEST(PageNamesTest, NumberedNameKeepsWithinThePathLimits) {
   const std::string longName = PagePath(d, std::string(240, 's') + ".htm");  // cut to 249
   std::string wide;  // 83 three-byte characters: 249 bytes, with ".htm" 253
   for (int i = 0; i < 83; ++i) wide += "\xE6\x97\xA5";
-  const std::string longFolder = "/" + std::string(246, 'd');  // no room for the number
+  const std::string longFolder = std::string("/").append(246, 'd');  // no room for the number
   const struct {
     std::string path, second;
   } cases[] = {

@@ -54,23 +54,5 @@ TEST(ArticleDictionaryTest, KeysMatchAndSortIgnoringLetterCase) {
   for (std::size_t i = 0; i < added.size(); ++i) EXPECT_EQ(sorted->Item(added[i]), records[i]);
 }
 
-TEST(CompareTextIgnoringCaseTest, CaseIgnoredAccentsCount) {
-  struct Case {
-    std::string a, b;
-    int sign;
-  };
-  const Case cases[] = {
-      {"beta", "Alpha", 1},  {"beta", "gamma", -1},
-      {"ABC", "abc", 0},     {"\xC3\x89t\xC3\xA9", "\xC3\xA9T\xC3\x89", 0},
-      {"e", "\xC3\xA9", -1}, {"\xC3\xA9", "f", -1},
-      {"", "a", -1},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.a + " vs " + c.b);
-    const int result = CompareTextIgnoringCase(c.a, c.b);
-    EXPECT_EQ((result > 0) - (result < 0), c.sign);
-  }
-}
-
 }  // namespace
 }  // namespace lorva

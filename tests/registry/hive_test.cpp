@@ -115,7 +115,8 @@ TEST_F(FileHiveTest, AFileThatCannotBeReadIsNeverOverwritten) {
       "\"Kept\"=\"value\"\n\"Broken\"=dword:nothex\n";
   folder_.Write("lorva-archive/registry.reg", damaged);
   FileRegistryHive hive(HivePath());
-  EXPECT_NE(hive.Problem().find("\"" + HivePath() + "\""), std::string::npos) << hive.Problem();
+  const std::string path = HivePath();
+  EXPECT_NE(hive.Problem().find("\"" + path + "\""), std::string::npos) << hive.Problem();
   EXPECT_NE(hive.Problem().find("line 5"), std::string::npos) << hive.Problem();
   EXPECT_EQ(Load(hive, "Kept"), std::nullopt);
   EXPECT_EQ(Store(hive, "Kept", "new"), regerr::kRegistryCorrupt);

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <filesystem>
 
-#include "support/error.h"
+#include "base/error.h"
 #include "support_code/temp_folder.h"
 
 namespace lorva::platform {

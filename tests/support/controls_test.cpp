@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/error.h"
+#include "base/error.h"
 
 namespace lorva::ui {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "support/error.h"
+#include "base/error.h"
 #include "support_code/fake_outlook.h"
 #include "support_code/scripted_dialogs.h"
 

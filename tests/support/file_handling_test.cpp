@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "support/error.h"
+#include "base/error.h"
 #include "support_code/recording_shell.h"
 #include "support_code/temp_folder.h"
 #include "support_code/test_services.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/error.h"
+#include "base/error.h"
 #include "support_code/temp_folder.h"
 
 namespace lorva {

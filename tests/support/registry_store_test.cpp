@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "support/error.h"
+#include "base/error.h"
 #include "support_code/temp_folder.h"
 
 namespace lorva {

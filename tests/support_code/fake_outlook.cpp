@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <fstream>
 
-#include "support/error.h"
-#include "support/text_rules.h"
+#include "base/error.h"
+#include "base/text_rules.h"
 
 namespace lorva::testing {
 

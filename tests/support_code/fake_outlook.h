@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "outlook/object_model.h"
+#include "platform/outlook/object_model.h"
 #include "platform/ui/dialogs.h"
 
 namespace lorva::testing {

@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "support/error.h"
+#include "base/error.h"
 #include "support_code/temp_folder.h"
 
 namespace lorva::testing {

@@ -10,9 +10,9 @@
 #include <string>
 
 #include "app/frm_main.h"
+#include "base/error.h"
 #include "outlook/connection.h"
 #include "page/rich_text_route.h"
-#include "support/error.h"
 #include "support/error_reporter.h"
 #include "support/file_handling.h"
 #include "support_code/fake_outlook.h"

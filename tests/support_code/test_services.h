@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "support/error.h"
+#include "base/error.h"
 #include "support/error_reporter.h"
 #include "support/file_handling.h"
 #include "support_code/scripted_dialogs.h"

@@ -14,7 +14,7 @@
 #include <regex>
 #include <string>
 
-#include "support/error.h"
+#include "base/error.h"
 #include "support_code/temp_folder.h"
 
 namespace lorva::platform {

@@ -1,4 +1,4 @@
-#include "support/utf8.h"
+#include "base/utf8.h"
 
 namespace lorva::utf8 {
 

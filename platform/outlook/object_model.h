@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "outlook/value.h"
+#include "platform/outlook/value.h"
 
 namespace lorva::outlook {
 

@@ -1,6 +1,7 @@
-#include "support/error.h"
+#include "base/error.h"
 
 #include <cerrno>
+#include <new>
 #include <utility>
 
 namespace lorva {
@@ -26,6 +27,14 @@ Error ErrorFromSystem(const std::error_code& code, const std::string& path) {
     description = "File already exists";
   }
   return Error(number, description + ": " + path + " (" + code.message() + ")");
+}
+
+Error ErrorFromException(const std::exception& exception) {
+  if (const auto* error = dynamic_cast<const Error*>(&exception)) return *error;
+  if (dynamic_cast<const std::bad_alloc*>(&exception) != nullptr) {
+    return Error(errnum::kOutOfMemory, "Out of memory");
+  }
+  return Error(errnum::kInternalError, std::string("Internal error: ") + exception.what());
 }
 
 }  // namespace lorva

@@ -1,6 +1,6 @@
-#include "outlook/object_model.h"
+#include "platform/outlook/object_model.h"
 
-#include "support/error.h"
+#include "base/error.h"
 
 namespace lorva::outlook {
 

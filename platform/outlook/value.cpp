@@ -1,16 +1,18 @@
-#include "outlook/value.h"
+#include "platform/outlook/value.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "support/error.h"
+#include "base/error.h"
+#include "base/text_rules.h"
 
 namespace lorva::outlook {
 namespace {
 
-std::string TrimBlanks(const std::string& text) {
+// `text` without blanks and tabs at either end.
+std::string TrimSpaceAndTabs(const std::string& text) {
   const auto first = text.find_first_not_of(" \t");
   if (first == std::string::npos) return "";
   const auto last = text.find_last_not_of(" \t");
@@ -19,7 +21,7 @@ std::string TrimBlanks(const std::string& text) {
 
 // Reads the whole text (blanks around allowed) as a number.
 bool ParseNumber(const std::string& text, double& out) {
-  const std::string trimmed = TrimBlanks(text);
+  const std::string trimmed = TrimSpaceAndTabs(text);
   if (trimmed.empty()) return false;
   char* end = nullptr;
   out = std::strtod(trimmed.c_str(), &end);
@@ -55,7 +57,7 @@ void CivilFromDays(long oleDays, int& y, int& m, int& d) {
 
 // Reads "yyyy-mm-dd" with an optional " hh:mm[:ss]".
 bool ParseDate(const std::string& text, OleDate& out) {
-  const std::string t = TrimBlanks(text);
+  const std::string t = TrimSpaceAndTabs(text);
   int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
   int consumed = 0;
   if (std::sscanf(t.c_str(), "%4d-%2d-%2d%n", &y, &mo, &d, &consumed) != 3) return false;
@@ -174,8 +176,7 @@ bool Value::AsBoolean() const {
     case Kind::kDouble:
       return AsNumber() != 0.0;
     case Kind::kText: {
-      std::string t = TrimBlanks(std::get<std::string>(storage_));
-      for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      const std::string t = AsciiLower(TrimSpaceAndTabs(std::get<std::string>(storage_)));
       if (t == "true") return true;
       if (t == "false") return false;
       double number = 0;

@@ -1,8 +1,8 @@
-#include "support/html_text.h"
+#include "base/html_text.h"
 
 #include <cstring>
 
-#include "support/text_rules.h"
+#include "base/text_rules.h"
 
 namespace lorva {
 
@@ -60,9 +60,7 @@ std::size_t FindContentIdReference(std::string_view html, std::size_t from) {
   constexpr std::size_t kPrefix = 3;  // "cid"
   for (std::size_t colon = html.find(':', from + kPrefix); colon != std::string_view::npos;
        colon = html.find(':', colon + 1)) {
-    const char* p = html.data() + colon - kPrefix;
-    if ((p[0] | 0x20) == 'c' && (p[1] | 0x20) == 'i' && (p[2] | 0x20) == 'd')
-      return colon - kPrefix;
+    if (StartsWithIgnoringAsciiCase(html.substr(colon - kPrefix), "cid")) return colon - kPrefix;
   }
   return std::string_view::npos;
 }

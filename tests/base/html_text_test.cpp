@@ -1,4 +1,4 @@
-#include "support/html_text.h"
+#include "base/html_text.h"
 
 #include <gtest/gtest.h>
 
