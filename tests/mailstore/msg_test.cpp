@@ -181,9 +181,7 @@ TEST(CodePageTest, MessageCodePageThenLocaleThenWindowsInternetCodePage) {
       {none, 1041, 50220, 932},       // ja-JP
       {none, 1031, 1251, 1252},       // de-DE: the locale before the internet code page
       {none, 1049, 20127, 1251},      // ru-RU
-      {none, 1028, none, 950},        // zh-TW
       {none, 2052, none, 936},        // zh-CN
-      {none, 0x0C1A, none, 1251},     // sr-Cyrl-CS
       {none, 0x0C07, none, 1252},     // de-AT: a sub-language by its primary language
       {none, 0x00040411, none, 932},  // ja-JP with a sort order
       {none, 1081, 1251, 1251},       // hi-IN has no ANSI code page: the internet code page

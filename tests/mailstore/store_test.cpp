@@ -174,18 +174,14 @@ TEST(BodyFormatTest, OnlyGenuineRichTextIsRichText) {
     F format;
   } cases[] = {
       {"rich text wrapping the HTML", wrappedHtml, false, 0, F::kHtml},
-      {"rich text wrapping the HTML, and the HTML", wrappedHtml, true, 0, F::kHtml},
       {"rich text wrapping the HTML, said to be native", wrappedHtml, false, 2, F::kHtml},
       {"genuine rich text", genuine, false, 0, F::kRichText},
       // (An item with both that does not say which is native is among the real files.)
       {"genuine rich text, native, and HTML made from it", genuine, true, 2, F::kRichText},
       {"HTML said to be native, and rich text made from it", genuine, true, 3, F::kHtml},
-      {"HTML said to be native but missing", genuine, false, 3, F::kRichText},
       {"rich text made from plain text", fromText, false, 0, F::kRichText},
       {"rich text made from plain text, and HTML", fromText, true, 0, F::kHtml},
-      {"damaged rich text and HTML", damaged, true, 0, F::kHtml},
       {"damaged rich text alone", damaged, false, 0, F::kPlain},
-      {"HTML alone", std::nullopt, true, 0, F::kHtml},
       {"no body", std::nullopt, false, 0, F::kPlain},
   };
   for (const auto& c : cases) {
