@@ -133,11 +133,12 @@ def prepare_scratch(scratch, label, tests_from):
 def build(source, build_dir, log):
     env = dict(os.environ)
     env.setdefault("CMAKE_CXX_COMPILER_LAUNCHER", "ccache")
-    if not (build_dir / "build.ninja").exists():
-        result = subprocess.run(["cmake", "-S", str(source), "-B", str(build_dir), "-G", "Ninja"],
-                                stdout=log, stderr=subprocess.STDOUT, env=env)
-        if result.returncode != 0:
-            return False
+    # A development build, as scripts/build.sh makes: the converter bridge from the source tree.
+    result = subprocess.run(["cmake", "-S", str(source), "-B", str(build_dir), "-G", "Ninja",
+                             "-DLORVA_DEVELOPMENT_BUILD=ON"],
+                            stdout=log, stderr=subprocess.STDOUT, env=env)
+    if result.returncode != 0:
+        return False
     result = subprocess.run(["cmake", "--build", str(build_dir), "-j", str(args.jobs)],
                             stdout=log, stderr=subprocess.STDOUT, env=env)
     return result.returncode == 0
