@@ -16,12 +16,9 @@ namespace {
 
 using lorva::testing::TempFolder;
 
-const std::uint8_t* Bytes(const std::string& text) {
-  return reinterpret_cast<const std::uint8_t*>(text.data());
-}
-
 LSTATUS SetText(RegistryHive& hive, HKEY key, const std::string& name, const std::string& text) {
-  return hive.RegSetValueEx(key, name, regtype::kSz, Bytes(text),
+  return hive.RegSetValueEx(key, name, regtype::kSz,
+                            reinterpret_cast<const std::uint8_t*>(text.data()),
                             static_cast<std::uint32_t>(text.size()));
 }
 
