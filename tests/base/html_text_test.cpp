@@ -7,30 +7,10 @@
 namespace lorva {
 namespace {
 
-TEST(HtmlEscapeTest, EscapesMarkupCharactersOnly) {
-  struct Case {
-    std::string text, expected;
-  };
-  const Case cases[] = {
-      {"", ""},
-      {"Printer jams", "Printer jams"},
-      {"a < b && c > d", "a &lt; b &amp;&amp; c &gt; d"},
-      {"</a><script>", "&lt;/a&gt;&lt;script&gt;"},
-      {"say \"hi\" 'there'", "say &quot;hi&quot; &#39;there&#39;"},
-      {"&#233; stays text", "&amp;#233; stays text"},
-      {"caf\xC3\xA9", "caf\xC3\xA9"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE("text: " + c.text);
-    EXPECT_EQ(HtmlEscape(c.text), c.expected);
-  }
-}
-
 TEST(UrlEncodeFileNameTest, EncodesWhatAUrlCannotCarryRaw) {
-  struct Case {
+  const struct {
     std::string name, expected;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"1000.htm", "1000.htm"},
       {"Printer jams.htm", "Printer%20jams.htm"},
       {"It's #1 at 100%.htm", "It%27s%20%231%20at%20100%25.htm"},
@@ -39,7 +19,7 @@ TEST(UrlEncodeFileNameTest, EncodesWhatAUrlCannotCarryRaw) {
       {"a?b:c\\d/e.htm", "a%3Fb%3Ac%5Cd%2Fe.htm"},
       {"NULL_0.7055475.htm.htm", "NULL_0.7055475.htm.htm"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE("name: " + c.name);
     EXPECT_EQ(UrlEncodeFileName(c.name), c.expected);
   }
@@ -60,7 +40,7 @@ TEST(FindContentIdReferenceTest, FindsCidInAnyLetterCase) {
       {"http://x:80/", 0, none},  // colons that end no "cid"
       {"xcid:", 0, 1},            // whether it stands alone is the caller's business
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE("\"" + c.html + "\" from " + std::to_string(c.from));
     EXPECT_EQ(FindContentIdReference(c.html, c.from), c.expected);
   }

@@ -20,25 +20,15 @@ using lorva::testing::TempFolder;
 constexpr int kWidth = 13;  // odd, so bitmap rows need padding
 constexpr int kHeight = 7;
 
-// A picture of `top` over `bottom` (rows 0 to 2 and the rest) in `format`.
-QImage TwoColours(QImage::Format format, QRgb top, QRgb bottom) {
-  QImage image(kWidth, kHeight, format);
-  if (format == QImage::Format_Indexed8) {
-    image.setColorTable({top, bottom});
-    for (int y = 0; y < kHeight; ++y) {
-      for (int x = 0; x < kWidth; ++x) image.setPixel(x, y, y < 3 ? 0 : 1);
-    }
-  } else {
-    for (int y = 0; y < kHeight; ++y) {
-      for (int x = 0; x < kWidth; ++x) image.setPixel(x, y, y < 3 ? top : bottom);
-    }
-  }
-  return image;
-}
-
-std::string SavedBitmap(const TempFolder& dir, const QImage& image) {
+// A bitmap file of `top` over `bottom` (rows 0 to 2 and the rest) in `format`.
+std::string SavedBitmap(const TempFolder& dir, QImage::Format format, QRgb top, QRgb bottom) {
+  QImage image(kWidth, kHeight, QImage::Format_ARGB32);
+  image.fill(bottom);
+  for (int x = 0; x < kWidth * 3; ++x) image.setPixel(x % kWidth, x / kWidth, top);
   const std::string path = dir / "source.bmp";
-  image.save(QString::fromStdString(path), "BMP");
+  const bool palette = format == QImage::Format_Indexed8;
+  (palette ? image.convertToFormat(format, {top, bottom}) : image.convertToFormat(format))
+      .save(QString::fromStdString(path), "BMP");
   return path;
 }
 
@@ -64,7 +54,7 @@ TEST(JpegConversion, EveryKindOfBitmapBecomesAJpegOfTheSameSizeAndPicture) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     TempFolder dir;
-    const std::string source = SavedBitmap(dir, TwoColours(c.format, c.top, c.bottom));
+    const std::string source = SavedBitmap(dir, c.format, c.top, c.bottom);
     converter.ConvertToJpeg(source, dir / "target.jpg", 90);
 
     EXPECT_TRUE(fs::exists(source)) << "the source stays in place";
@@ -84,7 +74,7 @@ TEST(JpegConversion, EveryKindOfBitmapBecomesAJpegOfTheSameSizeAndPicture) {
 // with 3, 2, 2 for luminance; a baseline image has a start-of-frame 0 marker.
 TEST(JpegConversion, WritesBaselineJpegAtQuality90) {
   TempFolder dir;
-  const std::string source = SavedBitmap(dir, TwoColours(QImage::Format_RGB32, 0xFF0000, 0xFF));
+  const std::string source = SavedBitmap(dir, QImage::Format_RGB32, 0xFFFF0000, 0xFF0000FF);
   lorva::platform::QtImageConverter().ConvertToJpeg(source, dir / "a.jpg", 90);
   const std::string jpeg = TempFolder::Read(dir / "a.jpg");
   ASSERT_EQ(jpeg.substr(0, 2), "\xFF\xD8");

@@ -54,16 +54,5 @@ TEST_F(ListFillingTest, EmptyFolderSaysSoAndDisablesGenerate) {
   EXPECT_FALSE(form->cmdGenerate.Enabled());
 }
 
-TEST(AddToListBoxTest, AddsTrimmedUnlessBlankOrPresent) {
-  ScriptedDialogs dialogs;
-  ErrorReporter reporter{dialogs, {}};
-  ui::CheckedListBox list;
-  for (const char* value : {"  Beta ", "alpha", "BETA", "", "   ", "Ärger", "ärger ", "gamma"}) {
-    outlook::fncAddToListBox(reporter, list, value);
-  }
-  EXPECT_EQ(Entries(list),
-            (std::vector<std::string>{"alpha [x]", "Ärger [x]", "Beta [x]", "gamma [x]"}));
-}
-
 }  // namespace
 }  // namespace lorva::testing

@@ -77,12 +77,11 @@ TEST(FilteredWordHtml, CutsFromTheSectionDivisionThroughTheFirstSeparatorFound) 
   const std::string DIV = "<DIV class=Section1>";
   const std::string head = "<html><head><style>p {}</style></head><body lang=EN-US>";
 
-  struct Case {
+  const struct {
     const char* name;
     std::string input;
     std::string expected;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"no division", head + "<p>text</p>" + sep1 + "</body>",
        head + "<p>text</p>" + sep1 + "</body>"},
       {"division without separators", head + div + "<p class=MsoNormal>text</p></div>",
@@ -103,7 +102,7 @@ TEST(FilteredWordHtml, CutsFromTheSectionDivisionThroughTheFirstSeparatorFound) 
        "<head>" + sep1 + "between" + "\r\n" + "between" + div + "after"},
   };
   testing::TestServices test;
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(fncFilteredWordHTML(test.services, c.input), c.expected) << c.name << ": " << c.input;
   }
   EXPECT_FALSE(test.reporter.ReportShown());

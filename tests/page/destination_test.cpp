@@ -62,10 +62,11 @@ TEST(LinkedFolderInTest, RefusesOnlyLinkedFoldersLeadingOutOfTheDestination) {
     std::string link, target;  // a target "OUT" lies outside the destination
     bool refused;
   } cases[] = {
-      {"-5_files", "OUT", true},
-      {"Images", "OUT/missing", true},
-      {"images", "Images", false},  // one folder under both names
-      {"photos", "OUT", false},     // not a folder a run writes into
+      {"-5_files", "OUT", true},        // an attachment folder
+      {"Images", "OUT/missing", true},  // to nothing
+      {"images", "Images", false},      // one folder under both names
+      {"images", "OUT", true},          // the style sheet's spelling
+      {"photos", "OUT", false},         // not a folder a run writes into
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.link + " -> " + c.target);

@@ -11,10 +11,9 @@ namespace {
 
 TEST(FncStripInvalidCharactersTest, RemovesTheNineCharactersOnly) {
   testing::TestServices test;
-  struct Case {
+  const struct {
     std::string subject, expected;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"Why does it jam?", "Why does it jam"},
       {"Input / Output: setup", "Input  Output setup"},
       {"a\\b/c?d*e:f\"g<h>i|j", "abcdefghij"},
@@ -26,7 +25,7 @@ TEST(FncStripInvalidCharactersTest, RemovesTheNineCharactersOnly) {
                    21),
        "nul bell del c1 tab "},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE("subject: " + c.subject);
     EXPECT_EQ(fncStripInvalidCharacters(test.services, c.subject), c.expected);
   }

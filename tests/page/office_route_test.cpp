@@ -28,13 +28,6 @@ std::set<std::string> Entries(const fs::path& dir) {
 class OfficeRouteTest : public ProgramFixture {
  protected:
   OfficeRouteTest() { services.fs = std::make_shared<FileSystemObject>(); }
-  // A flat run, pages named by subject or numbered, attachments included.
-  void LoadFlat(bool numbered) {
-    Load();
-    form->optGroup.Select(1);
-    form->optNaming.Select(numbered ? 1 : 0);
-    form->chkAttachments.SetValue(1);
-  }
   WordCalls calls_;
   FakeWordFactory factory_{calls_};
   platform::QtImageConverter images_;
@@ -50,7 +43,10 @@ TEST_F(OfficeRouteTest, OneWordProcessorServesTheRunAndIsQuitAtItsEnd) {
     item->Attach("a.bmp", "not a bitmap");
     Add(item);
   }
-  LoadFlat(true);
+  Load();
+  form->optGroup.Select(1);  // a flat run, pages numbered, attachments included
+  form->optNaming.Select(1);
+  form->chkAttachments.SetValue(1);
   Generate();
   EXPECT_EQ(calls_.created, 1);
   EXPECT_EQ(calls_.quits, 1);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <iterator>
 #include <string>
 
 #include "resources/embedded.h"
@@ -12,67 +11,17 @@
 namespace lorva {
 namespace {
 
-// The style sheet's 47 lines as the original carries them (CR LF between lines, none after the
-// last). The first and the last are the style element's tags, which a style sheet file must not
-// hold (a browser drops the first rule after them): the file is the lines between.
-const char* const kStyleLines[] = {
-    "<style type=\"text/css\">",
-    "",
-    "",
-    "",
-    "a {text-decoration: none}",
-    "",
-    "        ul",
-    "        {",
-    "            list-style-image: url('images/bulletredsmall.gif');",
-    "\t    list-style-type: circle",
-    "",
-    "        }",
-    "",
-    "        .LiStyle",
-    "        {",
-    "            line-height: 150%;",
-    "        }",
-    "",
-    "",
-    "hr ",
-    "{",
-    "\tcolor:#FF6600;",
-    "\tsize:2",
-    "}",
-    "",
-    "",
-    "h1",
-    "{",
-    "\tfont-family: Verdana;",
-    "\tcolor:Black;",
-    "  \tfont-weight:bold;",
-    "\tfont-style:italic;   ",
-    "  \tfont-size: 10pt; ",
-    "\ttext-align:left",
-    "}",
-    "",
-    "",
-    "BODY ",
-    "{ ",
-    "\tfont-family: Verdana; ",
-    "\ttext-align:left; ",
-    "\tfont-size: 8.5pt",
-    "}",
-    "",
-    "",
-    "",
-    "</STYLE>",
-};
-
-std::string ExpectedStyleSheet() {
-  std::string text;
-  for (std::size_t i = 1; i + 1 < std::size(kStyleLines); ++i) {
-    if (i > 1) text += "\r\n";
-    text += kStyleLines[i];
-  }
-  return text;
-}
+// The style sheet as the original carries it, CR LF between its lines and none after the last,
+// without the style element's tags around it (a browser drops the first rule after them).
+const char kStyleSheet[] =
+    "\r\n\r\n\r\na {text-decoration: none}\r\n\r\n        ul\r\n        {\r\n"
+    "            list-style-image: url('images/bulletredsmall.gif');\r\n"
+    "\t    list-style-type: circle\r\n\r\n        }\r\n\r\n        .LiStyle\r\n        {\r\n"
+    "            line-height: 150%;\r\n        }\r\n\r\n\r\nhr \r\n{\r\n\tcolor:#FF6600;\r\n"
+    "\tsize:2\r\n}\r\n\r\n\r\nh1\r\n{\r\n\tfont-family: Verdana;\r\n\tcolor:Black;\r\n"
+    "  \tfont-weight:bold;\r\n\tfont-style:italic;   \r\n  \tfont-size: 10pt; \r\n"
+    "\ttext-align:left\r\n}\r\n\r\n\r\nBODY \r\n{ \r\n\tfont-family: Verdana; \r\n"
+    "\ttext-align:left; \r\n\tfont-size: 8.5pt\r\n}\r\n\r\n\r\n";
 
 class SupportFilesTest : public ::testing::Test {
  protected:
@@ -87,11 +36,10 @@ class SupportFilesTest : public ::testing::Test {
 // Every run writes the style sheet and the bullet again, whatever stands there; only the
 // collapsible outline writes the script, and an earlier script stays otherwise.
 TEST_F(SupportFilesTest, WritesTheStyleSheetTheBulletAndOnlyWhenAskedTheScript) {
-  ASSERT_EQ(std::size(kStyleLines), 47u);
   folder.Write("style.css", std::string(2000, 'x'));
   folder.Write("outline.js", "earlier script");
   subExtractFilesFromResource(test.services, folder.str(), 0);
-  EXPECT_EQ(testing::TempFolder::Read(folder / "style.css"), ExpectedStyleSheet());
+  EXPECT_EQ(testing::TempFolder::Read(folder / "style.css"), kStyleSheet);
   EXPECT_EQ(testing::TempFolder::Read(folder / "outline.js"), "earlier script");
   // The style sheet asks for "images/bulletredsmall.gif": on a file system that keeps letter
   // case the bullet must be found there too.

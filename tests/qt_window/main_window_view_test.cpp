@@ -83,9 +83,9 @@ int InkedPixels(QWidget* widget, QSize size) {
   return inked;
 }
 
-// Builds the window in each font and widget style, and runs `check` on it.
-template <typename Check>
-void InEveryFontAndStyle(frmMain& form, const Check& check) {
+// In each font and widget style, a clipped caption draws less at its size than with room to
+// spare (a label that wraps keeps its width, or its lines would change).
+TEST_F(MainWindowViewTest, EveryCaptionShowsWholeInEitherFont) {
   const QString styleBefore = QApplication::style()->name();
   for (const char* style : {"Fusion", "Windows"}) {
     for (WindowFontChoice font : {WindowFontChoice::kFallback, WindowFontChoice::kNamed}) {
@@ -96,38 +96,30 @@ void InEveryFontAndStyle(frmMain& form, const Check& check) {
       }
       SCOPED_TRACE(std::string(style) + (named ? ", Tahoma-compatible" : ", DejaVu Sans"));
       QApplication::setStyle(style);
-      MainWindowView view(form, 1.0 / 15.0, QImage(), WindowFont(font));
-      check(view);
+      MainWindowView view(*form, 1.0 / 15.0, QImage(), WindowFont(font));
+      for (const ControlLayout& c : MainWindowLayout()) {
+        QWidget* widget = view.Control(c.name);
+        auto* label = qobject_cast<QLabel*>(widget);
+        auto* button = qobject_cast<QAbstractButton*>(widget);
+        const QString caption = label ? label->text() : button ? button->text() : QString();
+        if (caption.isEmpty()) continue;
+        SCOPED_TRACE(c.name + ": " + caption.toStdString());
+        const QSize size = widget->size();
+        if (qobject_cast<QPushButton*>(widget)) {
+          const QSize text = widget->fontMetrics().size(Qt::TextShowMnemonic, caption);
+          EXPECT_LE(text.width() + 8, size.width());
+          EXPECT_LE(text.height(), size.height());
+          continue;
+        }
+        const bool wraps = label != nullptr && label->wordWrap();
+        const int roomy = InkedPixels(widget, size + QSize(wraps ? 0 : 200, 40));
+        EXPECT_GT(roomy, 0);
+        EXPECT_EQ(InkedPixels(widget, size), roomy)
+            << "drawn in " << size.width() << " x " << size.height() << " pixels";
+      }
     }
   }
   QApplication::setStyle(styleBefore);
-}
-
-TEST_F(MainWindowViewTest, EveryCaptionShowsWholeInEitherFont) {
-  InEveryFontAndStyle(*form, [](MainWindowView& view) {
-    for (const ControlLayout& c : MainWindowLayout()) {
-      QWidget* widget = view.Control(c.name);
-      auto* label = qobject_cast<QLabel*>(widget);
-      auto* button = qobject_cast<QAbstractButton*>(widget);
-      const QString caption = label ? label->text() : button ? button->text() : QString();
-      if (caption.isEmpty()) continue;
-      SCOPED_TRACE(c.name + ": " + caption.toStdString());
-      const QSize size = widget->size();
-      if (qobject_cast<QPushButton*>(widget)) {
-        const QSize text = widget->fontMetrics().size(Qt::TextShowMnemonic, caption);
-        EXPECT_LE(text.width() + 8, size.width());
-        EXPECT_LE(text.height(), size.height());
-        continue;
-      }
-      // A clipped caption draws less at its size than with room to spare (a label that wraps
-      // keeps its width, or its lines would change).
-      const bool wraps = label != nullptr && label->wordWrap();
-      const int roomy = InkedPixels(widget, size + QSize(wraps ? 0 : 200, 40));
-      EXPECT_GT(roomy, 0);
-      EXPECT_EQ(InkedPixels(widget, size), roomy)
-          << "drawn in " << size.width() << " x " << size.height() << " pixels";
-    }
-  });
 }
 
 }  // namespace

@@ -19,11 +19,10 @@ TEST(QtDialogsTest, DialogsOpenCentredOnTheShownWindowElseOnTheScreen) {
   QWidget window;
   window.setGeometry(200, 40, 458, 513);  // off the screen's middle (800 x 600 offscreen)
   platform::QtDialogs dialogs(&window);
-  struct Case {
+  const struct {
     const char* dialog;
     std::function<void()> open;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"message box", [&] { dialogs.MsgBox("Text", platform::msgbox::kYesNo, "Title"); }},
       {"folder picker",
        [&] {
@@ -35,7 +34,7 @@ TEST(QtDialogsTest, DialogsOpenCentredOnTheShownWindowElseOnTheScreen) {
     window.setVisible(shown);
     const QPoint centre = shown ? window.geometry().center()
                                 : QApplication::primaryScreen()->availableGeometry().center();
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
       SCOPED_TRACE(std::string(c.dialog) + (shown ? " over the shown window" : " at start-up"));
       QWidget* owner = &window;
       QRect where;

@@ -73,11 +73,10 @@ TEST(RegFileTest, ReadsWhatTheWindowsEditorWrites) {
 
 TEST(RegFileTest, MalformedTextIsRefusedWithItsLine) {
   const std::string header = "Windows Registry Editor Version 5.00\n\n";
-  struct Case {
+  const struct {
     std::string text;
     std::string line;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"", "line 1"},
       {header + "\"a\"=\"b\"\n", "line 3"},
       {header + "[HKEY_CURRENT_USER\\A\n", "line 3"},
@@ -92,7 +91,7 @@ TEST(RegFileTest, MalformedTextIsRefusedWithItsLine) {
       {header + "[HKEY_CURRENT_USER\\A]\nstray text\n", "line 4"},
       {header + "[HKEY_CURRENT_USER\\A]\n\"caf\xE9\"=\"latin-1\"\n", "not UTF-8"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     const RegParseResult parsed = ParseRegFile(c.text);
     EXPECT_FALSE(parsed.root);

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "base/error.h"
 #include "support_code/temp_folder.h"
@@ -24,29 +25,26 @@ class DesktopShellTest : public ::testing::Test {
     ::chmod(opener_.c_str(), 0755);
   }
 
-  // What the opener received; waits for the started program to finish writing it.
+  // What the opener received (waiting for it), taken away for the next call.
   std::string Opened() {
     for (int i = 0; i < 500 && !fs::exists(dir_ / "opened"); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return lorva::testing::TempFolder::Read(dir_ / "opened");
+    const std::string opened = lorva::testing::TempFolder::Read(dir_ / "opened");
+    fs::remove(dir_ / "opened");
+    return opened;
   }
 
   lorva::testing::TempFolder dir_;
   std::string opener_;
 };
 
-TEST_F(DesktopShellTest, OpenHandsTheTargetToTheOpener) {
+// A target starting with a dash is made a path, or the opener would take it as an option.
+TEST_F(DesktopShellTest, TheOpenerReceivesTheTargetOrTheArguments) {
   DesktopShell(opener_).Open("https://lorva.example/a b");
   EXPECT_EQ(Opened(), "https://lorva.example/a b");
-}
-
-TEST_F(DesktopShellTest, TargetStartingWithADashIsNotTakenAsAnOption) {
   DesktopShell(opener_).Open("-index.htm");
   EXPECT_EQ(Opened(), "./-index.htm");
-}
-
-TEST_F(DesktopShellTest, StartPassesTheArguments) {
   DesktopShell().Start(opener_, {"first argument", "second"});
   EXPECT_EQ(Opened(), "first argument");
 }

@@ -24,17 +24,5 @@ TEST(ControlsTest, ClickIsRaisedOnlyWhenTheValueChanges) {
   EXPECT_THROW(group.Select(2), Error);
 }
 
-TEST(ControlsTest, CheckedListKeepsEntriesSortedIgnoringLetterCase) {
-  CheckedListBox list;
-  for (const char* text : {"delta", "Bravo", "alpha", "Charlie", "échelle", "Echo"}) {
-    list.AddItem(text);
-  }
-  std::vector<std::string> entries;
-  for (int i = 0; i < list.ListCount(); ++i) entries.push_back(list.List(i));
-  EXPECT_EQ(entries,
-            (std::vector<std::string>{"alpha", "Bravo", "Charlie", "delta", "échelle", "Echo"}));
-  EXPECT_THROW(list.List(6), Error);
-}
-
 }  // namespace
 }  // namespace lorva::ui

