@@ -17,15 +17,6 @@
 
 namespace {
 
-std::uint32_t Crc(std::span<const std::uint8_t> bytes) {
-  std::uint32_t crc = 0;
-  for (std::uint8_t b : bytes) {
-    crc ^= b;
-    for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
-  }
-  return crc;
-}
-
 void Check(std::span<const std::uint8_t> stream) {
   std::string text;
   try {
@@ -43,14 +34,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 2) return 0;
   // The first two bytes choose the raw size; the rest (up to 64 KiB) is the compressed data.
   const std::span<const std::uint8_t> body(data + 2, std::min<std::size_t>(size - 2, 1 << 16));
-  const std::uint32_t rawSize = ReadLe16(data);
+  const std::uint32_t rawSize = lorva::ReadLe16(data);
   std::vector<std::uint8_t> stream(16);
-  auto put = [&](std::size_t at, std::uint32_t value) { WriteLe32(stream.data() + at, value); };
+  auto put = [&](std::size_t at, std::uint32_t value) {
+    lorva::WriteLe32(stream.data() + at, value);
+  };
   stream.insert(stream.end(), body.begin(), body.end());
   put(0, static_cast<std::uint32_t>(stream.size() - 4));
   put(4, rawSize);
   put(8, 0x75465A4C);
-  put(12, Crc(body));
+  put(12, lorva::Crc32(body));
   Check(stream);
   return 0;
 }
