@@ -9,10 +9,10 @@
 #include <sstream>
 
 #include "archive/archive_run.h"
+#include "base/error.h"
 #include "page/office_route.h"
 #include "platform/imaging/qt/qt_image_converter.h"
 #include "platform/mailstore/msg_content.h"
-#include "base/error.h"
 #include "support_code/index_heads.h"
 #include "support_code/msg_files.h"
 #include "support_code/temp_folder.h"

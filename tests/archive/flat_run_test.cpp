@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "base/html_text.h"
 #include "page/sorted_dictionary.h"
 #include "support/file_system.h"
-#include "base/html_text.h"
 #include "support_code/program_fixture.h"
 
 namespace lorva::testing {

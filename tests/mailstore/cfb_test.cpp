@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "mailstore/cfb_raw.h"
 #include "platform/mailstore/code_page.h"
-#include "base/error.h"
 #include "support_code/temp_folder.h"
 
 namespace lorva::mailstore {

@@ -7,11 +7,11 @@
 #include <utility>
 #include <vector>
 
+#include "base/error.h"
 #include "platform/mailstore/cfb.h"
 #include "platform/mailstore/code_page.h"
 #include "platform/mailstore/msg_content.h"
 #include "platform/mailstore/msg_properties.h"
-#include "base/error.h"
 
 namespace lorva::mailstore {
 namespace {

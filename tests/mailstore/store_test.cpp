@@ -6,13 +6,13 @@
 #include <functional>
 #include <optional>
 
-#include "platform/outlook/object_model.h"
+#include "base/error.h"
 #include "platform/mailstore/compressed_rtf.h"
 #include "platform/mailstore/eml.h"
 #include "platform/mailstore/folder_ini.h"
 #include "platform/mailstore/msg_content.h"
 #include "platform/mailstore/rtf_html.h"
-#include "base/error.h"
+#include "platform/outlook/object_model.h"
 #include "support_code/msg_files.h"
 #include "support_code/recording_shell.h"
 #include "support_code/scripted_dialogs.h"
