@@ -45,8 +45,11 @@ TEST_F(FileHandlingTest, SetupRetriesOnceAfterReRegisteringThenReports) {
     SCOPED_TRACE(failures);
     test.services.fs = nullptr;
     creations = registrations = 0;
-    if (failures == 1) Handling(failures).subSetupFS();
-    if (failures == 2) EXPECT_THROW(Handling(failures).subSetupFS(), ProgramEnded);
+    if (failures == 1) {
+      Handling(failures).subSetupFS();
+    } else {
+      EXPECT_THROW(Handling(failures).subSetupFS(), ProgramEnded);
+    }
     EXPECT_EQ(test.services.fs != nullptr, failures == 1);
     EXPECT_EQ(creations, 2);
     EXPECT_EQ(registrations, 1);
