@@ -79,10 +79,6 @@ void subConvertToJPEG(platform::ImageConverter& images, const std::string& sourc
   SkipOnFailure([&] { images.ConvertToJpeg(source, target, kJpegQuality); });
 }
 
-bool IsDamagedPart(const Error& error) {
-  return error.number() == errnum::kBadFileFormat;
-}
-
 std::string fncSaveAttachements(Services& services, platform::ImageConverter& images,
                                 outlook::OutlookItem& item, const std::string& strFolder,
                                 std::int32_t iCount, std::vector<std::string>& unreadable,
@@ -101,20 +97,10 @@ std::string fncSaveAttachements(Services& services, platform::ImageConverter& im
 
     std::shared_ptr<outlook::AttachmentCollection> attachments = item.Attachments();
     const int count = attachments ? attachments->Count() : 0;
-    // Runs `step`, which reads the attachment; a damaged attachment is noted and passed over.
-    const auto readable = [&unreadable](auto&& step) {
-      try {
-        step();
-        return true;
-      } catch (const Error& error) {
-        if (!IsDamagedPart(error)) throw;
-        unreadable.push_back(error.description());
-        return false;
-      }
-    };
     for (int index = 1; index <= count; ++index) {
       std::shared_ptr<outlook::Attachment> attachment;
-      if (!readable([&] { attachment = attachments->Item(index); })) continue;
+      if (!ReadPartOrNoteDamage(unreadable, [&] { attachment = attachments->Item(index); }))
+        continue;
       if (!attachment) throw Error(errnum::kObjectNotSet, "Object variable not set");
       if (attachment->Hidden()) continue;  // an inline image of the body, shown there
 
@@ -138,7 +124,7 @@ std::string fncSaveAttachements(Services& services, platform::ImageConverter& im
       services.reporter.subLogStep("Saving attachment to " + target);
       std::string linkedName = savedName;
       if (extension.text != "bmp") {
-        if (!readable([&] { SaveAttachmentAt(fs, *attachment, target); })) {
+        if (!ReadPartOrNoteDamage(unreadable, [&] { SaveAttachmentAt(fs, *attachment, target); })) {
           --k;  // the number goes to the next attachment
           continue;
         }
@@ -150,7 +136,7 @@ std::string fncSaveAttachements(Services& services, platform::ImageConverter& im
         const std::string jpeg = TemporaryPathBeside(target);
         bool saved = false;
         try {
-          saved = readable([&] { attachment->SaveAsFile(bitmap); });
+          saved = ReadPartOrNoteDamage(unreadable, [&] { attachment->SaveAsFile(bitmap); });
         } catch (...) {
           SkipOnFailure([&] { fs.DeleteFile(bitmap, true); });
           throw;

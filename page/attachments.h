@@ -30,9 +30,21 @@ std::string fncSaveAttachements(Services& services, platform::ImageConverter& im
                                 std::int32_t iCount, std::vector<std::string>& unreadable,
                                 bool removeConversionPage = true);
 
-// Whether `error` says that a part of an item could not be read because the item's file is
-// damaged there, rather than that the destination failed.
-bool IsDamagedPart(const Error& error);
+// Runs `read`, which reads a part of an item (an attachment) and saves it; true when it succeeded.
+// A part that the item's file holds damaged (Error kBadFileFormat) is passed over: the error's
+// description is appended to `unreadable` and false returned. Any other failure, the
+// destination's, is passed on.
+template <class Read>
+bool ReadPartOrNoteDamage(std::vector<std::string>& unreadable, Read&& read) {
+  try {
+    read();
+    return true;
+  } catch (const Error& error) {
+    if (error.number() != errnum::kBadFileFormat) throw;
+    unreadable.push_back(error.description());
+    return false;
+  }
+}
 
 // Saves `attachment` at `target` by way of a temporary file beside it, renamed into place once
 // saved: a link standing at `target` is replaced, never written through. On failure the

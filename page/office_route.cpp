@@ -210,12 +210,8 @@ void OfficeRoute::ExportInlineImages(outlook::OutlookItem& item, std::string& bo
         }
         const std::string target = filesFolder + "/" + name;
         services_.reporter.subLogStep("Saving attachment to " + target);
-        try {
-          SaveAttachmentAt(fs, *attachment, target);
-        } catch (const Error& error) {
-          if (!IsDamagedPart(error)) throw;
-          unreadable.push_back(error.description());  // the reference stays as it is
-          return;
+        if (!ReadPartOrNoteDamage(unreadable, [&] { SaveAttachmentAt(fs, *attachment, target); })) {
+          return;  // the reference stays as it is
         }
         ++inline_;
         link = UrlEncodeFileName(n + "_files") + "/" + UrlEncodeFileName(name);
