@@ -126,8 +126,12 @@ std::shared_ptr<FakeItem> FakeItem::Post(const std::string& subject, const std::
 
 FakeAttachment& FakeItem::Attach(const std::string& name, const std::string& bytes,
                                  const std::string& contentId, bool hidden) {
-  return *attachments.emplace_back(
-      std::make_shared<FakeAttachment>(name, bytes, contentId, hidden));
+  auto& attachment = *attachments.emplace_back(std::make_shared<FakeAttachment>());
+  attachment.name = name;
+  attachment.bytes = bytes;
+  attachment.contentId = contentId;
+  attachment.hidden = hidden;
+  return attachment;
 }
 
 void FakeItem::SaveAs(const std::string& path, int format) {

@@ -17,12 +17,6 @@ namespace lorva::testing {
 
 class FakeAttachment : public outlook::Attachment {
  public:
-  FakeAttachment(std::string name, std::string bytes, std::string contentId = "",
-                 bool hidden = false)
-      : name(std::move(name)),
-        bytes(std::move(bytes)),
-        contentId(std::move(contentId)),
-        hidden(hidden) {}
   std::string DisplayName() override { return name; }
   // Writes the bytes at `path` (throws when `fail` or `damaged`).
   void SaveAsFile(const std::string& path) override;
