@@ -11,19 +11,15 @@ import { fileURLToPath, pathToFileURL } from 'node:url';
 import { chromium } from 'playwright-core';
 
 import {
-  articlesOf, buildStore, categories, generateArchive, programTools, typesOf,
+  ARTICLES, articlesOf, buildStore, bySubject, categories, generateArchive, programTools, typesOf,
 } from './program_archive.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const chromiumPath = process.env.LORVA_CHROMIUM || '/usr/bin/chromium';
 const skip = !fs.existsSync(chromiumPath) && `no browser at ${chromiumPath}`;
 
-const LAYOUTS = {
-  collapsed: { grouped: true, collapsible: true, initCollapsed: true },
-  open: { grouped: true, collapsible: true, initCollapsed: false },
-  plain: { grouped: true, collapsible: false, initCollapsed: false },
-  flat: { grouped: false, collapsible: false, initCollapsed: false },
-};
+// Each layout: grouped, collapsible, initially collapsed.
+const LAYOUTS = { collapsed: [1, 1, 1], open: [1, 1, 0], plain: [1, 0, 0], flat: [0, 0, 0] };
 
 let workDir;
 let context;
@@ -52,8 +48,9 @@ after(async () => {
   if (workDir) fs.rmSync(workDir, { recursive: true, force: true });
 });
 
-// A new tab on the archive's index that records every script error and failed load.
-async function openReader(name) {
+// Runs `check` on a new tab on the archive's index, then checks that no script error or failed
+// load happened on the way.
+async function withReader(name, check) {
   const page = await context.newPage();
   const problems = { scriptErrors: [], failedLoads: [] };
   page.on('pageerror', (error) => problems.scriptErrors.push(String(error)));
@@ -65,47 +62,38 @@ async function openReader(name) {
   page.on('requestfailed', (request) => problems.failedLoads.push(request.url()));
   await page.goto(pathToFileURL(path.join(archives[name], 'index.htm')).href);
   await page.waitForLoadState('load');
-  return { page, problems };
+  await check(page);
+  assert.deepEqual(problems, { scriptErrors: [], failedLoads: [] }, 'no script error or failed load');
+  await page.close();
 }
 
-// For every category, type and page entry of the grouped table of contents: whether it is seen.
+// The entries of the grouped table of contents the reader sees: "Category", "Category / Type"
+// and "Category / Type / Subject".
 function seen(page) {
   return page.evaluate(() => {
-    const result = {};
-    for (const category of document.querySelectorAll('body > ul > li')) {
-      const name = category.querySelector(':scope > p > b').textContent;
-      result[name] = category.querySelector(':scope > p').checkVisibility();
-      for (const type of category.querySelectorAll(':scope > ul > li')) {
-        const typeName = name + ' / ' + type.querySelector(':scope > p > b').textContent;
-        result[typeName] = type.querySelector(':scope > p').checkVisibility();
-        for (const link of type.querySelectorAll(':scope > ul > li a')) {
-          result[typeName + ' / ' + link.textContent] = link.checkVisibility();
-        }
+    const names = [];
+    const walk = (list, prefix) => {
+      for (const li of list.querySelectorAll(':scope > li')) {
+        const entry = li.querySelector(':scope > p > b, :scope a');
+        if (entry.checkVisibility()) names.push(prefix + entry.textContent);
+        const inner = li.querySelector(':scope > ul');
+        if (inner) walk(inner, prefix + entry.textContent + ' / ');
       }
-    }
-    return result;
+    };
+    walk(document.querySelector('body > ul'), '');
+    return names;
   });
 }
 
 // Checks what is seen when the categories and "category / type" pairs in `open` are unfolded.
 async function expectSeen(page, open, step) {
-  const expected = {};
-  for (const category of categories()) {
-    expected[category] = true;
-    for (const type of typesOf(category)) {
-      const typeName = category + ' / ' + type;
-      expected[typeName] = open.has(category);
-      for (const a of articlesOf(category, type)) {
-        expected[typeName + ' / ' + a.subject] = open.has(category) && open.has(typeName);
-      }
-    }
-  }
+  const expected = categories().flatMap((c) => [c, ...(!open.includes(c) ? [] : typesOf(c).flatMap(
+    (t) => [`${c} / ${t}`, ...(!open.includes(`${c} / ${t}`) ? [] : articlesOf(c, t).map(
+      (a) => `${c} / ${t} / ${a.subject}`))]))]);
   assert.deepEqual(await seen(page), expected, `what the reader sees after: ${step}`);
 }
 
-function everything() {
-  return new Set(categories().flatMap((c) => [c, ...typesOf(c).map((t) => c + ' / ' + t)]));
-}
+const everything = () => categories().flatMap((c) => [c, ...typesOf(c).map((t) => c + ' / ' + t)]);
 
 const heading = (page, category, type) =>
   page.locator(`xpath=/html/body/ul/li/p/b[normalize-space()="${category}"]` +
@@ -129,8 +117,8 @@ async function checkBullet(page, selector) {
 }
 
 // Follows the link of the first article, checks the page the reader gets, and comes back through
-// its back link.
-async function readArticle(page) {
+// its back link; `seenBack` is what the table of contents shows then.
+async function readArticle(page, seenBack) {
   const [article] = articlesOf('Hardware', 'Network');
   await Promise.all([
     page.waitForURL((url) => !url.pathname.endsWith('/index.htm')),
@@ -154,41 +142,37 @@ async function readArticle(page) {
     page.waitForURL((url) => url.pathname.endsWith('/index.htm')),
     page.getByRole('link', { name: 'Table of Contents (index)' }).last().click(),
   ]);
+  if (seenBack) await expectSeen(page, seenBack, 'coming back to the table of contents');
 }
 
-function assertNoProblems(problems) {
-  assert.deepEqual(problems, { scriptErrors: [], failedLoads: [] }, 'no script error or failed load');
+// Clicks the headings named "Category" or "Category / Type" in turn.
+async function click(page, ...names) {
+  for (const name of names) await heading(page, ...name.split(' / ')).click();
 }
 
 test('a collapsed outline opens showing only the categories and unfolds on clicks', { skip },
-     async () => {
-  const { page, problems } = await openReader('collapsed');
-  await expectSeen(page, new Set(), 'opening');
+     () => withReader('collapsed', async (page) => {
+  await expectSeen(page, [], 'opening');
   assert.equal(await expanded(page, 'Hardware'), 'false');
-  await heading(page, 'Hardware').click();
-  await expectSeen(page, new Set(['Hardware']), 'a click on the category Hardware');
+  await click(page, 'Hardware');
+  await expectSeen(page, ['Hardware'], 'a click on the category Hardware');
   assert.equal(await expanded(page, 'Hardware'), 'true');
-  await heading(page, 'Hardware', 'Printer').click();
-  await expectSeen(page, new Set(['Hardware', 'Hardware / Printer']), 'a click on Printer');
-  await heading(page, 'Hardware', 'Printer').click();
-  await heading(page, 'Hardware', 'Network').click();
-  await heading(page, 'Software').click();
-  await expectSeen(page, new Set(['Hardware', 'Hardware / Network', 'Software']),
+  await click(page, 'Hardware / Printer');
+  await expectSeen(page, ['Hardware', 'Hardware / Printer'], 'a click on Printer');
+  await click(page, 'Hardware / Printer', 'Hardware / Network', 'Software');
+  await expectSeen(page, ['Hardware', 'Hardware / Network', 'Software'],
                    'a second click on Printer, clicks on Hardware / Network and Software');
-  await heading(page, 'Hardware').click();
-  await expectSeen(page, new Set(['Software']), 'a second click on Hardware');
-  await heading(page, 'Hardware').click();
-  await expectSeen(page, new Set(['Hardware', 'Hardware / Network', 'Software']),
+  await click(page, 'Hardware');
+  await expectSeen(page, ['Software'], 'a second click on Hardware');
+  await click(page, 'Hardware');
+  await expectSeen(page, ['Hardware', 'Hardware / Network', 'Software'],
                    'a third click on Hardware (its types keep their state)');
   await checkBullet(page, 'body > ul > li');
-  await readArticle(page);
-  await expectSeen(page, new Set(), 'coming back to the table of contents');
-  assertNoProblems(problems);
-  await page.close();
-});
+  await readArticle(page, []);
+}));
 
-test('a collapsed outline folds from the keyboard', { skip }, async () => {
-  const { page, problems } = await openReader('collapsed');
+test('a collapsed outline folds from the keyboard', { skip }, () => withReader('collapsed',
+                                                                                async (page) => {
   assert.equal(await page.getByRole('button').count(), categories().length,
                'only the visible headings are buttons');
   const focused = () => page.evaluate(() => document.activeElement.textContent);
@@ -198,53 +182,39 @@ test('a collapsed outline folds from the keyboard', { skip }, async () => {
   await page.keyboard.press('Tab');
   assert.equal(await focused(), 'Network', 'Tab goes on to the first type');
   await page.keyboard.press(' ');
-  await expectSeen(page, new Set(['Hardware', 'Hardware / Network']), 'Enter, Tab and Space');
+  await expectSeen(page, ['Hardware', 'Hardware / Network'], 'Enter, Tab and Space');
   assert.equal(await page.evaluate(() => window.scrollY), 0, 'Space does not scroll the page');
   await page.keyboard.press('Shift+Tab');
   await page.keyboard.press('Enter');
-  await expectSeen(page, new Set(), 'Shift+Tab and Enter on Hardware');
-  assertNoProblems(problems);
-  await page.close();
-});
+  await expectSeen(page, [], 'Shift+Tab and Enter on Hardware');
+}));
 
 test('an outline that is not collapsed initially opens whole and still folds', { skip },
-     async () => {
-  const { page, problems } = await openReader('open');
-  const all = everything();
-  await expectSeen(page, all, 'opening');
-  await heading(page, 'Software').click();
-  await heading(page, 'Hardware', 'Printer').click();
-  await expectSeen(page, new Set([...all].filter((n) => n !== 'Software' && n !== 'Hardware / Printer')),
+     () => withReader('open', async (page) => {
+  await expectSeen(page, everything(), 'opening');
+  await click(page, 'Software', 'Hardware / Printer');
+  await expectSeen(page, everything().filter((n) => n !== 'Software' && n !== 'Hardware / Printer'),
                    'clicks on Software and Hardware / Printer');
   assert.equal(await expanded(page, 'Software'), 'false');
-  await readArticle(page);
-  await expectSeen(page, all, 'coming back to the table of contents');
-  assertNoProblems(problems);
-  await page.close();
-});
+  await readArticle(page, everything());
+}));
 
 test('plain grouped and flat tables of contents stay open and their links open the pages', { skip },
      async () => {
   for (const name of ['plain', 'flat']) {
-    const { page, problems } = await openReader(name);
     assert.ok(!fs.existsSync(path.join(archives[name], 'outline.js')), 'no outline script');
-    if (name === 'plain') {
-      await heading(page, 'Hardware').click();
-      await heading(page, 'Software', 'Mail').click();
-      await expectSeen(page, everything(), 'clicks on headings');
-      assert.equal(await page.getByRole('button').count(), 0, 'no heading is made a button');
-    } else {
-      const links = await page.locator('body > ul > li > a').evaluateAll((as) =>
-        as.map((a) => a.checkVisibility() && a.textContent));
-      const subjects = categories()
-        .flatMap((c) => typesOf(c).flatMap((type) => articlesOf(c, type)))
-        .map((a) => a.subject)
-        .sort((a, b) => a.toLowerCase().localeCompare(b.toLowerCase()));
-      assert.deepEqual(links, subjects);
-      await checkBullet(page, 'body > ul > li');
-    }
-    await readArticle(page);
-    assertNoProblems(problems);
-    await page.close();
+    await withReader(name, async (page) => {
+      if (name === 'plain') {
+        await click(page, 'Hardware', 'Software / Mail');
+        await expectSeen(page, everything(), 'clicks on headings');
+        assert.equal(await page.getByRole('button').count(), 0, 'no heading is made a button');
+      } else {
+        const links = await page.locator('body > ul > li > a').evaluateAll((as) =>
+          as.map((a) => a.checkVisibility() && a.textContent));
+        assert.deepEqual(links, [...ARTICLES].sort(bySubject).map((a) => a.subject));
+        await checkBullet(page, 'body > ul > li');
+      }
+      await readArticle(page);
+    });
   }
 });

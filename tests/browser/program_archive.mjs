@@ -14,16 +14,13 @@ export const ARTICLES = [
 ];
 
 // Categories and types in list order, and the articles of a pair in subject order.
-export function categories() {
-  return [...new Set(ARTICLES.map((a) => a.category))].sort();
-}
-export function typesOf(category) {
-  return [...new Set(ARTICLES.filter((a) => a.category === category).map((a) => a.type))].sort();
-}
-export function articlesOf(category, type) {
-  return ARTICLES.filter((a) => a.category === category && a.type === type)
-    .sort((a, b) => a.subject.toLowerCase().localeCompare(b.subject.toLowerCase()));
-}
+const distinct = (list) => [...new Set(list)].sort();
+export const categories = () => distinct(ARTICLES.map((a) => a.category));
+export const typesOf = (category) =>
+  distinct(ARTICLES.filter((a) => a.category === category).map((a) => a.type));
+export const bySubject = (a, b) => a.subject.toLowerCase().localeCompare(b.subject.toLowerCase());
+export const articlesOf = (category, type) =>
+  ARTICLES.filter((a) => a.category === category && a.type === type).sort(bySubject);
 
 // The archiver and the store builder in the build folder; throws when either is missing.
 export function programTools(binaryDir) {
@@ -33,14 +30,6 @@ export function programTools(binaryDir) {
     throw new Error(`no lorva-archive and build_sample_store in ${binaryDir}`);
   }
   return { archiver, storeBuilder };
-}
-
-function articleBody(a) {
-  return (
-    '<html>\n<head>\n<title>' + a.subject + '</title>\n</head>\n<body>\n' +
-    '<p>Steps for ' + a.subject + ':</p>\n' +
-    '<ul>\n<li>Check the device</li>\n<li>Restart it</li>\n</ul>\n</body>\n</html>\n'
-  );
 }
 
 // Writes the knowledge base of ARTICLES as store sources and builds the mail store from them.
@@ -57,29 +46,26 @@ export function buildStore(tools, workDir) {
     fs.writeFileSync(path.join(item, 'article.properties'),
                      `subject = ${a.subject}\ncategory = ${a.category}\ntype = ${a.type}\n` +
                      'bodies = html\n');
-    fs.writeFileSync(path.join(item, 'body.html'), articleBody(a));
+    fs.writeFileSync(path.join(item, 'body.html'),
+                     `<html>\n<head>\n<title>${a.subject}</title>\n</head>\n<body>\n` +
+                     `<p>Steps for ${a.subject}:</p>\n<ul>\n<li>Check the device</li>\n` +
+                     '<li>Restart it</li>\n</ul>\n</body>\n</html>\n');
   });
   const store = path.join(workDir, 'store');
   execFileSync(tools.storeBuilder, [sources, store], { stdio: 'pipe' });
   return store;
 }
 
-// Runs the batch mode over `store` into `dir` with the options of `layout`.
-export function generateArchive(tools, store, dir, layout, settingsDir) {
+// Runs the batch mode over `store` into `dir`, grouped, collapsible and initially collapsed as
+// the three flags (1 or 0) of `layout` say.
+export function generateArchive(tools, store, dir, [grouped, collapsible, initially], settingsDir) {
   fs.mkdirSync(dir, { recursive: true });
   const settings = {
-    DestinationFolder: dir,
-    optGroup: layout.grouped ? '0' : '1',
-    chkCollapse: layout.collapsible ? '1' : '0',
-    chkCollapseInitially: layout.initCollapsed ? '1' : '0',
-    GenerateTOC: '1',
-    OverwriteFiles: '1',
-    RunTOC: '0',
-    chkAttachments: '0',
+    DestinationFolder: dir, optGroup: 1 - grouped, chkCollapse: collapsible,
+    chkCollapseInitially: initially, GenerateTOC: 1, OverwriteFiles: 1, RunTOC: 0, chkAttachments: 0,
   };
-  const args = ['--generate', '--store', store];
-  for (const [name, value] of Object.entries(settings)) args.push('--set', `${name}=${value}`);
-  execFileSync(tools.archiver, args, {
+  const args = Object.entries(settings).flatMap(([name, value]) => ['--set', `${name}=${value}`]);
+  execFileSync(tools.archiver, ['--generate', '--store', store, ...args], {
     stdio: 'pipe',
     env: { ...process.env, XDG_CONFIG_HOME: settingsDir, QT_QPA_PLATFORM: 'offscreen' },
   });

@@ -8,7 +8,7 @@
 
 #include "base/error.h"
 #include "support_code/fake_outlook.h"
-#include "support_code/scripted_dialogs.h"
+#include "support_code/test_services.h"
 
 namespace lorva {
 namespace {
@@ -18,21 +18,14 @@ using platform::msgbox::kYes;
 
 class ErrorReporterTest : public ::testing::Test {
  protected:
-  ErrorReporterTest() { app->version = "16.0.0.17328"; }
-  ErrorReporter MakeReporter() {
-    ErrorReporter::Hooks hooks;
-    hooks.attachOutlook = [this] { return app; };
-    hooks.endProgram = [this] {
-      ++endCalls;
-      throw ProgramEnded{1};
-    };
-    hooks.osName = [] { return std::string("Linux 6.1"); };
-    return ErrorReporter(dialogs, hooks);
+  ErrorReporterTest() {
+    app->version = "16.0.0.17328";
+    test.outlook = app;
   }
-
-  testing::ScriptedDialogs dialogs;
+  testing::TestServices test;
+  testing::ScriptedDialogs& dialogs = test.dialogs;
+  ErrorReporter& reporter = test.reporter;
   std::shared_ptr<testing::FakeApplication> app = std::make_shared<testing::FakeApplication>();
-  int endCalls = 0;
 };
 
 TEST_F(ErrorReporterTest, DialogTextIsTheFixedLayout) {
@@ -54,12 +47,14 @@ TEST_F(ErrorReporterTest, DialogTextIsTheFixedLayout) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.routine);
-    dialogs.Clear();
-    ErrorReporter reporter = MakeReporter();
-    if (!c.step.empty()) reporter.subLogStep(c.step);
-    dialogs.QueueAnswer(kNo);
-    EXPECT_THROW(reporter.subErrorHandler(c.description, c.number, c.line, c.routine),
+    testing::TestServices fresh;
+    fresh.outlook = app;
+    const auto& dialogs = fresh.dialogs;
+    if (!c.step.empty()) fresh.reporter.subLogStep(c.step);
+    fresh.dialogs.QueueAnswer(kNo);
+    EXPECT_THROW(fresh.reporter.subErrorHandler(c.description, c.number, c.line, c.routine),
                  ProgramEnded);
+    EXPECT_EQ(fresh.endCalls, 1);
     ASSERT_EQ(dialogs.shown().size(), 1u);
     EXPECT_EQ(dialogs.shown()[0].text,
               "There has been an error in this application. Lorva for Outlook (Linux 6.1)\r\n"
@@ -70,11 +65,9 @@ TEST_F(ErrorReporterTest, DialogTextIsTheFixedLayout) {
     EXPECT_EQ(dialogs.shown()[0].title, "Lorva for Outlook");
   }
   EXPECT_TRUE(app->createdKinds.empty()) << "No ends the program without a mail";
-  EXPECT_EQ(endCalls, 2);
 }
 
 TEST_F(ErrorReporterTest, YesPreparesTheMailThroughTheMailApplication) {
-  ErrorReporter reporter = MakeReporter();
   reporter.subLogStep("Trying to open Outlook");
   dialogs.QueueAnswer(kYes);
   EXPECT_THROW(reporter.Report(Error(53, "File not found"), "fncWriteTOC"), ProgramEnded);
@@ -87,31 +80,30 @@ TEST_F(ErrorReporterTest, YesPreparesTheMailThroughTheMailApplication) {
             "Sub routine : fncWriteTOC \r\nError on line: 0\r\n"
             "Outlook Version: 16.0.0.17328\r\n");
   EXPECT_TRUE(app->mail.saved && app->mail.displayed);
-  EXPECT_EQ(endCalls, 1);
+  EXPECT_EQ(test.endCalls, 1);
 
   // A mail that cannot be saved is said, and the program still ends.
-  ErrorReporter failing = MakeReporter();
+  testing::TestServices failing;
+  failing.outlook = app;
   app->failMailSave = true;
-  dialogs.Clear();
-  dialogs.QueueAnswer(kYes);
-  EXPECT_THROW(failing.subErrorHandler("x", 1, 0, "y"), ProgramEnded);
-  ASSERT_EQ(dialogs.shown().size(), 2u);
-  EXPECT_EQ(dialogs.shown()[1].text, "Failed to send error email using MS Outlook!");
-  EXPECT_EQ(dialogs.shown()[1].style, 16);
-  EXPECT_EQ(endCalls, 2);
+  failing.dialogs.QueueAnswer(kYes);
+  EXPECT_THROW(failing.reporter.subErrorHandler("x", 1, 0, "y"), ProgramEnded);
+  ASSERT_EQ(failing.dialogs.shown().size(), 2u);
+  EXPECT_EQ(failing.dialogs.shown()[1].text, "Failed to send error email using MS Outlook!");
+  EXPECT_EQ(failing.dialogs.shown()[1].style, 16);
+  EXPECT_EQ(failing.endCalls, 1);
 }
 
 // A report whose mail cannot be composed returns to its caller; the next report ends the
 // program without a dialog.
 TEST_F(ErrorReporterTest, ReportThatCannotBeComposedReturnsOnce) {
-  ErrorReporter reporter = MakeReporter();
   app->versionFails = true;
   dialogs.QueueAnswer(kYes);
   EXPECT_NO_THROW(reporter.subErrorHandler("first", 1, 0, "a"));
   EXPECT_TRUE(app->createdKinds.empty());
   EXPECT_THROW(reporter.subErrorHandler("second", 2, 0, "b"), ProgramEnded);
   EXPECT_EQ(dialogs.shown().size(), 1u);
-  EXPECT_EQ(endCalls, 1);
+  EXPECT_EQ(test.endCalls, 1);
 }
 
 }  // namespace

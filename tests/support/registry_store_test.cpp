@@ -20,37 +20,25 @@ namespace regerr = platform::regerr;
 constexpr const char* kSettingsKey = "Software\\Tessaly\\Outlook Lorva\\Settings";
 
 // A hive in memory whose calls can be made to fail.
-class ScriptedHive : public platform::MemoryRegistryHive {
- public:
-  LSTATUS createResult = regerr::kSuccess;
-  LSTATUS openResult = regerr::kSuccess;
-  LSTATUS setResult = regerr::kSuccess;
+struct ScriptedHive : platform::MemoryRegistryHive {
+  LSTATUS createResult = regerr::kSuccess, openResult = regerr::kSuccess,
+          setResult = regerr::kSuccess;
 
   LSTATUS RegCreateKeyEx(HKEY parent, std::string_view subKey, std::uint32_t options,
                          std::uint32_t access, HKEY* result, std::uint32_t* disposition) override {
-    if (createResult != regerr::kSuccess) return createResult;
-    return MemoryRegistryHive::RegCreateKeyEx(parent, subKey, options, access, result, disposition);
+    return createResult ? createResult
+                        : MemoryRegistryHive::RegCreateKeyEx(parent, subKey, options, access,
+                                                             result, disposition);
   }
   LSTATUS RegOpenKeyEx(HKEY parent, std::string_view subKey, std::uint32_t options,
                        std::uint32_t access, HKEY* result) override {
-    if (openResult != regerr::kSuccess) return openResult;
-    return MemoryRegistryHive::RegOpenKeyEx(parent, subKey, options, access, result);
+    return openResult ? openResult
+                      : MemoryRegistryHive::RegOpenKeyEx(parent, subKey, options, access, result);
   }
   LSTATUS RegSetValueEx(HKEY key, std::string_view valueName, std::uint32_t type,
                         const std::uint8_t* data, std::uint32_t size) override {
-    if (setResult != regerr::kSuccess) return setResult;
-    return MemoryRegistryHive::RegSetValueEx(key, valueName, type, data, size);
-  }
-
-  // Stores a value of any type under the settings key, as another program might.
-  void Put(const std::string& name, std::uint32_t type, const std::string& data) {
-    HKEY key = 0;
-    MemoryRegistryHive::RegCreateKeyEx(kHkeyCurrentUser, kSettingsKey, 0,
-                                       platform::regaccess::kAllAccess, &key, nullptr);
-    MemoryRegistryHive::RegSetValueEx(key, name, type,
-                                      reinterpret_cast<const std::uint8_t*>(data.data()),
-                                      static_cast<std::uint32_t>(data.size()));
-    MemoryRegistryHive::RegCloseKey(key);
+    return setResult ? setResult
+                     : MemoryRegistryHive::RegSetValueEx(key, valueName, type, data, size);
   }
 };
 
@@ -102,7 +90,14 @@ TEST(RegistryStoreTest, FailuresRaiseTheirNumbersAndLeaveNoKeyOpen) {
       {"blank name", nullptr, [](auto& h) { fncGetSetting(h, "Settings", "  ", "x"); },
        "800403EA Key may not be empty"},
       {"a DWORD",
-       [](auto& h) { h.Put("a", platform::regtype::kDword, std::string("\xe8\x03\0\0", 4)); },
+       [](auto& h) {
+         HKEY key = 0;  // as another program might store it
+         h.RegCreateKeyEx(kHkeyCurrentUser, kSettingsKey, 0, platform::regaccess::kAllAccess, &key,
+                          nullptr);
+         h.RegSetValueEx(key, "a", platform::regtype::kDword,
+                         reinterpret_cast<const std::uint8_t*>("\xe8\x03\0\0"), 4);
+         h.RegCloseKey(key);
+       },
        [](auto& h) { fncGetSetting(h, "Settings", "a", "x"); },
        "800407D4 Registry data not a string"},
       {"create refused", [](auto& h) { h.createResult = regerr::kAccessDenied; },

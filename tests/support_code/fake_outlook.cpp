@@ -10,128 +10,105 @@ namespace lorva::testing {
 
 namespace {
 
-class FakeProperty : public outlook::UserProperty {
- public:
-  explicit FakeProperty(outlook::Value value) : value_(std::move(value)) {}
-  outlook::Value GetValue() override { return value_; }
+// The `index`-th (from 1) of `list`, as the object model's collections hand them out.
+template <typename T>
+T At(const std::vector<T>& list, int index) {
+  if (index < 1 || index > static_cast<int>(list.size())) {
+    throw Error(errnum::kSubscriptOutOfRange, "Array index out of bounds");
+  }
+  return list[static_cast<std::size_t>(index - 1)];
+}
 
- private:
-  outlook::Value value_;
+bool Contains(const std::vector<std::string>& list, const std::string& id) {
+  return std::find(list.begin(), list.end(), id) != list.end();
+}
+
+struct FakeProperty : outlook::UserProperty {
+  explicit FakeProperty(outlook::Value value) : value(std::move(value)) {}
+  outlook::Value GetValue() override { return value; }
+  outlook::Value value;
 };
 
-class FakeProperties : public outlook::UserPropertyCollection {
- public:
+struct FakeProperties : outlook::UserPropertyCollection {
   explicit FakeProperties(const std::map<std::string, outlook::Value>& properties)
-      : properties_(properties) {}
+      : properties(properties) {}
   std::shared_ptr<outlook::UserProperty> Find(const std::string& name) override {
-    for (const auto& [key, value] : properties_) {
-      if (LowerCase(key) == LowerCase(name)) {
-        return std::make_shared<FakeProperty>(value);
-      }
+    for (const auto& [key, value] : properties) {
+      if (LowerCase(key) == LowerCase(name)) return std::make_shared<FakeProperty>(value);
     }
     return nullptr;
   }
-
- private:
-  const std::map<std::string, outlook::Value>& properties_;
+  const std::map<std::string, outlook::Value>& properties;
 };
 
-class FakeAttachments : public outlook::AttachmentCollection {
- public:
-  explicit FakeAttachments(FakeItem& item) : item_(item) {}
-  int Count() override { return static_cast<int>(item_.attachments.size()); }
+struct FakeAttachments : outlook::AttachmentCollection {
+  explicit FakeAttachments(FakeItem& item) : item(item) {}
+  int Count() override { return static_cast<int>(item.attachments.size()); }
   std::shared_ptr<outlook::Attachment> Item(int index) override {
-    if (index < 1 || index > Count()) {
-      throw Error(errnum::kSubscriptOutOfRange, "Subscript out of range");
-    }
-    return item_.attachments[static_cast<std::size_t>(index - 1)];
+    return At(item.attachments, index);
   }
-
- private:
-  FakeItem& item_;
+  FakeItem& item;
 };
 
-class FakeItems : public outlook::ItemCollection {
- public:
-  explicit FakeItems(FakeFolder& folder) : folder_(folder) {}
-  int Count() override { return static_cast<int>(folder_.items.size()); }
+struct FakeItems : outlook::ItemCollection {
+  explicit FakeItems(FakeFolder& folder) : folder(folder) {}
+  int Count() override { return static_cast<int>(folder.items.size()); }
   std::shared_ptr<outlook::OutlookItem> Item(int index) override {
-    ++folder_.fetches;
-    if (index < 1 || index > Count())
-      throw Error(errnum::kSubscriptOutOfRange, "Array index out of bounds");
-    if (std::find(folder_.unreadable.begin(), folder_.unreadable.end(), index) !=
-        folder_.unreadable.end()) {
+    ++folder.fetches;
+    auto item = At(folder.items, index);
+    if (std::count(folder.unreadable.begin(), folder.unreadable.end(), index)) {
       throw Error(errnum::kBadFileFormat, "The item cannot be read");
     }
-    return folder_.items[static_cast<std::size_t>(index - 1)];
+    return item;
   }
-
- private:
-  FakeFolder& folder_;
+  FakeFolder& folder;
 };
 
-class FakeNameSpace : public outlook::NameSpace {
- public:
-  explicit FakeNameSpace(std::shared_ptr<FakeApplication> app) : app_(std::move(app)) {}
+struct FakeNameSpace : outlook::NameSpace {
+  explicit FakeNameSpace(std::shared_ptr<FakeApplication> app) : app(std::move(app)) {}
   std::shared_ptr<outlook::Folder> GetDefaultFolder(int kind) override {
-    auto it = app_->defaultFolders.find(kind);
-    if (it == app_->defaultFolders.end())
-      throw Error(errnum::kObjectNotSet, "No such default folder");
+    auto it = app->defaultFolders.find(kind);
+    if (it == app->defaultFolders.end()) throw Error(errnum::kObjectNotSet, "No such folder");
     return it->second;
   }
   std::shared_ptr<outlook::Folder> PickFolder() override {
-    ++app_->pickerShown;
-    if (app_->picks.empty()) return nullptr;
-    auto folder = app_->picks.front();
-    app_->picks.pop_front();
+    ++app->pickerShown;
+    if (app->picks.empty()) return nullptr;
+    auto folder = app->picks.front();
+    app->picks.pop_front();
     return folder;
   }
-
- private:
-  std::shared_ptr<FakeApplication> app_;
+  std::shared_ptr<FakeApplication> app;
 };
 
-class FakeExplorers : public outlook::ExplorerCollection {
- public:
-  explicit FakeExplorers(FakeApplication& app) : app_(app) {}
-  int Count() override { return static_cast<int>(app_.explorers.size()); }
-  std::shared_ptr<outlook::Explorer> Item(int index) override {
-    if (index < 1 || index > Count())
-      throw Error(errnum::kSubscriptOutOfRange, "Array index out of bounds");
-    return app_.explorers[static_cast<std::size_t>(index - 1)];
-  }
+struct FakeExplorers : outlook::ExplorerCollection {
+  explicit FakeExplorers(FakeApplication& app) : app(app) {}
+  int Count() override { return static_cast<int>(app.explorers.size()); }
+  std::shared_ptr<outlook::Explorer> Item(int index) override { return At(app.explorers, index); }
   std::shared_ptr<outlook::Explorer> Add(const std::shared_ptr<outlook::Folder>& folder,
                                          int) override {
-    auto explorer = std::make_shared<FakeExplorer>(app_, folder);
-    app_.explorers.push_back(explorer);
-    return explorer;
+    return app.explorers.emplace_back(std::make_shared<FakeExplorer>(app, folder));
   }
-
- private:
-  FakeApplication& app_;
+  FakeApplication& app;
 };
 
-class FakeMailItem : public outlook::MailItem {
- public:
-  FakeMailItem(SentMail& mail, bool failSave) : mail_(mail), failSave_(failSave) {}
-  void SetTo(const std::string& to) override { mail_.to = to; }
-  void SetSubject(const std::string& subject) override { mail_.subject = subject; }
-  void SetBody(const std::string& body) override { mail_.body = body; }
+struct FakeMailItem : outlook::MailItem {
+  FakeMailItem(SentMail& mail, bool failSave) : mail(mail), failSave(failSave) {}
+  void SetTo(const std::string& to) override { mail.to = to; }
+  void SetSubject(const std::string& subject) override { mail.subject = subject; }
+  void SetBody(const std::string& body) override { mail.body = body; }
   void Save() override {
-    if (failSave_) throw Error(-2147467259, "The store refused the item");
-    mail_.saved = true;
+    if (failSave) throw Error(-2147467259, "The store refused the item");
+    mail.saved = true;
   }
-  void Display() override { mail_.displayed = true; }
-
- private:
-  SentMail& mail_;
-  bool failSave_;
+  void Display() override { mail.displayed = true; }
+  SentMail& mail;
+  bool failSave;
 };
 
 }  // namespace
 
 void FakeAttachment::SaveAsFile(const std::string& path) {
-  if (onSave) onSave(path);
   if (fail) throw Error(errnum::kPathFileAccessError, "Cannot save the attachment");
   if (damaged) throw Error(errnum::kBadFileFormat, "The attachment of " + name + " is damaged");
   std::ofstream(path, std::ios::binary) << bytes;
@@ -149,8 +126,12 @@ std::shared_ptr<FakeItem> FakeItem::Post(const std::string& subject, const std::
 
 FakeAttachment& FakeItem::Attach(const std::string& name, const std::string& bytes,
                                  const std::string& contentId, bool hidden) {
-  attachments.push_back(std::make_shared<FakeAttachment>(name, bytes, contentId, hidden));
-  return *attachments.back();
+  auto& attachment = *attachments.emplace_back(std::make_shared<FakeAttachment>());
+  attachment.name = name;
+  attachment.bytes = bytes;
+  attachment.contentId = contentId;
+  attachment.hidden = hidden;
+  return attachment;
 }
 
 void FakeItem::SaveAs(const std::string& path, int format) {
@@ -186,22 +167,14 @@ std::shared_ptr<outlook::ItemCollection> FakeFolder::Items() {
 }
 
 void FakeExplorer::Display() {
-  app_.active = std::static_pointer_cast<FakeExplorer>(
-      *std::find_if(app_.explorers.begin(), app_.explorers.end(),
-                    [this](const auto& e) { return e.get() == this; }));
-}
-
-void FakeExplorer::Activate() {
-  ++activations;
-  Display();
+  for (const auto& explorer : app_.explorers) {
+    if (explorer.get() == this) app_.active = explorer;
+  }
 }
 
 std::shared_ptr<FakeExplorer> FakeApplication::OpenExplorer(
     std::shared_ptr<outlook::Folder> folder) {
-  auto explorer = std::make_shared<FakeExplorer>(*this, std::move(folder));
-  explorers.push_back(explorer);
-  active = explorer;
-  return explorer;
+  return active = explorers.emplace_back(std::make_shared<FakeExplorer>(*this, std::move(folder)));
 }
 
 std::string FakeApplication::Version() {
@@ -229,13 +202,12 @@ std::shared_ptr<outlook::MailItem> FakeApplication::CreateItem(int kind) {
 
 std::shared_ptr<outlook::Application> FakeLauncher::GetRunning(const std::string& progId) {
   attempts.push_back("running:" + progId);
-  if (std::find(running.begin(), running.end(), progId) != running.end()) return app;
-  return nullptr;
+  return Contains(running, progId) ? app : nullptr;
 }
 
 std::shared_ptr<outlook::Application> FakeLauncher::Create(const std::string& progId) {
   attempts.push_back("create:" + progId);
-  if (std::find(creatable.begin(), creatable.end(), progId) != creatable.end()) return app;
+  if (Contains(creatable, progId)) return app;
   throw Error(errnum::kCannotCreateObject, "ActiveX component can't create object");
 }
 

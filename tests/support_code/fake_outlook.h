@@ -1,8 +1,6 @@
-// An in-memory mail application for tests: folders holding items with subject, HTML body, user
-// properties and attachments; explorers; a namespace whose folder picker answers from a queue;
-// mail items that record what was put in them; a launcher that
-// hands the application out under chosen identifiers; and an event pump that runs scripted
-// actions on chosen yields.
+// An in-memory mail application for tests: folders of items (subject, HTML body, user properties,
+// attachments), explorers, a folder picker answering from a queue, mail items recording what was
+// put in them, a launcher, and an event pump running scripted actions on chosen yields.
 #pragma once
 
 #include <deque>
@@ -19,14 +17,8 @@ namespace lorva::testing {
 
 class FakeAttachment : public outlook::Attachment {
  public:
-  FakeAttachment(std::string name, std::string bytes, std::string contentId = "",
-                 bool hidden = false)
-      : name(std::move(name)),
-        bytes(std::move(bytes)),
-        contentId(std::move(contentId)),
-        hidden(hidden) {}
   std::string DisplayName() override { return name; }
-  // Calls `onSave` with the path, then writes the bytes there (throws when `fail` or `damaged`).
+  // Writes the bytes at `path` (throws when `fail` or `damaged`).
   void SaveAsFile(const std::string& path) override;
   std::string ContentId() override { return contentId; }
   bool Hidden() override { return hidden; }
@@ -35,7 +27,6 @@ class FakeAttachment : public outlook::Attachment {
   bool hidden = false;
   bool fail = false;     // the destination refuses the file
   bool damaged = false;  // the item's file holds the attachment damaged
-  std::function<void(const std::string& path)> onSave;
 };
 
 class FakeItem : public outlook::OutlookItem {
@@ -98,8 +89,7 @@ class FakeExplorer : public outlook::Explorer {
       : app_(app), folder_(std::move(folder)) {}
   std::shared_ptr<outlook::Folder> CurrentFolder() override { return folder_; }
   void Display() override;
-  void Activate() override;
-  int activations = 0;
+  void Activate() override { Display(); }
 
  private:
   FakeApplication& app_;
@@ -119,8 +109,7 @@ class FakeApplication : public outlook::Application,
   bool versionFails = false;  // Version throws
   // Default folders by kind (6 Inbox, 9 Calendar).
   std::map<int, std::shared_ptr<outlook::Folder>> defaultFolders;
-  // Answers of the folder picker in order; nothing = closed without a choice. Empty queue:
-  // nothing.
+  // Answers of the folder picker in order; nothing (or none left) = closed without a choice.
   std::deque<std::shared_ptr<outlook::Folder>> picks;
   int pickerShown = 0;
   std::vector<std::shared_ptr<FakeExplorer>> explorers;

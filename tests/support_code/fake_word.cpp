@@ -8,8 +8,7 @@
 namespace lorva::testing {
 namespace {
 
-class FakeDocument : public platform::WordDocument {
- public:
+struct FakeDocument : platform::WordDocument {
   FakeDocument(WordCalls& calls, std::string source) : calls_(calls), source_(std::move(source)) {}
   void SaveAs(const std::string& path, int format) override {
     calls_.calls.push_back("SaveAs " + path + " " + std::to_string(format));
@@ -20,14 +19,11 @@ class FakeDocument : public platform::WordDocument {
   void Close(int saveChanges) override {
     calls_.calls.push_back("Close " + std::to_string(saveChanges));
   }
-
- private:
   WordCalls& calls_;
   std::string source_;
 };
 
-class FakeWord : public platform::WordApplication {
- public:
+struct FakeWord : platform::WordApplication {
   explicit FakeWord(WordCalls& calls) : calls_(calls) {}
   void SetVisible(bool visible) override {
     calls_.calls.push_back(visible ? "Visible true" : "Visible false");
@@ -41,8 +37,6 @@ class FakeWord : public platform::WordApplication {
     calls_.calls.push_back("Quit");
     ++calls_.quits;
   }
-
- private:
   WordCalls& calls_;
 };
 

@@ -59,6 +59,10 @@ class ProgramFixture : public ::testing::Test {
   std::string Read(const std::string& name) const { return TempFolder::Read(folder / name); }
   bool Exists(const std::string& name) const { return std::filesystem::exists(folder / name); }
   std::string Dest() const { return folder.str(); }
+  std::shared_ptr<outlook::Application> AttachOutlook() {
+    if (!connection->objOutlook) connection->subStartOutlook(6);
+    return connection->objOutlook;
+  }
 
   TempFolder folder;  // the destination
   ScriptedDialogs dialogs;
@@ -68,15 +72,9 @@ class ProgramFixture : public ::testing::Test {
   std::shared_ptr<FakeApplication> app;
   std::shared_ptr<FakeFolder> kb, inbox, calendar;
   std::unique_ptr<outlook::Connection> connection;
-  ErrorReporter reporter{dialogs,
-                         ErrorReporter::Hooks{[this]() -> std::shared_ptr<outlook::Application> {
-                                                if (!connection->objOutlook) {
-                                                  connection->subStartOutlook(6);
-                                                }
-                                                return connection->objOutlook;
-                                              },
-                                              [this] { connection->subEndProgram(); },
-                                              [] { return std::string("Linux"); }}};
+  ErrorReporter reporter{dialogs, ErrorReporter::Hooks{[this] { return AttachOutlook(); },
+                                                       [this] { connection->subEndProgram(); },
+                                                       [] { return std::string("Linux"); }}};
   Services services{reporter, nullptr};
   FileHandling files{services, shell, nullptr, [] {}};
   UnavailableRichTextRoute route{services};

@@ -3,8 +3,7 @@
 namespace lorva::testing {
 
 int ScriptedDialogs::MsgBox(const std::string& prompt, int style, const std::string& title) {
-  shown_.push_back({prompt, style, title, "", {}});
-  isMessage_.push_back(true);
+  shown_.push_back({prompt, style, title, "", {}, true});
   if (answers_.empty()) {
     if ((style & 7) != platform::msgbox::kYesNo) return platform::msgbox::kOk;
     return defaultYes_ ? platform::msgbox::kYes : platform::msgbox::kNo;
@@ -16,15 +15,13 @@ int ScriptedDialogs::MsgBox(const std::string& prompt, int style, const std::str
 
 std::string ScriptedDialogs::BrowseForFolder(const std::string& title,
                                              const std::string& startFolder) {
-  shown_.push_back({title, 0, "", startFolder, {}});
-  isMessage_.push_back(false);
+  shown_.push_back({title, 0, "", startFolder, {}, false});
   return "";
 }
 
 std::string ScriptedDialogs::PickMailFolder(const std::vector<std::string>& folderPaths,
                                             const std::string& currentPath) {
-  shown_.push_back({"", 0, "", currentPath, folderPaths});
-  isMessage_.push_back(false);
+  shown_.push_back({"", 0, "", currentPath, folderPaths, false});
   if (picks_.empty()) return "";
   std::string path = picks_.front();
   picks_.pop_front();
@@ -33,8 +30,8 @@ std::string ScriptedDialogs::PickMailFolder(const std::vector<std::string>& fold
 
 std::vector<std::string> ScriptedDialogs::Messages() const {
   std::vector<std::string> texts;
-  for (std::size_t i = 0; i < shown_.size(); ++i) {
-    if (isMessage_[i]) texts.push_back(shown_[i].text);
+  for (const Shown& shown : shown_) {
+    if (shown.message) texts.push_back(shown.text);
   }
   return texts;
 }

@@ -18,9 +18,9 @@ class ScriptedDialogs : public platform::Dialogs {
   struct Shown {
     std::string text;
     int style = 0;
-    std::string title;
-    std::string startFolder;
+    std::string title, startFolder;
     std::vector<std::string> folderPaths;
+    bool message = false;
   };
 
   // Queues the answer of the next message box (msgbox::kYes, kNo, kOk).
@@ -40,16 +40,12 @@ class ScriptedDialogs : public platform::Dialogs {
   const std::vector<Shown>& shown() const { return shown_; }
   // The texts of the message boxes shown, in order.
   std::vector<std::string> Messages() const;
-  void Clear() {
-    shown_.clear();
-    isMessage_.clear();
-  }
+  void Clear() { shown_.clear(); }
 
  private:
   std::deque<int> answers_;
   std::deque<std::string> picks_;
   std::vector<Shown> shown_;
-  std::vector<bool> isMessage_;
   bool defaultYes_ = false;
 };
 

@@ -1,5 +1,6 @@
 // The program-wide services for a test: scripted dialogs, a reporter whose end of the program
-// throws ProgramEnded (counted), and the real file service.
+// throws ProgramEnded (counted) and whose mail application is `outlook`, and the real file
+// service.
 #pragma once
 
 #include <memory>
@@ -15,7 +16,17 @@ namespace lorva::testing {
 class TestServices {
  public:
   TestServices()
-      : reporter(dialogs, MakeHooks()), services{reporter, std::make_shared<FileSystemObject>()} {}
+      : reporter(dialogs, {[this]() -> std::shared_ptr<outlook::Application> {
+                             if (attachFails)
+                               throw Error(errnum::kCannotCreateObject, "No mail application");
+                             return outlook;
+                           },
+                           [this] {
+                             ++endCalls;
+                             throw ProgramEnded{1};
+                           },
+                           [] { return std::string("Linux 6.1"); }}),
+        services{reporter, std::make_shared<FileSystemObject>()} {}
   TestServices(const TestServices&) = delete;
   TestServices& operator=(const TestServices&) = delete;
 
@@ -39,21 +50,7 @@ class TestServices {
   Services services;
   int endCalls = 0;
   bool attachFails = false;
-
- private:
-  ErrorReporter::Hooks MakeHooks() {
-    ErrorReporter::Hooks hooks;
-    hooks.attachOutlook = [this]() -> std::shared_ptr<outlook::Application> {
-      if (attachFails) throw Error(errnum::kCannotCreateObject, "No mail application");
-      return nullptr;
-    };
-    hooks.endProgram = [this] {
-      ++endCalls;
-      throw ProgramEnded{1};
-    };
-    hooks.osName = [] { return std::string("Linux 6.1"); };
-    return hooks;
-  }
+  std::shared_ptr<outlook::Application> outlook;  // what attaching to the mail application gives
 };
 
 }  // namespace lorva::testing
