@@ -52,7 +52,10 @@ class TocEntries {
   // Lists a page. Precondition: `key` is Key(subject) and !Lists(key).
   void Add(const std::string& key, std::string_view subject, std::string_view fileName);
   // Makes room for `count` entries at once.
-  void Reserve(std::size_t count) { entries_.reserve(count); }
+  void Reserve(std::size_t count) {
+    entries_.reserve(count);
+    byHash_.reserve(count);
+  }
   // Hands each entry to `write`, in the order the sorted article dictionary gives their
   // subjects.
   template <typename Write>

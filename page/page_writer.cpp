@@ -1,11 +1,16 @@
 #include "page/page_writer.h"
 
 #include <algorithm>
+#include <bit>
 #include <exception>
 #include <memory>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "base/error.h"
 #include "base/html_text.h"
@@ -48,6 +53,26 @@ std::string MarkupText(std::string text) {
   return HtmlEscape(text);
 }
 
+// Calls `visit` with the offset of each "<" in `text`, in order. A body has a tag every few dozen
+// bytes: rather than searched once per tag, the text is looked through sixteen bytes at a time
+// where the processor allows.
+template <typename Visit>
+void ForEachTagOpening(std::string_view text, Visit&& visit) {
+  std::size_t at = 0;
+#ifdef __SSE2__
+  const __m128i openings = _mm_set1_epi8('<');
+  for (; at + 16 <= text.size(); at += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+    auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, openings)));
+    for (; hits != 0; hits &= hits - 1)
+      visit(at + static_cast<std::size_t>(std::countr_zero(hits)));
+  }
+#endif
+  for (at = text.find('<', at); at != std::string_view::npos; at = text.find('<', at + 1)) {
+    visit(at);
+  }
+}
+
 // The places in the body that text goes into, found in one pass over its tags: after each empty
 // title element's opening tag (whatever the tags' letter case: Word writes "<TITLE></TITLE>",
 // LibreOffice "<title></title>"), after each exact "</title>" or "</TITLE>", after each exact
@@ -66,10 +91,9 @@ struct Places {
   explicit Places(std::string_view body) {
     constexpr std::string_view kEmptyTitleElement = "<title></title>";
     constexpr std::size_t kTitleOpening = 7;  // "<title>"
-    for (std::size_t at = body.find('<'); at != std::string_view::npos;
-         at = body.find('<', at + 1)) {
+    ForEachTagOpening(body, [&](std::size_t at) {
       const std::string_view tag = body.substr(at);
-      if (tag.size() < 6) break;
+      if (tag.size() < 6) return;
       switch (tag[1]) {  // most tags are none of these
         case '/':
           if (tag.starts_with("</title>")) Add(at + 8, kTitleEnd);
@@ -90,7 +114,7 @@ struct Places {
         default:
           break;
       }
-    }
+    });
   }
   void Add(std::size_t at, Kind kind) {
     found.push_back({at, kind});
@@ -100,7 +124,7 @@ struct Places {
 
 }  // namespace
 
-std::string ComposePage(cArticle& article) {
+std::string ComposePage(const cArticle& article) {
   const std::string subject = MarkupText(article.Subject);
   const std::string header = "<h1>" + subject + "</h1>" + article.TOClink +
                              "<hr><b>Problem Type     : </b>" + MarkupText(article.ProblemType) +
@@ -124,31 +148,30 @@ std::string ComposePage(cArticle& article) {
     return nullptr;
   };
 
-  std::size_t size =
-      body.size() + (headerFirst ? header.size() : 0) + (linkFirst ? link.size() : 0);
+  // The page is put together in one buffer: the patched body, then the attachment list, a rule
+  // and the back link.
+  constexpr std::string_view kRule = "<hr>";
+  std::size_t size = body.size() + (headerFirst ? header.size() : 0) +
+                     (linkFirst ? link.size() : 0) + article.Attachments.size() + kRule.size() +
+                     article.TOClink.size();
   for (const Places::Place& place : places.found) {
     if (const std::string* text = textFor(place.kind)) size += text->size();
   }
-  std::string composed;
-  composed.reserve(size);
-  if (headerFirst) composed += header;
-  if (linkFirst) composed += link;
+  std::string page;
+  page.reserve(size);
+  if (headerFirst) page += header;
+  if (linkFirst) page += link;
   std::size_t copied = 0;
   for (const Places::Place& place : places.found) {
     const std::string* text = textFor(place.kind);
     if (text == nullptr) continue;
-    composed.append(body, copied, place.at - copied);
-    composed += *text;
+    page.append(body, copied, place.at - copied);
+    page += *text;
     copied = place.at;
   }
-  composed.append(body, copied, std::string_view::npos);
-  article.Body = std::move(composed);
-
-  std::string page;
-  page.reserve(article.Body.size() + article.Attachments.size() + 4 + article.TOClink.size());
-  page += article.Body;
+  page.append(body, copied, std::string_view::npos);
   page += article.Attachments;
-  page += "<hr>";
+  page += kRule;
   page += article.TOClink;
   RemoveUnusable(page);
   return page;

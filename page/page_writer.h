@@ -10,8 +10,8 @@
 namespace lorva {
 
 // The page text for `article` (title, link and header patched into Body; then Attachments,
-// "<hr>" and TOClink), with every "&#65535;" removed. Also rewrites article.Body.
-std::string ComposePage(cArticle& article);
+// "<hr>" and TOClink), with every "&#65535;" removed.
+std::string ComposePage(const cArticle& article);
 
 // Writes the page of `article` at `strPath`. An existing file is replaced only when `overwrite`
 // is 1; otherwise it is left untouched. The page is written to a temporary file beside it and

@@ -83,11 +83,15 @@ class FileTextStream : public TextStream {
     }
   }
 
-  // The text is kept until a good amount has gathered, or until Close: a page goes to the file
-  // in one write.
+  // The text is kept until a good amount has gathered, or until Close; a long text written when
+  // nothing is kept goes to the file at once. Either way a page goes to the file in one write.
   void Write(const std::string& text) override {
     CheckOpen();
     if (reading_) throw Error(errnum::kBadFileMode, "Bad file mode: " + path_);
+    if (pending_.empty() && text.size() >= kWriteAsItStandsAt && encoder_.TakeUnchanged(text)) {
+      WriteOut(text);  // a page in one piece: no copy kept
+      return;
+    }
     std::string bytes = encoder_.Encode(text);
     if (pending_.empty()) {
       pending_ = std::move(bytes);
@@ -136,6 +140,8 @@ class FileTextStream : public TextStream {
 
  private:
   static constexpr std::size_t kWriteAt = 64 * 1024;
+  // A text at least this long, written when nothing is kept, goes to the file at once.
+  static constexpr std::size_t kWriteAsItStandsAt = 4 * 1024;
 
   void CheckOpen() const {
     if (closed_) {
@@ -147,6 +153,13 @@ class FileTextStream : public TextStream {
   void Flush() {
     const std::error_code code = WriteAll(fd_, pending_);
     pending_.clear();
+    KeepFailure(code);
+  }
+
+  // Writes `bytes` at once; a failure is kept for Close and thrown.
+  void WriteOut(std::string_view bytes) { KeepFailure(WriteAll(fd_, bytes)); }
+
+  void KeepFailure(std::error_code code) {
     if (code) {
       Error failure = ErrorFromSystem(code, path_);
       if (!failure_) failure_ = failure;
@@ -289,12 +302,15 @@ std::size_t AsciiTail(std::string_view text) {
 
 }  // namespace
 
+bool HtmlAsciiEncoder::TakeUnchanged(std::string_view utf8) {
+  if (AsciiTail(utf8) != 0) return false;
+  Defer(utf8);
+  return true;
+}
+
 std::string HtmlAsciiEncoder::Encode(std::string_view utf8) {
+  if (TakeUnchanged(utf8)) return std::string(utf8);
   const std::size_t ascii = AsciiTail(utf8);  // where the ASCII text at the end begins
-  if (ascii == 0) {
-    Defer(utf8);
-    return std::string(utf8);
-  }
   if (!deferred_.empty()) {
     EncodeFollowing(deferred_);
     deferred_.clear();

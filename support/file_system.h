@@ -78,6 +78,9 @@ class FileSystemObject {
 class HtmlAsciiEncoder {
  public:
   std::string Encode(std::string_view utf8);
+  // When `utf8` is all ASCII, which Encode gives back as it stands, takes it as Encode would and
+  // returns true; otherwise does nothing and returns false.
+  bool TakeUnchanged(std::string_view utf8);
 
  private:
   enum class State { kData, kTagOpen, kTagName, kInTag, kBang, kComment, kRawText };

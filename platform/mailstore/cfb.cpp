@@ -176,7 +176,9 @@ void CfbReader::LoadMiniFat(std::uint32_t first) {
     const std::uint64_t offset = (static_cast<std::uint64_t>(s) + 1) << sectorShift_;
     if (offset + sectorSize_ > file_.size()) Bad("truncated mini FAT sector");
     const std::uint8_t* p = file_.data() + offset;
-    for (std::uint32_t k = 0; k < perSector; ++k) miniFat_.push_back(ReadLe32(p + 4 * k));
+    const std::size_t at = miniFat_.size();
+    miniFat_.resize(at + perSector);  // a sector's worth at once
+    for (std::uint32_t k = 0; k < perSector; ++k) miniFat_[at + k] = ReadLe32(p + 4 * k);
     s = FatNext(s);
   }
 }
@@ -192,13 +194,19 @@ void CfbReader::LoadDirectory(std::uint32_t first) {
     if (++steps > sectorCount_) Bad("loop in the directory chain");
     const std::uint64_t offset = (static_cast<std::uint64_t>(s) + 1) << sectorShift_;
     if (offset + sectorSize_ > file_.size()) Bad("truncated directory sector");
+    const std::size_t at = raw.size();
+    raw.resize(at + perSector);  // a sector's worth at once
     for (std::uint32_t k = 0; k < perSector; ++k)
-      raw.push_back(file_.data() + offset + entry::kSize * k);
+      raw[at + k] = file_.data() + offset + entry::kSize * k;
     s = FatNext(s);
   }
   if (raw.empty()) Bad("empty directory");
   entries_.resize(raw.size());
   std::vector<bool> seen(raw.size(), false);
+  // Where each name stands in names_, which may still grow while the entries are read.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> nameAt(raw.size());
+  // Every entry is the child of one storage at most: children_ never grows past this.
+  children_.reserve(raw.size());
 
   auto parse = [&](std::uint32_t id) {
     const std::uint8_t* p = raw[id];
@@ -216,7 +224,10 @@ void CfbReader::LoadDirectory(std::uint32_t first) {
       size_t units = nameBytes / 2;
       const std::uint8_t* name = p + entry::kName;
       while (units > 0 && name[2 * (units - 1)] == 0 && name[2 * (units - 1) + 1] == 0) --units;
-      e.name = Utf16LeToUtf8({name, units * 2});
+      const std::size_t start = names_.size();
+      AppendUtf16LeAsUtf8(names_, {name, units * 2});
+      nameAt[id] = {static_cast<std::uint32_t>(start),
+                    static_cast<std::uint32_t>(names_.size() - start)};
     }
     e.startSector = ReadLe32(p + entry::kStartSector);
     e.size = ReadLe32(p + entry::kStreamSize);
@@ -234,7 +245,7 @@ void CfbReader::LoadDirectory(std::uint32_t first) {
   while (!storages.empty()) {
     const std::uint32_t storage = storages.back();
     storages.pop_back();
-    std::vector<std::uint32_t> children;
+    const std::size_t firstChild = children_.size();
     std::uint32_t node = ReadLe32(raw[storage] + entry::kChild);
     auto visit = [&](std::uint32_t id) {
       if (id == kNoStream) return false;
@@ -254,12 +265,16 @@ void CfbReader::LoadDirectory(std::uint32_t first) {
       }
       node = stack.back();
       stack.pop_back();
-      if (entries_[node].type != EntryType::kEmpty) children.push_back(node);
+      if (entries_[node].type != EntryType::kEmpty) children_.push_back(node);
       if (entries_[node].type == EntryType::kStorage) storages.push_back(node);
       const std::uint32_t right = ReadLe32(raw[node] + entry::kRightSibling);
       node = visit(right) ? right : kNoStream;
     }
-    entries_[storage].children = std::move(children);
+    entries_[storage].children = std::span<const std::uint32_t>(children_).subspan(
+        firstChild, children_.size() - firstChild);
+  }
+  for (std::size_t id = 0; id < entries_.size(); ++id) {
+    entries_[id].name = std::string_view(names_).substr(nameAt[id].first, nameAt[id].second);
   }
 }
 
@@ -324,7 +339,7 @@ std::optional<std::uint32_t> CfbReader::Find(std::uint32_t storage, std::string_
   const bool ascii = IsAscii(name);
   const std::u16string wide = ascii ? std::u16string() : Utf8ToUtf16(name);
   for (std::uint32_t child : entries_[storage].children) {
-    const std::string& candidate = entries_[child].name;
+    const std::string_view candidate = entries_[child].name;
     if (ascii ? EqualIgnoringAsciiCase(candidate, name)
               : CompareNames(Utf8ToUtf16(candidate), wide) == 0) {
       return child;
@@ -336,7 +351,7 @@ std::optional<std::uint32_t> CfbReader::Find(std::uint32_t storage, std::string_
 std::span<const std::uint8_t> CfbReader::Stream(std::uint32_t id,
                                                 std::vector<std::uint8_t>& scratch) const {
   const Entry& e = entries_[id];
-  if (e.type != EntryType::kStream) Bad("\"" + e.name + "\" is not a stream");
+  if (e.type != EntryType::kStream) Bad("\"" + std::string(e.name) + "\" is not a stream");
   if (e.size > file_.size()) Bad("stream size larger than the file");
   if (!charged_[id]) {
     ChargeBudget(e.size);

@@ -23,17 +23,20 @@ class CfbReader {
  public:
   enum class EntryType : std::uint8_t { kEmpty = 0, kStorage = 1, kStream = 2, kRoot = 5 };
 
+  // One directory entry. Its name and children are views into the reader, valid while it lives.
   struct Entry {
-    std::string name;  // UTF-8
+    std::string_view name;  // UTF-8
     EntryType type = EntryType::kEmpty;
     std::uint32_t startSector = 0;
     std::uint64_t size = 0;
-    std::vector<std::uint32_t> children;  // storages: the child entries, in name order
+    std::span<const std::uint32_t> children;  // storages: the child entries, in name order
   };
 
   static constexpr std::uint32_t kRootEntry = 0;
 
   explicit CfbReader(std::span<const std::uint8_t> file);
+  CfbReader(const CfbReader&) = delete;  // entries and the mini stream view the reader's own data
+  CfbReader& operator=(const CfbReader&) = delete;
 
   const Entry& entry(std::uint32_t id) const { return entries_[id]; }
   bool IsStorage(std::uint32_t id) const {
@@ -70,6 +73,8 @@ class CfbReader {
   std::vector<std::uint8_t> miniScratch_;
   std::span<const std::uint8_t> miniStream_;
   std::vector<Entry> entries_;
+  std::string names_;                    // the entries' names, one after another
+  std::vector<std::uint32_t> children_;  // each storage's children, one storage after another
   mutable std::vector<std::uint32_t> fatMarks_;   // chain walks: the walk that last met
   mutable std::vector<std::uint32_t> miniMarks_;  // each sector
   mutable std::uint32_t generation_ = 0;

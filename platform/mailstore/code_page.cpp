@@ -174,7 +174,7 @@ void AppendDecoded(std::string& out, std::span<const std::uint8_t> bytes, std::u
     return;
   }
   if (codePage == 1200) {
-    out += Utf16LeToUtf8(bytes);
+    AppendUtf16LeAsUtf8(out, bytes);
     return;
   }
   out.reserve(out.size() + bytes.size() + bytes.size() / 2);
@@ -189,18 +189,18 @@ std::string DecodeCodePage(std::span<const std::uint8_t> bytes, std::uint32_t co
   return out;
 }
 
-std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes) {
+void AppendUtf16LeAsUtf8(std::string& out, std::span<const std::uint8_t> bytes) {
   const size_t units = bytes.size() / 2;
   // Names of streams and most texts are ASCII: narrowed in one pass.
   std::uint8_t beyondAscii = 0;
   for (size_t i = 0; i < units; ++i) beyondAscii |= (bytes[2 * i] & 0x80) | bytes[2 * i + 1];
   if (beyondAscii == 0) {
-    std::string out(units, '\0');
-    for (size_t i = 0; i < units; ++i) out[i] = static_cast<char>(bytes[2 * i]);
-    return out;
+    const size_t start = out.size();
+    out.resize(start + units);
+    for (size_t i = 0; i < units; ++i) out[start + i] = static_cast<char>(bytes[2 * i]);
+    return;
   }
-  std::string out;
-  out.reserve(units + units / 4);
+  out.reserve(out.size() + units + units / 4);
   for (size_t i = 0; i < units; ++i) {
     std::uint32_t u = ReadLe16(&bytes[2 * i]);
     if (u < 0x80) {
@@ -222,6 +222,11 @@ std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes) {
     }
     utf8::Append(out, u);
   }
+}
+
+std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes) {
+  std::string out;
+  AppendUtf16LeAsUtf8(out, bytes);
   return out;
 }
 

@@ -49,6 +49,8 @@ std::uint32_t EightBitCodePage(std::optional<std::int32_t> messageCodePage,
 
 // Decodes UTF-16LE to UTF-8. An odd trailing byte is dropped; unpaired surrogates become U+FFFD.
 std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes);
+// Utf16LeToUtf8, appended to `out`.
+void AppendUtf16LeAsUtf8(std::string& out, std::span<const std::uint8_t> bytes);
 
 // Appends `utf8` as UTF-16LE to `out`. Invalid UTF-8 becomes U+FFFD.
 void AppendUtf16Le(std::string_view utf8, std::vector<std::uint8_t>& out);

@@ -264,15 +264,15 @@ void EmbedMessage(std::span<const std::uint8_t> file, CfbWriter& writer, std::ui
     const Work w = work.back();
     work.pop_back();
     for (std::uint32_t child : cfb.entry(w.from).children) {
-      const std::string& name = cfb.entry(child).name;
+      const std::string_view name = cfb.entry(child).name;
       if (w.top && EqualIgnoringAsciiCase(name, msg::kNameIdStorage)) continue;
-      std::string newName = name;
+      std::string newName(name);
       std::uint32_t tag = 0;
       if (StartsWithIgnoringAsciiCase(name, msg::kSubstgPrefix) && name.size() >= 20) {
-        if (msg::ParseHex8(std::string_view(name).substr(12, 8), tag)) {
+        if (msg::ParseHex8(name.substr(12, 8), tag)) {
           const std::uint32_t translated = translate(tag);
           if (translated == 0) continue;
-          newName = SubstgName(translated) + name.substr(20);
+          newName = SubstgName(translated) + std::string(name.substr(20));
         }
       }
       if (cfb.IsStorage(child)) {
