@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <ostream>
@@ -13,7 +14,6 @@
 #include <vector>
 
 #include "base/error.h"
-#include "mailstore/corpus.h"
 #include "platform/mailstore/compressed_rtf.h"
 #include "platform/mailstore/msg_content.h"
 #include "platform/mailstore/store.h"
@@ -25,14 +25,14 @@ namespace {
 
 using lorva::testing::TempFolder;
 using outlook::OlBodyFormat;
-using testing::kCorpusDir;
-using testing::kRealCorpusDir;
 using Bytes = std::vector<std::uint8_t>;
 
+const std::filesystem::path kCorpusDir = LORVA_CORPUS_DIR, kRealCorpusDir = LORVA_REAL_CORPUS_DIR;
+
 Bytes Load(const std::filesystem::path& folder, const std::string& file) {
-  Bytes bytes = testing::LoadCorpusFile(folder, file);
+  const std::string bytes = TempFolder::Read((folder / file).string());
   if (bytes.empty()) throw Error(errnum::kFileNotFound, "cannot read " + file);
-  return bytes;
+  return Bytes(bytes.begin(), bytes.end());
 }
 
 // What `read` gives, or the number of the error it throws: two ways of reading that agree give

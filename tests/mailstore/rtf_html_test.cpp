@@ -16,15 +16,9 @@ constexpr std::string_view kOutlookStyleRtf = R"({\rtf1\ANSI\ansicpg1251\fromhtm
 {\*\htmltag64}
 \uc1\pard\plain\deftab360 \f0\fs24
 {\*\htmltag <HTML><head>\par
-<style>\par
-<!--\par
-  /* Style Definitions */\par
-  p.MsoNormal, li.MsoNormal \{font-family:Arial;\}\par
--->\par
-</style>\par
-\tab <!-- This is a HTML comment.\par
-There is a horizontal tab (%x09) character before the comment,\par
-and some new lines inside the comment. -->\par
+<style>p.MsoNormal \{font-family:Arial;\}</style>\par
+\tab <!-- A comment\par
+after a tab. -->\par
 </head>\par
 <body>\par
 <p\par
@@ -45,15 +39,9 @@ characters that have special meaning in RTF: \{\}\\{\*\htmltag <br>\par}\htmlrtf
 
 constexpr std::string_view kOutlookStyleHtml =
     "<HTML><head>\r\n"
-    "<style>\r\n"
-    "<!--\r\n"
-    "  /* Style Definitions */\r\n"
-    "  p.MsoNormal, li.MsoNormal {font-family:Arial;}\r\n"
-    "-->\r\n"
-    "</style>\r\n"
-    "\t<!-- This is a HTML comment.\r\n"
-    "There is a horizontal tab (%x09) character before the comment,\r\n"
-    "and some new lines inside the comment. -->\r\n"
+    "<style>p.MsoNormal {font-family:Arial;}</style>\r\n"
+    "\t<!-- A comment\r\n"
+    "after a tab. -->\r\n"
     "</head>\r\n"
     "<body>\r\n"
     "<p\r\n"
