@@ -20,13 +20,10 @@ namespace {
 using outlook::OleDate;
 using outlook::Value;
 
+// `size` bytes that differ from position to position and from seed to seed.
 std::vector<std::uint8_t> Bytes(std::size_t size, std::uint8_t seed) {
   std::vector<std::uint8_t> data(size);
-  std::uint32_t x = seed * 2654435761u + 1;
-  for (auto& b : data) {
-    x = x * 1103515245u + 12345u;
-    b = static_cast<std::uint8_t>(x >> 16);
-  }
+  for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<std::uint8_t>((i * i >> 3) + seed);
   return data;
 }
 

@@ -196,15 +196,12 @@ TEST(HtmlBodyTest, FallsBackFromHtmlToRichTextToPlainText) {
 
 TEST(UserPropertiesTest, LookupIgnoresLetterCase) {
   MsgContent content = PostContent("x", "Printers", "How-to");
-  content.userProperties.push_back(
-      {"Gr\xC3\xB6\xC3\x9F"
-       "e",
-       Value::Integer(3)});
+  content.userProperties.push_back({"Gr\u00F6\u00DFe", Value::Integer(3)});
   const auto properties = MakeItem(content, "x.msg")->UserProperties();
   const std::pair<std::string, Value> cases[] = {
       {"problem category", Value::Text("Printers")},
       {"PROBLEM TYPE", Value::Text("How-to")},
-      {"GR\xC3\x96SSE", Value::Integer(3)},
+      {"GR\u00D6SSE", Value::Integer(3)},
   };
   for (const auto& [name, expected] : cases) {
     const auto property = properties->Find(name);
@@ -217,8 +214,7 @@ TEST(UserPropertiesTest, LookupIgnoresLetterCase) {
 // The store's application: default folders made when missing, the folder picker over the
 // store's folders remembering the pick, explorers remembered from start to start.
 TEST_F(MailStoreTest, TheApplicationOfTheStore) {
-  Folder("KB");
-  Folder("Inbox/Sub");
+  for (const char* path : {"KB", "Inbox/Sub"}) Folder(path);
   std::shared_ptr<MailStore> store = Open();
   std::shared_ptr<outlook::Application> app = store->Application();
   const auto mapi = app->GetNamespace("MAPI");
