@@ -17,26 +17,16 @@ inline void Set32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
   WriteLe32(b.data() + at, v);
 }
 
-// The FAT as read through the header's DIFAT entries (files with up to 109 FAT sectors).
-inline std::vector<std::uint32_t> RawFat(const std::vector<std::uint8_t>& file) {
-  std::vector<std::uint32_t> fat;
-  for (std::uint32_t i = 0; i < Get32(file, 0x2C) && i < 109; ++i) {
-    const std::uint32_t s = Get32(file, 0x4C + 4 * i);
-    for (std::uint32_t k = 0; k < 128; ++k) fat.push_back(Get32(file, (s + 1) * 512 + 4 * k));
-  }
-  return fat;
-}
-
-// The file offset of the FAT entry for sector `sector`.
+// The file offset of the FAT entry for sector `sector` (files with up to 109 FAT sectors).
 inline std::size_t FatEntryOffset(const std::vector<std::uint8_t>& file, std::uint32_t sector) {
   return (Get32(file, 0x4C + 4 * (sector / 128)) + 1) * 512 + 4 * (sector % 128);
 }
 
-// The file offsets of the directory entries.
+// The file offsets of the directory entries of a valid file.
 inline std::vector<std::size_t> DirectoryOffsets(const std::vector<std::uint8_t>& file) {
-  const auto fat = RawFat(file);
   std::vector<std::size_t> offsets;
-  for (std::uint32_t s = Get32(file, 0x30); s < fat.size() && offsets.size() < 100000; s = fat[s]) {
+  for (std::uint32_t s = Get32(file, 0x30); s < 109 * 128;
+       s = Get32(file, FatEntryOffset(file, s))) {
     for (int k = 0; k < 4; ++k) offsets.push_back((s + 1) * 512 + 128 * k);
   }
   return offsets;

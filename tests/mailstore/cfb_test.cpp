@@ -82,55 +82,39 @@ TEST(CfbTest, HighSizeBitsAreIgnoredInVersion3) {
 // A version 4 file (4096-byte sectors) built by hand: FAT in sector 0, directory in 1, a
 // 5000-byte stream in 2-3, the mini stream in 4, the mini FAT in 5.
 std::vector<std::uint8_t> Version4File() {
-  constexpr std::size_t kSector = 4096;
+  constexpr std::uint32_t kSector = 4096, none = 0xFFFFFFFF, end = 0xFFFFFFFE;
   std::vector<std::uint8_t> f(7 * kSector, 0);
-  const std::uint8_t sig[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-  std::copy(sig, sig + 8, f.begin());
-  f[0x18] = 0x3E;
-  f[0x1A] = 4;
-  f[0x1C] = 0xFE;
-  f[0x1D] = 0xFF;
-  f[0x1E] = 12;
-  f[0x20] = 6;
-  Set32(f, 0x28, 1);
-  Set32(f, 0x2C, 1);
-  Set32(f, 0x30, 1);
-  Set32(f, 0x38, 4096);
-  Set32(f, 0x3C, 5);
-  Set32(f, 0x40, 1);
-  Set32(f, 0x44, 0xFFFFFFFE);
-  for (int i = 0; i < 109; ++i) Set32(f, 0x4C + 4 * i, i == 0 ? 0 : 0xFFFFFFFF);
   auto sector = [&](std::size_t s) { return (s + 1) * kSector; };
-  const std::uint32_t fat[] = {0xFFFFFFFD, 0xFFFFFFFE, 3, 0xFFFFFFFE, 0xFFFFFFFE, 0xFFFFFFFE};
-  for (std::size_t k = 0; k < 1024; ++k) Set32(f, sector(0) + 4 * k, k < 6 ? fat[k] : 0xFFFFFFFF);
-  for (std::size_t k = 0; k < 1024; ++k) {
-    Set32(f, sector(5) + 4 * k, k == 0 ? 1 : k == 1 ? 0xFFFFFFFE : 0xFFFFFFFF);
-  }
-  auto entry = [&](int id, const char* name, int type, std::uint32_t left, std::uint32_t right,
+  // Signature; versions 0x3E and 4; byte order, sector shift 12; mini sector shift 6; counts of
+  // directory and FAT sectors, the first directory sector, the mini cutoff, the first mini FAT
+  // sector and their count, no DIFAT sector, then the DIFAT: the FAT in sector 0.
+  const std::uint32_t header[] = {0xE011CFD0, 0xE11AB1A1, 0x0004003E, 0x000CFFFE, 6, 0,   1, 1,
+                                  1,          0,          4096,       5,          1, end, 0, 0};
+  for (std::size_t i = 0; i < 16; ++i) Set32(f, i < 2 ? 4 * i : 0x18 + 4 * (i - 2), header[i]);
+  for (std::size_t at = 0x50; at < 0x200; at += 4) Set32(f, at, none);
+  const std::uint32_t fat[] = {0xFFFFFFFD, end, 3, end, end, end}, miniFat[] = {1, end};
+  for (std::uint32_t k = 0; k < 1024; ++k) Set32(f, sector(0) + 4 * k, k < 6 ? fat[k] : none);
+  for (std::uint32_t k = 0; k < 1024; ++k) Set32(f, sector(5) + 4 * k, k < 2 ? miniFat[k] : none);
+  auto entry = [&](int id, std::string_view name, int type, std::uint32_t left, std::uint32_t right,
                    std::uint32_t child, std::uint32_t start, std::uint32_t size) {
     const std::size_t at = sector(1) + 128 * id;
-    std::size_t n = 0;
-    for (; name[n]; ++n) f[at + 2 * n] = static_cast<std::uint8_t>(name[n]);
-    f[at + 0x40] = static_cast<std::uint8_t>(2 * (n + 1));
+    for (std::size_t n = 0; n < name.size(); ++n) f[at + 2 * n] = name[n];
+    f[at + 0x40] = static_cast<std::uint8_t>(2 * (name.size() + 1));
     f[at + 0x42] = static_cast<std::uint8_t>(type);
     f[at + 0x43] = 1;
-    Set32(f, at + 0x44, left);
-    Set32(f, at + 0x48, right);
-    Set32(f, at + 0x4C, child);
-    Set32(f, at + 0x74, start);
-    Set32(f, at + 0x78, size);
+    for (const auto& [field, value] :
+         {std::pair{0x44, left}, {0x48, right}, {0x4C, child}, {0x74, start}, {0x78, size}}) {
+      Set32(f, at + field, value);
+    }
   };
-  const std::uint32_t none = 0xFFFFFFFF;
-  for (int id = 0; id < 32; ++id) {
-    Set32(f, sector(1) + 128 * id + 0x44, none);
-    Set32(f, sector(1) + 128 * id + 0x48, none);
-    Set32(f, sector(1) + 128 * id + 0x4C, none);
-  }
   entry(0, "Root Entry", 5, none, none, 3, 4, 128);
   entry(1, "Big", 2, none, none, none, 2, 5000);
   entry(2, "Small", 2, none, none, none, 0, 100);
   entry(3, "Sub", 1, 1, 2, 4, 0, 0);
-  entry(4, "Inner", 2, none, none, none, 0xFFFFFFFE, 0);
+  entry(4, "Inner", 2, none, none, none, end, 0);
+  for (int id = 5; id < 32; ++id) {
+    for (int field : {0x44, 0x48, 0x4C}) Set32(f, sector(1) + 128 * id + field, none);
+  }
   for (std::size_t i = 0; i < 5000; ++i) f[sector(2) + i] = static_cast<std::uint8_t>(i * 7 + 1);
   for (std::size_t i = 0; i < 100; ++i) f[sector(4) + i] = static_cast<std::uint8_t>(i * 7 + 2);
   return f;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,11 +13,12 @@
 namespace lorva::mailstore {
 namespace {
 
-std::vector<std::uint8_t> FromHex(std::string_view hex) {
-  std::vector<std::uint8_t> bytes;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes FromHex(std::string_view hex) {
+  Bytes bytes;
   for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-    bytes.push_back(
-        static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+    bytes.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i, 2)), 0, 16)));
   }
   return bytes;
 }
@@ -27,8 +29,15 @@ constexpr std::string_view kVectorHex =
     "800fa0";
 constexpr std::string_view kVectorText = "{\\rtf1\\ansi\\ansicpg1252\\pard hello world}\r\n";
 
-void PutLe32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
-  WriteLe32(bytes.data() + at, value);
+// A stream of type `type` holding `data` after its 16-byte header, with the sizes and CRC set.
+Bytes Stream(std::uint32_t type, std::uint32_t rawSize, const Bytes& data) {
+  Bytes stream = data;
+  stream.insert(stream.begin(), 16, 0);
+  WriteLe32(stream.data(), static_cast<std::uint32_t>(stream.size() - 4));
+  WriteLe32(stream.data() + 4, rawSize);
+  WriteLe32(stream.data() + 8, type);
+  WriteLe32(stream.data() + 12, type == 0x414C454D ? 0 : Crc32(data));
+  return stream;
 }
 
 TEST(CompressedRtfTest, DecodesAndWritesThePublishedExample) {
@@ -37,66 +46,39 @@ TEST(CompressedRtfTest, DecodesAndWritesThePublishedExample) {
 }
 
 TEST(CompressedRtfTest, ReadsStoredText) {
-  std::vector<std::uint8_t> stream(16, 0);
   const std::string text = "{\\rtf1 plain}";
-  stream.insert(stream.end(), text.begin(), text.end());
-  PutLe32(stream, 0, static_cast<std::uint32_t>(stream.size() - 4));
-  PutLe32(stream, 4, static_cast<std::uint32_t>(text.size()));
-  PutLe32(stream, 8, 0x414C454D);  // "MELA"
-  EXPECT_EQ(DecompressRtf(stream), text);
+  EXPECT_EQ(DecompressRtf(Stream(0x414C454D, 13, Bytes(text.begin(), text.end()))), text);
 }
 
 TEST(CompressedRtfTest, RefusesMalformedStreams) {
-  const std::vector<std::uint8_t> good = FromHex(kVectorHex);
-  struct Case {
-    const char* name;
-    std::vector<std::uint8_t> bytes;
+  const Bytes good = FromHex(kVectorHex);
+  const std::pair<const char*, std::function<void(Bytes&)>> cases[] = {
+      {"empty", [](Bytes& b) { b.clear(); }},
+      {"shorter than the header", [](Bytes& b) { b.resize(10); }},
+      {"compressed size too large", [](Bytes& b) { b[0] = 0x2e; }},
+      {"compressed size too small", [](Bytes& b) { b[0] = 0x2c; }},
+      {"wrong checksum", [](Bytes& b) { b[12] ^= 1; }},
+      {"data altered under the checksum", [](Bytes& b) { b[20] ^= 0x40; }},
+      {"unknown type", [](Bytes& b) { b[8] = 'X'; }},
+      {"truncated data", [](Bytes& b) { b.resize(b.size() - 3), b[0] -= 3; }},
+      {"raw size smaller than the data", [](Bytes& b) { b[4] = 0x20; }},
+      {"raw size larger than the data", [](Bytes& b) { b[4] = 0x30; }},
+      {"raw size beyond what the data can produce",
+       [](Bytes& b) { WriteLe32(b.data() + 4, 0x7FFFFFFF); }},
+      {"stored text longer than the stream",
+       [](Bytes& b) { WriteLe32(b.data() + 8, 0x414C454D), WriteLe32(b.data() + 4, 1000); }},
+      // A control byte, then a reference to dictionary slot 0x800 that nothing was written to.
+      {"reference past the end of the decoded data",
+       [](Bytes& b) {
+         b = Stream(0x75465A4C, 2, {0x01, 0x80, 0x00});
+       }},
   };
-  std::vector<Case> cases;
-  auto edited = [&](auto edit) {
-    std::vector<std::uint8_t> bytes = good;
+  for (const auto& [what, edit] : cases) {
+    SCOPED_TRACE(what);
+    Bytes bytes = good;
     edit(bytes);
-    return bytes;
-  };
-  cases.push_back({"empty", {}});
-  cases.push_back(
-      {"shorter than the header", std::vector<std::uint8_t>(good.begin(), good.begin() + 10)});
-  cases.push_back({"compressed size too large", edited([](auto& b) { b[0] = 0x2e; })});
-  cases.push_back({"compressed size too small", edited([](auto& b) { b[0] = 0x2c; })});
-  cases.push_back({"wrong checksum", edited([](auto& b) { b[12] ^= 1; })});
-  cases.push_back({"data altered under the checksum", edited([](auto& b) { b[20] ^= 0x40; })});
-  cases.push_back({"unknown type", edited([](auto& b) { b[8] = 'X'; })});
-  cases.push_back({"truncated data", edited([](auto& b) {
-                     b.resize(b.size() - 3);
-                     PutLe32(b, 0, static_cast<std::uint32_t>(b.size() - 4));
-                   })});
-  cases.push_back({"raw size smaller than the data", edited([](auto& b) { b[4] = 0x20; })});
-  cases.push_back({"raw size larger than the data", edited([](auto& b) { b[4] = 0x30; })});
-  cases.push_back({"raw size beyond what the data can produce",
-                   edited([](auto& b) { PutLe32(b, 4, 0x7FFFFFFF); })});
-  cases.push_back({"stored text longer than the stream", edited([](auto& b) {
-                     PutLe32(b, 8, 0x414C454D);
-                     PutLe32(b, 4, 1000);
-                   })});
-  {
-    // A reference to a dictionary slot that nothing has been written to yet.
-    std::vector<std::uint8_t> bytes(16, 0);
-    bytes.insert(bytes.end(), {0x01, 0x80, 0x00});  // control byte, reference to slot 0x800
-    PutLe32(bytes, 0, static_cast<std::uint32_t>(bytes.size() - 4));
-    PutLe32(bytes, 4, 2);
-    PutLe32(bytes, 8, 0x75465A4C);
-    std::uint32_t crc = 0;
-    for (std::size_t i = 16; i < bytes.size(); ++i) {
-      crc ^= bytes[i];
-      for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
-    }
-    PutLe32(bytes, 12, crc);
-    cases.push_back({"reference past the end of the decoded data", bytes});
-  }
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
     try {
-      DecompressRtf(c.bytes);
+      DecompressRtf(bytes);
       ADD_FAILURE() << "no error";
     } catch (const Error& e) {
       EXPECT_EQ(e.number(), errnum::kBadFileFormat);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -19,143 +20,99 @@ namespace {
 using outlook::OleDate;
 using outlook::Value;
 
+// `size` bytes that differ from position to position and from seed to seed.
 std::vector<std::uint8_t> Bytes(std::size_t size, std::uint8_t seed) {
   std::vector<std::uint8_t> data(size);
-  std::uint32_t x = seed * 2654435761u + 1;
-  for (auto& b : data) {
-    x = x * 1103515245u + 12345u;
-    b = static_cast<std::uint8_t>(x >> 16);
-  }
+  for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<std::uint8_t>((i * i >> 3) + seed);
   return data;
 }
 
-MsgContent FullPost() {
+// An attachment with the display name, long file name and data.
+MsgAttachment Attachment(std::string displayName, std::string longFileName,
+                         std::vector<std::uint8_t> data = {}) {
+  MsgAttachment a;
+  a.displayName = std::move(displayName);
+  a.longFileName = std::move(longFileName);
+  a.data = std::move(data);
+  return a;
+}
+
+MsgContent Post() {
   MsgContent c;
   c.messageClass = "IPM.Post";
+  return c;
+}
+
+MsgContent FullPost() {
+  MsgContent c = Post();
   c.subject = "Printer jams on tray 2";
   c.plainBody = "Open tray 2.\r\nRemove the paper.";
   c.htmlBody = "<html><body><p>Open tray 2.</p><img src=\"cid:part1\"></body></html>";
-  c.compressedRtf = std::vector<std::uint8_t>{0x2d, 0x00, 0x00, 0x00, 0x2b, 0x00, 0x00, 0x00,
-                                              'L',  'Z',  'F',  'u',  0xf1, 0xc5, 0xc7, 0xa7};
-  c.userProperties = {
-      {"Problem Category", Value::Text("Printers")},
-      {"Problem Type", Value::Text("Hardware")},
-      {"Count", Value::Integer(-42)},
-      {"Big", Value::Integer(5000000000LL)},
-      {"Ratio", Value::Double(2.5)},
-      {"Reviewed", Value::Date(OleDate{45658.5})},
-      {"Approved", Value::Boolean(true)},
-      {"Rejected", Value::Boolean(false)},
-  };
-  MsgAttachment image;
-  image.displayName = "diagram.png";
-  image.longFileName = "diagram.png";
+  c.compressedRtf = std::vector<std::uint8_t>{0x2d, 0,   0,   0,   0x2b, 0,    0,    0,
+                                              'L',  'Z', 'F', 'u', 0xf1, 0xc5, 0xc7, 0xa7};
+  c.userProperties = {{"Problem Category", Value::Text("Printers")},
+                      {"Problem Type", Value::Text("Hardware")},
+                      {"Count", Value::Integer(-42)},
+                      {"Big", Value::Integer(5000000000LL)},
+                      {"Ratio", Value::Double(2.5)},
+                      {"Reviewed", Value::Date(OleDate{45658.5})},
+                      {"Approved", Value::Boolean(true)},
+                      {"Rejected", Value::Boolean(false)}};
+  c.attachments = {Attachment("diagram.png", "diagram.png", Bytes(300, 1)),
+                   Attachment("Manual", "manual.pdf", Bytes(10000, 2))};
+  MsgAttachment& image = c.attachments[0];
   image.shortFileName = "DIAGRAM.PNG";
   image.mimeType = "image/png";
   image.contentId = "part1";
   image.hidden = true;
-  image.data = Bytes(300, 1);
-  MsgAttachment doc;
-  doc.displayName = "Manual";
-  doc.longFileName = "manual.pdf";
-  doc.data = Bytes(10000, 2);
-  c.attachments = {image, doc};
   return c;
 }
 
-void ExpectSame(const MsgContent& expected, const MsgContent& actual) {
-  EXPECT_EQ(actual.messageClass, expected.messageClass);
-  EXPECT_EQ(actual.subject, expected.subject);
-  EXPECT_EQ(actual.plainBody, expected.plainBody);
-  EXPECT_EQ(actual.htmlBody, expected.htmlBody);
-  EXPECT_EQ(actual.compressedRtf, expected.compressedRtf);
-  ASSERT_EQ(actual.userProperties.size(), expected.userProperties.size());
-  for (size_t i = 0; i < expected.userProperties.size(); ++i) {
-    SCOPED_TRACE(expected.userProperties[i].name);
-    EXPECT_EQ(actual.userProperties[i].name, expected.userProperties[i].name);
-    EXPECT_EQ(actual.userProperties[i].value, expected.userProperties[i].value);
+void ExpectSame(const MsgContent& e, const MsgContent& a) {
+  EXPECT_EQ(std::tie(a.messageClass, a.subject, a.plainBody, a.htmlBody, a.compressedRtf),
+            std::tie(e.messageClass, e.subject, e.plainBody, e.htmlBody, e.compressedRtf));
+  ASSERT_EQ(a.userProperties.size(), e.userProperties.size());
+  for (std::size_t i = 0; i < e.userProperties.size(); ++i) {
+    EXPECT_EQ(std::tie(a.userProperties[i].name, a.userProperties[i].value),
+              std::tie(e.userProperties[i].name, e.userProperties[i].value));
   }
-  ASSERT_EQ(actual.attachments.size(), expected.attachments.size());
-  for (size_t i = 0; i < expected.attachments.size(); ++i) {
-    const auto& e = expected.attachments[i];
-    const auto& a = actual.attachments[i];
-    SCOPED_TRACE(e.displayName);
-    EXPECT_EQ(a.displayName, e.displayName);
-    EXPECT_EQ(a.longFileName, e.longFileName);
-    EXPECT_EQ(a.shortFileName, e.shortFileName);
-    EXPECT_EQ(a.mimeType, e.mimeType);
-    EXPECT_EQ(a.contentId, e.contentId);
-    EXPECT_EQ(a.hidden, e.hidden);
-    EXPECT_EQ(a.method, e.method);
-    EXPECT_EQ(a.data, e.data);
+  auto fields = [](const MsgAttachment& x) {
+    return std::tie(x.displayName, x.longFileName, x.shortFileName, x.mimeType, x.contentId,
+                    x.hidden, x.method, x.data);
+  };
+  ASSERT_EQ(a.attachments.size(), e.attachments.size());
+  for (std::size_t i = 0; i < e.attachments.size(); ++i) {
+    EXPECT_EQ(fields(a.attachments[i]), fields(e.attachments[i])) << "attachment " << i;
   }
 }
 
 // What is written comes back: every field, no bodies or attachments at all, text beyond ASCII,
 // many attachments in their order.
 TEST(MsgRoundTripTest, EveryFieldSurvives) {
-  MsgContent minimal;
-  minimal.messageClass = "IPM.Post";
-  MsgContent nonAscii = minimal;
+  MsgContent nonAscii = Post();
   nonAscii.subject = "Принтер не печатает — Εκτυπωτής 打印机故障 😀";
   nonAscii.plainBody = "Кириллица, Ελληνικά, 中文, emoji 😀";
   nonAscii.htmlBody = "<p>Ελληνικά 中文</p>";
   nonAscii.userProperties = {{"Категория", Value::Text("Принтеры")},
                              {"種類", Value::Text("ハードウェア")}};
-  nonAscii.attachments.resize(1);
-  nonAscii.attachments[0].displayName = "схема.png";
-  nonAscii.attachments[0].longFileName = "圖表.png";
-  MsgContent many = minimal;
+  nonAscii.attachments = {Attachment("схема.png", "圖表.png")};
+  MsgContent many = Post();
   for (int i = 0; i < 300; ++i) {
-    many.attachments.emplace_back();
-    many.attachments.back().displayName = "file" + std::to_string(i) + ".txt";
-    many.attachments.back().data =
-        Bytes(static_cast<std::size_t>(i * 37 % 5000), static_cast<std::uint8_t>(i));
+    many.attachments.push_back(Attachment("file" + std::to_string(i) + ".txt", "",
+                                          Bytes(i * 37 % 5000, static_cast<std::uint8_t>(i))));
   }
-  const std::pair<const char*, MsgContent> cases[] = {{"full post", FullPost()},
-                                                      {"minimal", minimal},
-                                                      {"non-ASCII", nonAscii},
-                                                      {"many attachments", many}};
-  for (const auto& [what, content] : cases) {
-    SCOPED_TRACE(what);
+  for (const MsgContent& content : {FullPost(), Post(), nonAscii, many}) {
+    SCOPED_TRACE(content.subject + " with " + std::to_string(content.attachments.size()));
     ExpectSame(content, ReadMsg(WriteMsg(content)));
   }
 }
 
-// An item built by hand, as other writers lay it out: fixed-size properties in the property
-// stream and variable-size ones in their own streams.
-class HandItem {
- public:
-  HandItem& Fixed(std::uint32_t tag, std::uint64_t value) {
-    for (int i = 0; i < 4; ++i) props_.push_back(static_cast<std::uint8_t>(tag >> (8 * i)));
-    for (int i = 0; i < 4; ++i) props_.push_back(i == 0 ? 6 : 0);
-    for (int i = 0; i < 8; ++i) props_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-    return *this;
-  }
-  HandItem& Stream(std::uint32_t tag, std::vector<std::uint8_t> data) {
-    char name[32];
-    std::snprintf(name, sizeof name, "__substg1.0_%08X", tag);
-    writer_.AddStream(CfbWriter::kRoot, name, std::move(data));
-    return *this;
-  }
-  HandItem& String8(std::uint32_t tag, const std::string& bytes) {
-    return Stream(tag, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
-  }
-  CfbWriter& writer() { return writer_; }
-  std::vector<std::uint8_t> Finish() {
-    writer_.AddStream(CfbWriter::kRoot, "__properties_version1.0", props_);
-    return writer_.Finish();
-  }
+using Entries = std::vector<std::pair<std::uint32_t, std::uint64_t>>;
 
- private:
-  CfbWriter writer_;
-  std::vector<std::uint8_t> props_ = std::vector<std::uint8_t>(32, 0);
-};
-
-// A property stream: `header` zero bytes, an entry per tag and value, `trailing` zero bytes.
-std::vector<std::uint8_t> PropertyStream(
-    std::size_t header, const std::vector<std::pair<std::uint32_t, std::uint64_t>>& entries,
-    std::size_t trailing = 0) {
+// A property stream as other writers lay it out: `header` zero bytes, an entry per fixed-size
+// property (tag and value), `trailing` zero bytes.
+std::vector<std::uint8_t> PropertyStream(std::size_t header, const Entries& entries,
+                                         std::size_t trailing = 0) {
   std::vector<std::uint8_t> props(header, 0);
   for (const auto& [tag, value] : entries) {
     for (int i = 0; i < 4; ++i) props.push_back(static_cast<std::uint8_t>(tag >> (8 * i)));
@@ -166,8 +123,11 @@ std::vector<std::uint8_t> PropertyStream(
   return props;
 }
 
-std::vector<std::uint8_t> Text8(const std::string& bytes) {
-  return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+// Adds the stream of the variable-size property `tag` under `parent`, holding `bytes`.
+void AddProperty(CfbWriter& w, std::uint32_t parent, std::uint32_t tag, const std::string& bytes) {
+  char name[32];
+  std::snprintf(name, sizeof name, "__substg1.0_%08X", tag);
+  w.AddStream(parent, name, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
 }
 
 TEST(CodePageTest, MessageCodePageThenLocaleThenWindowsInternetCodePage) {
@@ -204,21 +164,23 @@ TEST(CodePageTest, MessageCodePageThenLocaleThenWindowsInternetCodePage) {
 TEST(MsgReaderTest, EightBitStringsEverywhereFollowTheLocale) {
   // ru-RU, and an internet code page that is no Windows code page.
   const std::string printers = "\xCF\xF0\xE8\xED\xF2\xE5\xF0\xFB";  // "Принтеры" in 1251
-  HandItem item;
-  item.Fixed(0x3FF10003, 1049).Fixed(0x3FDE0003, 20127).Fixed(0x8000001E, 9);
-  item.String8(0x001A001E, "IPM.Post").String8(0x0037001E, printers);
-  item.String8(0x1000001E, printers).String8(0x8000001E, printers);
-  CfbWriter& w = item.writer();
+  CfbWriter w;
+  w.AddStream(CfbWriter::kRoot, "__properties_version1.0",
+              PropertyStream(32, {{0x3FF10003, 1049}, {0x3FDE0003, 20127}, {0x8000001E, 9}}));
+  for (const std::uint32_t tag : {0x0037001Eu, 0x1000001Eu, 0x8000001Eu}) {
+    AddProperty(w, CfbWriter::kRoot, tag, printers);
+  }
+  AddProperty(w, CfbWriter::kRoot, 0x001A001E, "IPM.Post");
   const auto attach = w.AddStorage(CfbWriter::kRoot, "__attach_version1.0_#00000000");
   w.AddStream(attach, "__properties_version1.0", PropertyStream(8, {}));
-  w.AddStream(attach, "__substg1.0_3001001E", Text8(printers + ".txt"));
+  AddProperty(w, attach, 0x3001001E, printers + ".txt");
   const auto map = w.AddStorage(CfbWriter::kRoot, "__nameid_version1.0");
   std::vector<std::uint8_t> strings{8, 0, 0, 0};
   AppendUtf16Le("Kind", strings);
   w.AddStream(map, "__substg1.0_00020102", {});
   w.AddStream(map, "__substg1.0_00030102", {0, 0, 0, 0, 5, 0, 0, 0});
   w.AddStream(map, "__substg1.0_00040102", strings);
-  const MsgContent c = ReadMsg(item.Finish());
+  const MsgContent c = ReadMsg(w.Finish());
   EXPECT_EQ(c.subject, "Принтеры");
   EXPECT_EQ(c.plainBody, "Принтеры");
   ASSERT_EQ(c.attachments.size(), 1u);
@@ -227,21 +189,22 @@ TEST(MsgReaderTest, EightBitStringsEverywhereFollowTheLocale) {
   EXPECT_EQ(c.userProperties[0].value, Value::Text("Принтеры"));
 }
 
-// A message with one embedded message whose property stream holds `embeddedEntries`, and whose
-// subject is the 8-bit `subject`; the parent's locale is `parentLocale`.
-std::vector<std::uint8_t> WithEmbeddedMessage(
-    std::uint32_t parentLocale,
-    std::vector<std::pair<std::uint32_t, std::uint64_t>> embeddedEntries,
-    const std::string& subject, std::size_t trailing = 0) {
-  HandItem item;
-  item.Fixed(0x3FF10003, parentLocale).String8(0x0037001E, "Parent");
-  CfbWriter& w = item.writer();
+// A message with one embedded message whose property stream holds `embeddedEntries` and
+// `trailing` zero bytes, and whose subject is the 8-bit `subject`; the parent's locale is
+// `parentLocale`.
+std::vector<std::uint8_t> WithEmbeddedMessage(std::uint32_t parentLocale,
+                                              const Entries& embeddedEntries,
+                                              const std::string& subject, std::size_t trailing) {
+  CfbWriter w;
+  w.AddStream(CfbWriter::kRoot, "__properties_version1.0",
+              PropertyStream(32, {{0x3FF10003, parentLocale}}));
+  AddProperty(w, CfbWriter::kRoot, 0x0037001E, "Parent");
   const auto attach = w.AddStorage(CfbWriter::kRoot, "__attach_version1.0_#00000000");
   w.AddStream(attach, "__properties_version1.0", PropertyStream(8, {{0x37050003, 5}}));
   const auto sub = w.AddStorage(attach, "__substg1.0_3701000D");
   w.AddStream(sub, "__properties_version1.0", PropertyStream(24, embeddedEntries, trailing));
-  w.AddStream(sub, "__substg1.0_0037001E", Text8(subject));
-  return item.Finish();
+  AddProperty(w, sub, 0x0037001E, subject);
+  return w.Finish();
 }
 
 TEST(MsgReaderTest, EmbeddedMessageTakesItsParentsCodePageUnlessItNamesOne) {
@@ -249,7 +212,7 @@ TEST(MsgReaderTest, EmbeddedMessageTakesItsParentsCodePageUnlessItNamesOne) {
   const std::string russian = "\xCF\xF0\xE8";               // "При" in 1251
   struct Case {
     const char* what;
-    std::vector<std::pair<std::uint32_t, std::uint64_t>> entries;
+    Entries entries;
     std::string subject;
     const char* expected;
   };
@@ -267,10 +230,8 @@ TEST(MsgReaderTest, EmbeddedMessageTakesItsParentsCodePageUnlessItNamesOne) {
     EXPECT_EQ(ReadMsg(parent.attachments.at(0).data).subject, "При") << trailing << " bytes after";
   }
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    const MsgContent parent = ReadMsg(WithEmbeddedMessage(1041, c.entries, c.subject));
-    ASSERT_EQ(parent.attachments.size(), 1u);
-    EXPECT_EQ(ReadMsg(parent.attachments[0].data).subject, c.expected);
+    const MsgContent parent = ReadMsg(WithEmbeddedMessage(1041, c.entries, c.subject, 0));
+    EXPECT_EQ(ReadMsg(parent.attachments.at(0).data).subject, c.expected) << c.what;
   }
 }
 

@@ -1,27 +1,95 @@
-// The real Outlook-written files of tests/data/real: each reads as the README beside them says
-// (class, subject, bodies, attachments), with no character lost to U+FFFD, and the store lists
-// them all.
+// The Outlook-written files of tests/data/real and tests/data/msg: each reads as the README beside
+// it says (class, subject, bodies, attachments), with no character lost to U+FFFD, and the store's
+// item, which reads the file part by part, gives what the whole parse (ReadMsg) gives.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/error.h"
-#include "mailstore/corpus.h"
+#include "platform/mailstore/compressed_rtf.h"
 #include "platform/mailstore/msg_content.h"
 #include "platform/mailstore/store.h"
 #include "platform/outlook/object_model.h"
+#include "support_code/temp_folder.h"
 
 namespace lorva::mailstore {
 namespace {
 
+using lorva::testing::TempFolder;
 using outlook::OlBodyFormat;
-using testing::kRealCorpusDir;
+using Bytes = std::vector<std::uint8_t>;
+
+const std::filesystem::path kCorpusDir = LORVA_CORPUS_DIR, kRealCorpusDir = LORVA_REAL_CORPUS_DIR;
+
+Bytes Load(const std::filesystem::path& folder, const std::string& file) {
+  const std::string bytes = TempFolder::Read((folder / file).string());
+  if (bytes.empty()) throw Error(errnum::kFileNotFound, "cannot read " + file);
+  return Bytes(bytes.begin(), bytes.end());
+}
+
+// What `read` gives, or the number of the error it throws: two ways of reading that agree give
+// the same.
+std::string Outcome(const std::function<std::string()>& read) {
+  try {
+    return read();
+  } catch (const Error& error) {
+    return "error " + std::to_string(error.number());
+  }
+}
+
+// The store's item made from `bytes` gives what the whole parse gives: class, subject, user
+// properties, bodies (those of the whole parse's content written out again where the item has
+// no HTML of its own) and attachments.
+void ExpectItemAsWholeParse(const Bytes& bytes, const std::string& name) {
+  const MsgContent whole = ReadMsg(bytes);
+  const std::shared_ptr<outlook::OutlookItem> item = MakeItem(bytes, name);
+  const std::shared_ptr<outlook::OutlookItem> rewritten = MakeItem(whole, "rewritten.msg");
+  EXPECT_EQ(item->MessageClass(), whole.messageClass);
+  EXPECT_EQ(item->Subject(), whole.subject);
+  const auto properties = item->UserProperties();
+  for (const MsgUserProperty& property : whole.userProperties) {
+    const auto found = properties->Find(property.name);
+    ASSERT_NE(found, nullptr) << property.name;
+    const auto first = std::find_if(whole.userProperties.begin(), whole.userProperties.end(),
+                                    [&](const auto& p) { return p.name == property.name; });
+    EXPECT_EQ(found->GetValue(), first->value) << property.name;
+  }
+  if (whole.htmlBody) {
+    EXPECT_EQ(item->HTMLBody(), *whole.htmlBody);
+  }
+  EXPECT_EQ(Outcome([&] { return item->HTMLBody(); }),
+            Outcome([&] { return rewritten->HTMLBody(); }));
+  TempFolder temp;
+  if (whole.compressedRtf) {
+    EXPECT_EQ(Outcome([&] {
+                item->SaveAs(temp / "copy.rtf", 1);
+                return TempFolder::Read(temp / "copy.rtf");
+              }),
+              Outcome([&] { return DecompressRtf(*whole.compressedRtf); }));
+  }
+  const auto attachments = item->Attachments();
+  ASSERT_EQ(attachments->Count(), static_cast<int>(whole.attachments.size()));
+  for (int k = 1; k <= attachments->Count(); ++k) {
+    const MsgAttachment& expected = whole.attachments[static_cast<std::size_t>(k - 1)];
+    SCOPED_TRACE("attachment " + std::to_string(k) + " (" + expected.ShownName() + ")");
+    const auto attachment = attachments->Item(k);
+    EXPECT_EQ(attachment->DisplayName(), expected.ShownName());
+    EXPECT_EQ(attachment->ContentId(), expected.contentId);
+    EXPECT_EQ(attachment->Hidden(), expected.hidden);
+    const std::string path = temp / ("attachment" + std::to_string(k));
+    attachment->SaveAsFile(path);
+    const std::string saved = TempFolder::Read(path);
+    EXPECT_EQ(Bytes(saved.begin(), saved.end()), expected.data);
+  }
+}
 
 // One row of the README's table: the file, its class, its subject ("(empty)" there), the bodies
 // it holds (P plain text, H HTML, R rich text; "none"), and its attachments as
@@ -65,16 +133,6 @@ std::vector<RealFile> ReadmeRows() {
   return rows;
 }
 
-std::vector<std::uint8_t> Load(const std::string& file) {
-  std::vector<std::uint8_t> bytes = testing::LoadCorpusFile(kRealCorpusDir, file);
-  if (bytes.empty()) throw Error(errnum::kFileNotFound, "cannot read " + file);
-  return bytes;
-}
-
-MsgContent Read(const std::string& file) {
-  return ReadMsg(Load(file));
-}
-
 std::string Bodies(const MsgContent& c) {
   std::string bodies;
   if (c.plainBody) bodies += 'P';
@@ -97,11 +155,13 @@ bool HasReplacementCharacter(std::string_view text) {
 class RealCorpusTest : public ::testing::TestWithParam<RealFile> {};
 
 // Each file reads as the README says, loses no character to U+FFFD (its embedded messages, read
-// on their own, neither), and keeps the pictures its attachments are referenced as in its HTML.
+// on their own, neither), keeps the pictures its attachments are referenced as in its HTML, and
+// reads part by part as whole.
 TEST_P(RealCorpusTest, ReadsAsItsReadmeSays) {
   const RealFile& f = GetParam();
+  const Bytes bytes = Load(kRealCorpusDir, f.file);
   MsgContent content;
-  ASSERT_NO_THROW(content = Read(f.file));
+  ASSERT_NO_THROW(content = ReadMsg(bytes));
   EXPECT_EQ(content.messageClass, f.messageClass);
   EXPECT_EQ(content.subject, f.subject);
   EXPECT_EQ(Bodies(content), f.bodies);
@@ -109,7 +169,7 @@ TEST_P(RealCorpusTest, ReadsAsItsReadmeSays) {
   for (const MsgAttachment& a : content.attachments) attachments.push_back(Described(a));
   EXPECT_EQ(attachments, f.attachments);
 
-  const auto item = MakeItem(Load(f.file), f.file);
+  const auto item = MakeItem(bytes, f.file);
   const std::string html = item->HTMLBody();
   for (const std::string& text : {content.subject, content.plainBody.value_or(""), html}) {
     EXPECT_FALSE(HasReplacementCharacter(text)) << text;
@@ -126,6 +186,7 @@ TEST_P(RealCorpusTest, ReadsAsItsReadmeSays) {
       EXPECT_NE(html.find("cid:" + a.contentId), std::string::npos) << a.contentId;
     }
   }
+  ExpectItemAsWholeParse(bytes, f.file);
 }
 
 INSTANTIATE_TEST_SUITE_P(Readme, RealCorpusTest, ::testing::ValuesIn(ReadmeRows()),
@@ -141,35 +202,74 @@ INSTANTIATE_TEST_SUITE_P(Readme, RealCorpusTest, ::testing::ValuesIn(ReadmeRows(
 // Only genuine rich text goes through the word processor: rich text that wraps the HTML (with
 // its pictures) does not, nor does an item whose HTML is its own body.
 TEST(RealCorpusTest, BodyFormatTellsGenuineRichText) {
-  struct Case {
-    const char* file;
-    OlBodyFormat format;
-  };
-  const Case cases[] = {
-      // Rich text wrapping the HTML, with inline pictures, in 932 and 1252.
-      {"hh_attachAndInline.msg", OlBodyFormat::kHtml},
-      {"poi_attachment_msg_inlineImg.msg", OlBodyFormat::kHtml},
-      {"poi_example_sent_regular.msg", OlBodyFormat::kHtml},
-      {"hh_nonUnicodeCP932.msg", OlBodyFormat::kHtml},
-      // A UTF-8 wrapper carrying single \'a0 bytes.
-      {"poi_message_1979.msg", OlBodyFormat::kHtml},
-      // HTML alone.
-      {"hh_newOutlook_Microsoft_Outlook_test.msg", OlBodyFormat::kHtml},
-      {"poi_HTMLBodyBinary_CP1251.msg", OlBodyFormat::kHtml},
-      // Rich text written as such; the HTML beside it says it was converted from it.
-      {"poi_chinese-traditional.msg", OlBodyFormat::kRichText},
-      {"poi_outlook_30_msg.msg", OlBodyFormat::kRichText},
-      // Rich text the item names as its native body.
-      {"hh_sent2.msg", OlBodyFormat::kRichText},
-      // Rich text made from plain text, and no HTML.
-      {"poi_cyrillic_message.msg", OlBodyFormat::kRichText},
+  const std::pair<OlBodyFormat, std::vector<const char*>> cases[] = {
+      // Rich text wrapping the HTML, with inline pictures, in 932 and 1252; a UTF-8 wrapper
+      // carrying single \'a0 bytes; HTML alone.
+      {OlBodyFormat::kHtml,
+       {"hh_attachAndInline.msg", "poi_attachment_msg_inlineImg.msg",
+        "poi_example_sent_regular.msg", "hh_nonUnicodeCP932.msg", "poi_message_1979.msg",
+        "hh_newOutlook_Microsoft_Outlook_test.msg", "poi_HTMLBodyBinary_CP1251.msg"}},
+      // Rich text written as such (the HTML beside it says it was converted from it), named as
+      // the native body, or made from plain text with no HTML.
+      {OlBodyFormat::kRichText,
+       {"poi_chinese-traditional.msg", "poi_outlook_30_msg.msg", "hh_sent2.msg",
+        "poi_cyrillic_message.msg"}},
       // Plain text alone, and no body at all.
-      {"poi_lots-of-recipients.msg", OlBodyFormat::kPlain},
-      {"hh_voteNo.msg", OlBodyFormat::kPlain},
+      {OlBodyFormat::kPlain, {"poi_lots-of-recipients.msg", "hh_voteNo.msg"}},
   };
-  for (const Case& c : cases) {
+  for (const auto& [format, files] : cases) {
+    for (const char* file : files) {
+      EXPECT_EQ(MakeItem(Load(kRealCorpusDir, file), file)->BodyFormat(), format) << file;
+    }
+  }
+}
+
+// The files of tests/data/msg, as the README beside them says, read part by part as whole.
+// Attachments keep their bytes (a JPEG, two TIFFs), 8-bit text is read in its code page
+// (windows-1252 0x85 is the ellipsis U+2026), and the bodies are there.
+TEST(MsgCorpusTest, ReadsClassSubjectAttachmentsAndBodies) {
+  const struct {
+    const char *file, *messageClass, *subject;
+    std::vector<std::string> attachments;
+  } cases[] = {
+      {"charset.msg", "IPM.Note", "PST Export - Embedded Email Test", {}},
+      {"gpg_signed.msg", "IPM.Note.SMIME.MultipartSigned", "Test for MSGConvert", {""}},
+      {"plain_jpeg_attached.msg", "IPM.Note", "test", {"test.jpg"}},
+      {"plain_uc_unsent.msg", "IPM.Note", "Test for MSGConvert -- plain text", {}},
+      {"plain_uc_wc_unsent.msg", "IPM.Note", "Test for MSGConvert -- plain text", {}},
+      {"plain_unsent.msg", "IPM.Note", "Test for MSGConvert -- plain text", {}},
+      {"strangeDate.msg", "IPM.Note", "MSG Test File", {}},
+      {"unicode.msg",
+       "IPM.Note",
+       "Test for TIF files",
+       {"import OleFileIO.tif", "raised value error.tif"}},
+  };
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
-    EXPECT_EQ(MakeItem(Load(c.file), c.file)->BodyFormat(), c.format);
+    const Bytes bytes = Load(kCorpusDir, c.file);
+    const MsgContent content = ReadMsg(bytes);
+    EXPECT_EQ(content.messageClass, c.messageClass);
+    EXPECT_EQ(content.subject, c.subject);
+    std::vector<std::string> names;
+    for (const auto& a : content.attachments) names.push_back(a.ShownName());
+    EXPECT_EQ(names, c.attachments);
+    ExpectItemAsWholeParse(bytes, c.file);
+  }
+  const MsgContent jpeg = ReadMsg(Load(kCorpusDir, "plain_jpeg_attached.msg"));
+  EXPECT_EQ(std::string(jpeg.attachments.at(0).data.begin(), jpeg.attachments[0].data.begin() + 3),
+            "\xFF\xD8\xFF");
+  for (const auto& tiff : ReadMsg(Load(kCorpusDir, "unicode.msg")).attachments) {
+    const std::string head(tiff.data.begin(), tiff.data.begin() + 4);
+    EXPECT_TRUE(head == std::string("II*\0", 4) || head == std::string("MM\0*", 4)) << head;
+  }
+  const MsgContent charset = ReadMsg(Load(kCorpusDir, "charset.msg"));
+  EXPECT_TRUE(charset.plainBody.value_or("").starts_with(
+      "This email contains an email\u2026 Email-ception!!!"));
+  EXPECT_NE(charset.htmlBody.value_or("").find("<html"), std::string::npos);
+  for (const char* file : {"plain_unsent.msg", "plain_uc_unsent.msg", "unicode.msg"}) {
+    const MsgContent content = ReadMsg(Load(kCorpusDir, file));
+    EXPECT_FALSE(content.plainBody.value_or("").empty()) << file;
+    EXPECT_GT(content.compressedRtf.value_or(Bytes{}).size(), 16u) << file;
   }
 }
 

@@ -16,15 +16,9 @@ constexpr std::string_view kOutlookStyleRtf = R"({\rtf1\ANSI\ansicpg1251\fromhtm
 {\*\htmltag64}
 \uc1\pard\plain\deftab360 \f0\fs24
 {\*\htmltag <HTML><head>\par
-<style>\par
-<!--\par
-  /* Style Definitions */\par
-  p.MsoNormal, li.MsoNormal \{font-family:Arial;\}\par
--->\par
-</style>\par
-\tab <!-- This is a HTML comment.\par
-There is a horizontal tab (%x09) character before the comment,\par
-and some new lines inside the comment. -->\par
+<style>p.MsoNormal \{font-family:Arial;\}</style>\par
+\tab <!-- A comment\par
+after a tab. -->\par
 </head>\par
 <body>\par
 <p\par
@@ -45,15 +39,9 @@ characters that have special meaning in RTF: \{\}\\{\*\htmltag <br>\par}\htmlrtf
 
 constexpr std::string_view kOutlookStyleHtml =
     "<HTML><head>\r\n"
-    "<style>\r\n"
-    "<!--\r\n"
-    "  /* Style Definitions */\r\n"
-    "  p.MsoNormal, li.MsoNormal {font-family:Arial;}\r\n"
-    "-->\r\n"
-    "</style>\r\n"
-    "\t<!-- This is a HTML comment.\r\n"
-    "There is a horizontal tab (%x09) character before the comment,\r\n"
-    "and some new lines inside the comment. -->\r\n"
+    "<style>p.MsoNormal {font-family:Arial;}</style>\r\n"
+    "\t<!-- A comment\r\n"
+    "after a tab. -->\r\n"
     "</head>\r\n"
     "<body>\r\n"
     "<p\r\n"
@@ -75,15 +63,10 @@ TEST(RtfHtmlTest, RecoversOutlookEncapsulatedHtml) {
 }
 
 TEST(RtfHtmlTest, OnlyEncapsulatedHtmlIsRecovered) {
-  const std::vector<std::string> notHtml = {
-      "",
-      "<html><body>not rich text</body></html>",
-      "{\\rtf1\\ansi\\deff0 plain rich text\\par}",
-      "{\\rtf1\\ansi\\fromhtml0 {\\*\\htmltag <p>}}",
-  };
-  for (const std::string& rtf : notHtml) {
-    SCOPED_TRACE(rtf);
-    EXPECT_FALSE(ExtractHtmlFromRtf(rtf).has_value());
+  for (const char* rtf :
+       {"", "<html><body>not rich text</body></html>", "{\\rtf1\\ansi\\deff0 plain rich text\\par}",
+        "{\\rtf1\\ansi\\fromhtml0 {\\*\\htmltag <p>}}"}) {
+    EXPECT_FALSE(ExtractHtmlFromRtf(rtf).has_value()) << rtf;
   }
 }
 
@@ -112,12 +95,12 @@ TEST(RtfHtmlTest, BodiesOfEncapsulatedHtml) {
   }
 }
 
+// Hex bytes follow the code page of the current font's character set, else the document's.
+// Outlook writes single \'a0 no-break spaces into wrappers whatever their code page, also into
+// UTF-8 ones where the byte alone is no character; characters split into several escapes still
+// join.
 TEST(RtfHtmlTest, HexBytesFollowTheCodePage) {
-  struct Case {
-    std::string rtf;
-    std::string html;
-  };
-  const std::vector<Case> cases = {
+  const std::pair<std::string, std::string> cases[] = {
       // The document's code page.
       {"{\\rtf1\\ansi\\ansicpg1251\\fromhtml1 \\deff0{\\fonttbl{\\f0\\fswiss Arial;}}"
        "{\\*\\htmltag <p>}\\'cf\\'f0\\'e8\\'e2\\'e5\\'f2{\\*\\htmltag </p>}}",
@@ -138,33 +121,19 @@ TEST(RtfHtmlTest, HexBytesFollowTheCodePage) {
       {"{\\rtf1\\ansi\\ansicpg1258\\fromhtml1 a\\'e0\\'82b}", "a\u00E0\u201Ab"},
       // A byte that decodes neither in its code page nor in windows-1252: its neighbours stay.
       {"{\\rtf1\\ansi\\ansicpg932\\fromhtml1 a\\'81\\par b}", "a\uFFFD\r\nb"},
+      // No-break spaces in UTF-8, 1251 and 932 wrappers.
+      {"{\\rtf1\\ansi\\ansicpg65001\\fromhtml1 \\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\\f0 "
+       "\\'a0\\'a0Alec}",
+       "\u00A0\u00A0Alec"},
+      {"{\\rtf1\\ansi\\ansicpg1251\\fromhtml1 \\deff0{\\fonttbl{\\f0\\fswiss\\fcharset204 Arial;}}"
+       "\\f0 \\'cf\\'a0\\'f0}",
+       "\u041F\u00A0\u0440"},
+      {"{\\rtf1\\ansi\\ansicpg932\\fromhtml1 \\deff0{\\fonttbl{\\f0\\fswiss\\fcharset128 MS "
+       "PGothic;}}\\f0 \\'82\\'a0\\'a0}",
+       "\u3042\u00A0"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.rtf);
-    EXPECT_EQ(ExtractHtmlFromRtf(c.rtf).value_or("(none)"), c.html);
-  }
-}
-
-// Outlook writes single \'a0 no-break spaces into wrappers whatever their code page, also into
-// UTF-8 ones where the byte alone is no character; characters split into several escapes still
-// join.
-TEST(RtfHtmlTest, NoBreakSpacesSurviveEveryWrapperCodePage) {
-  struct Case {
-    const char* codePage;  // \ansicpg
-    const char* font;      // the font table's one font
-    const char* body;
-    const char* html;
-  };
-  const Case cases[] = {
-      {"65001", "\\f0\\fswiss Arial", "\\'a0\\'a0Alec", "\u00A0\u00A0Alec"},
-      {"1251", "\\f0\\fswiss\\fcharset204 Arial", "\\'cf\\'a0\\'f0", "\u041F\u00A0\u0440"},
-      {"932", "\\f0\\fswiss\\fcharset128 MS PGothic", "\\'82\\'a0\\'a0", "\u3042\u00A0"},
-  };
-  for (const Case& c : cases) {
-    const std::string rtf = std::string("{\\rtf1\\ansi\\ansicpg") + c.codePage +
-                            "\\fromhtml1 \\deff0{\\fonttbl{" + c.font + ";}}\\f0 " + c.body + "}";
-    SCOPED_TRACE(rtf);
-    EXPECT_EQ(ExtractHtmlFromRtf(rtf).value_or("(none)"), c.html);
+  for (const auto& [rtf, html] : cases) {
+    EXPECT_EQ(ExtractHtmlFromRtf(rtf).value_or("(none)"), html) << rtf;
   }
 }
 

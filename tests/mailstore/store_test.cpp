@@ -55,10 +55,7 @@ class MailStoreTest : public ::testing::Test {
 };
 
 TEST_F(MailStoreTest, FoldersAreListedInByteOrderAndFoundOnlyInsideTheStore) {
-  Folder("b");
-  Folder("a/z");
-  Folder("a/B");
-  Folder("Z");
+  for (const char* path : {"b", "a/z", "a/B", "Z"}) Folder(path);
   dir_.Write("a/not-a-folder.msg", "");
   std::shared_ptr<MailStore> store = Open();
   EXPECT_EQ(store->FolderPaths(), (std::vector<std::string>{"Z", "a", "a/B", "a/z", "b"}));
@@ -82,13 +79,22 @@ TEST(IniValueTest, ReadsTheKeyOfTheSection) {
 }
 
 // The items are the .msg files in byte order of their names; an unreadable one names its file
-// and leaves the others readable; only post items are taken as post items.
+// and leaves the others readable; only post items are taken as post items. Attachments show the
+// display name, else the long file name; an embedded message is saved as a .msg file.
 TEST_F(MailStoreTest, ItemsAreTheMsgFilesInByteOrderOfNames) {
   const fs::path kb = Folder("KB");
-  MsgContent mail = PostContent("mail");
+  MsgContent mail = PostContent("mail"), first = PostContent("first");
   mail.messageClass = "IPM.Note";
+  first.attachments.resize(3);
+  std::vector<MsgAttachment>& a = first.attachments;
+  a[0].displayName = "Shown.txt";
+  a[0].longFileName = "long.txt";
+  a[1].longFileName = "Network diagram.bmp";
+  a[1].shortFileName = "NETWOR~1.BMP";
+  a[2].method = 5;
+  a[2].data = WriteMsg(PostContent("inner"));
   WriteMsgFile(kb / "b.msg", PostContent("second"));
-  WriteMsgFile(kb / "B.msg", PostContent("first"));
+  WriteMsgFile(kb / "B.msg", first);
   WriteMsgFile(kb / "c.MSG", mail);
   dir_.Write("KB/d broken.msg", "this is not a compound file at all");
   dir_.Write("KB/notes.txt", "not an item");
@@ -110,33 +116,61 @@ TEST_F(MailStoreTest, ItemsAreTheMsgFilesInByteOrderOfNames) {
   for (const int index : {0, 5}) {
     EXPECT_EQ(Raised([&] { items->Item(index); }), errnum::kSubscriptOutOfRange) << index;
   }
+
+  const auto attachments = items->Item(1)->Attachments();
+  ASSERT_EQ(attachments->Count(), 3);
+  EXPECT_EQ(attachments->Item(1)->DisplayName(), "Shown.txt");
+  EXPECT_EQ(attachments->Item(2)->DisplayName(), "Network diagram.bmp");
+  attachments->Item(3)->SaveAsFile(dir_ / "3.msg");
+  const std::string saved = TempFolder::Read(dir_ / "3.msg");
+  EXPECT_EQ(ReadMsg(std::vector<std::uint8_t>(saved.begin(), saved.end())).subject, "inner");
 }
 
 // The HTML body; else the HTML that the rich text encapsulates; else the plain text as HTML;
 // else the text of the rich text. Damaged rich text does not hide an intact plain text; alone it
-// fails naming the item.
+// fails naming the item. Only genuine rich text is told as rich text; an item told as HTML shows
+// its HTML, pictures and all.
 TEST(HtmlBodyTest, FallsBackFromHtmlToRichTextToPlainText) {
-  const std::string html = "<html><body><p>Caf\xC3\xA9 &amp; more</p></body></html>";
-  const std::string nativeRtf =
-      "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0 Native text\\par}";
+  const std::string html =
+      "<html><body><p>Caf\xC3\xA9 &amp; <img src=\"cid:a@b\"></p></body></html>";
   const auto wrapped = CompressRtf(EncapsulateHtmlInRtf(html));
-  const auto native = CompressRtf(nativeRtf);
+  const auto native =
+      CompressRtf("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0 Native text\\par}");
+  const auto fromText =
+      CompressRtf("{\\rtf1\\ansi\\ansicpg1252\\fromtext \\deff0{\\fonttbl{\\f0 Arial;}}Text}");
   auto damaged = wrapped;
   damaged.back() ^= 0xFF;
   const std::optional<std::string> none;
+  const std::optional<std::vector<std::uint8_t>> noRtf;
+  using F = outlook::OlBodyFormat;
   const struct {
     const char* what;
     std::optional<std::string> html, plain;
     std::optional<std::vector<std::uint8_t>> rtf;
+    std::int32_t nativeBody;
     std::string expected;
+    F format;
   } cases[] = {
-      {"html body wins", html, "plain", CompressRtf(EncapsulateHtmlInRtf("<p>rtf</p>")), html},
-      {"html encapsulated in rich text", none, "plain", wrapped, html},
-      {"plain text only", none, "A < B", std::nullopt, PlainTextToHtml("A < B")},
-      {"native rich text with plain copy", none, "copy", native, PlainTextToHtml("copy")},
-      {"native rich text only", none, none, native, PlainTextToHtml("Native text\r\n")},
-      {"damaged rich text with plain copy", none, "here", damaged, PlainTextToHtml("here")},
-      {"no body at all", none, none, std::nullopt, ""},
+      {"html body wins", html, "plain", CompressRtf(EncapsulateHtmlInRtf("<p>rtf</p>")), 0, html,
+       F::kHtml},
+      {"html encapsulated in rich text", none, "plain", wrapped, 0, html, F::kHtml},
+      {"html encapsulated in rich text said to be native", none, "plain", wrapped, 2, html,
+       F::kHtml},
+      {"plain text only", none, "A < B", noRtf, 0, PlainTextToHtml("A < B"), F::kPlain},
+      {"native rich text with plain copy", none, "copy", native, 0, PlainTextToHtml("copy"),
+       F::kRichText},
+      {"native rich text only", none, none, native, 0, PlainTextToHtml("Native text\r\n"),
+       F::kRichText},
+      {"damaged rich text with plain copy", none, "here", damaged, 0, PlainTextToHtml("here"),
+       F::kPlain},
+      {"no body at all", none, none, noRtf, 0, "", F::kPlain},
+      // (An item with both that does not say which is native is among the real files.)
+      {"genuine rich text, native, and HTML made from it", html, "x", native, 2, html,
+       F::kRichText},
+      {"HTML said to be native, and rich text made from it", html, "x", native, 3, html, F::kHtml},
+      {"rich text made from plain text", none, "Text", fromText, 0, PlainTextToHtml("Text"),
+       F::kRichText},
+      {"rich text made from plain text, and HTML", html, "x", fromText, 0, html, F::kHtml},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -144,7 +178,10 @@ TEST(HtmlBodyTest, FallsBackFromHtmlToRichTextToPlainText) {
     content.htmlBody = c.html;
     content.plainBody = c.plain;
     content.compressedRtf = c.rtf;
-    EXPECT_EQ(MakeItem(content, "item.msg")->HTMLBody(), c.expected);
+    content.nativeBody = c.nativeBody;
+    const auto item = MakeItem(content, "item.msg");
+    EXPECT_EQ(item->HTMLBody(), c.expected);
+    EXPECT_EQ(item->BodyFormat(), c.format);
   }
   MsgContent alone;
   alone.compressedRtf = damaged;
@@ -157,60 +194,14 @@ TEST(HtmlBodyTest, FallsBackFromHtmlToRichTextToPlainText) {
   }
 }
 
-TEST(BodyFormatTest, OnlyGenuineRichTextIsRichText) {
-  const std::string html = "<html><body><p>Text <img src=\"cid:a@b\"></p></body></html>";
-  const auto wrappedHtml = CompressRtf(EncapsulateHtmlInRtf(html));
-  const auto genuine = CompressRtf("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0 Text\\par}");
-  const auto fromText =
-      CompressRtf("{\\rtf1\\ansi\\ansicpg1252\\fromtext \\deff0{\\fonttbl{\\f0 Arial;}}Text}");
-  auto damaged = genuine;
-  damaged.back() ^= 0xFF;
-  using F = outlook::OlBodyFormat;
-  const struct {
-    const char* what;
-    std::optional<std::vector<std::uint8_t>> rtf;
-    bool hasHtml;
-    std::int32_t nativeBody;
-    F format;
-  } cases[] = {
-      {"rich text wrapping the HTML", wrappedHtml, false, 0, F::kHtml},
-      {"rich text wrapping the HTML, said to be native", wrappedHtml, false, 2, F::kHtml},
-      {"genuine rich text", genuine, false, 0, F::kRichText},
-      // (An item with both that does not say which is native is among the real files.)
-      {"genuine rich text, native, and HTML made from it", genuine, true, 2, F::kRichText},
-      {"HTML said to be native, and rich text made from it", genuine, true, 3, F::kHtml},
-      {"rich text made from plain text", fromText, false, 0, F::kRichText},
-      {"rich text made from plain text, and HTML", fromText, true, 0, F::kHtml},
-      {"damaged rich text alone", damaged, false, 0, F::kPlain},
-      {"no body", std::nullopt, false, 0, F::kPlain},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    MsgContent content;
-    content.compressedRtf = c.rtf;
-    if (c.hasHtml) content.htmlBody = html;
-    content.plainBody = "Text";
-    content.nativeBody = c.nativeBody;
-    const auto item = MakeItem(content, "item.msg");
-    EXPECT_EQ(item->BodyFormat(), c.format);
-    // The page of an item told as HTML shows its HTML, pictures and all.
-    if (c.format == F::kHtml) {
-      EXPECT_EQ(item->HTMLBody(), html);
-    }
-  }
-}
-
 TEST(UserPropertiesTest, LookupIgnoresLetterCase) {
   MsgContent content = PostContent("x", "Printers", "How-to");
-  content.userProperties.push_back(
-      {"Gr\xC3\xB6\xC3\x9F"
-       "e",
-       Value::Integer(3)});
+  content.userProperties.push_back({"Gr\u00F6\u00DFe", Value::Integer(3)});
   const auto properties = MakeItem(content, "x.msg")->UserProperties();
   const std::pair<std::string, Value> cases[] = {
       {"problem category", Value::Text("Printers")},
       {"PROBLEM TYPE", Value::Text("How-to")},
-      {"GR\xC3\x96SSE", Value::Integer(3)},
+      {"GR\u00D6SSE", Value::Integer(3)},
   };
   for (const auto& [name, expected] : cases) {
     const auto property = properties->Find(name);
@@ -220,35 +211,10 @@ TEST(UserPropertiesTest, LookupIgnoresLetterCase) {
   EXPECT_EQ(properties->Find("Problem"), nullptr);
 }
 
-// Attachments show the display name, else the long file name, and save their bytes; an embedded
-// message is saved as a .msg file.
-TEST_F(MailStoreTest, AttachmentsShowTheirNamesAndSaveTheirData) {
-  MsgContent content = PostContent("with attachments");
-  content.attachments.resize(3);
-  std::vector<MsgAttachment>& a = content.attachments;
-  a[0].displayName = "Shown.txt";
-  a[0].longFileName = "long.txt";
-  a[1].longFileName = "Network diagram.bmp";
-  a[1].shortFileName = "NETWOR~1.BMP";
-  a[2].displayName = "Forwarded";
-  a[2].method = 5;
-  a[2].data = WriteMsg(PostContent("inner"));
-  WriteMsgFile(Folder("KB") / "1.msg", content);
-
-  const auto attachments = Items("KB")->Item(1)->Attachments();
-  ASSERT_EQ(attachments->Count(), 3);
-  EXPECT_EQ(attachments->Item(1)->DisplayName(), "Shown.txt");
-  EXPECT_EQ(attachments->Item(2)->DisplayName(), "Network diagram.bmp");
-  attachments->Item(3)->SaveAsFile(dir_ / "3.msg");
-  const std::string saved = TempFolder::Read(dir_ / "3.msg");
-  EXPECT_EQ(ReadMsg(std::vector<std::uint8_t>(saved.begin(), saved.end())).subject, "inner");
-}
-
 // The store's application: default folders made when missing, the folder picker over the
 // store's folders remembering the pick, explorers remembered from start to start.
 TEST_F(MailStoreTest, TheApplicationOfTheStore) {
-  Folder("KB");
-  Folder("Inbox/Sub");
+  for (const char* path : {"KB", "Inbox/Sub"}) Folder(path);
   std::shared_ptr<MailStore> store = Open();
   std::shared_ptr<outlook::Application> app = store->Application();
   const auto mapi = app->GetNamespace("MAPI");
