@@ -32,7 +32,7 @@ class FlatRunTest : public ProgramFixture {
 };
 
 // Every article keeps a page of its own reached from the index, whatever its subject cleans to
-// (a name already given, "index", control characters).
+// (a name already given, "index", control characters); each item is fetched once.
 TEST_F(FlatRunTest, IndexListsThePagesInSubjectOrder) {
   const struct {
     const char* what;
@@ -92,6 +92,7 @@ TEST_F(FlatRunTest, IndexListsThePagesInSubjectOrder) {
   };
   Add(FakeItem::Post("x", "", ""));
   LoadFlat();
+  form->chkAttachments.SetValue(1);
   int run = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -106,7 +107,9 @@ TEST_F(FlatRunTest, IndexListsThePagesInSubjectOrder) {
     }
     form->optNaming.Select(c.firstNumber ? 1 : 0);
     if (c.firstNumber) form->txtNumbering.SetText(c.firstNumber);
+    kb->fetches = 0;
     Generate();
+    EXPECT_EQ(kb->fetches, static_cast<int>(c.subjects.size()));
     EXPECT_EQ(form->LastRun().outcome, RunSummary::Outcome::kCompleted);
     EXPECT_EQ(Read(out + "index.htm"), Index(c.index));
     for (const std::string& entry : c.index) {
