@@ -20,88 +20,123 @@ class FlatRunTest : public ProgramFixture {
     form->optGroup.Select(1);  // "None": the flat run
     form->chkAttachments.SetValue(0);
   }
-  // The index of a flat run: the head, one entry per "href text" pair, the closing.
-  static std::string Index(const std::vector<std::pair<std::string, std::string>>& entries) {
+  // The index of a flat run: the head, one entry per "href=text", the closing.
+  static std::string Index(const std::vector<std::string>& entries) {
     std::string index = kPlainHead + "<ul>";
-    for (const auto& [href, text] : entries)
-      index += "<li><a href='" + href + "'>" + text + "</a></li>";
+    for (const std::string& entry : entries) {
+      const std::size_t eq = entry.find('=');
+      index += "<li><a href='" + entry.substr(0, eq) + "'>" + entry.substr(eq + 1) + "</a></li>";
+    }
     return index + kIndexClosing;
   }
 };
 
+// Every article keeps a page of its own reached from the index, whatever its subject cleans to
+// (a name already given, "index", control characters); each item is fetched once.
 TEST_F(FlatRunTest, IndexListsThePagesInSubjectOrder) {
   const struct {
     const char* what;
-    std::vector<std::string> subjects;  // "" stands for an item that is nothing
+    std::vector<std::string> subjects;  // in folder order; "" stands for an item that is nothing
     const char* firstNumber;            // numbered pages from this number; none: by subject
-    std::vector<std::pair<std::string, std::string>> index;
+    std::vector<std::string> index;
+    std::string before = "";  // a page there from an earlier run; overwriting is then off
   } cases[] = {
       {"subjects in letter-case-blind order",
        {"Zebra crossing", "apple pie", "Mango"},
        nullptr,
-       {{"apple%20pie.htm", "apple pie"},
-        {"Mango.htm", "Mango"},
-        {"Zebra%20crossing.htm", "Zebra crossing"}}},
+       {"apple%20pie.htm=apple pie", "Mango.htm=Mango", "Zebra%20crossing.htm=Zebra crossing"}},
       {"numbered in folder order; an item that is nothing uses no number",
        {"Charlie", "", "Alpha", "Bravo"},
        "1000",
-       {{"1002.htm", "Alpha"}, {"1003.htm", "Bravo"}, {"1001.htm", "Charlie"}}},
+       {"1002.htm=Alpha", "1003.htm=Bravo", "1001.htm=Charlie"}},
       {"the counter goes on past the first number's range",
        {"One", "Two", "Three"},
        "32766",
-       {{"32767.htm", "One"}, {"32769.htm", "Three"}, {"32768.htm", "Two"}}},
+       {"32767.htm=One", "32769.htm=Three", "32768.htm=Two"}},
       {"a duplicate subject: one page, for the first",
        {" Printer jams ", "printer JAMS"},
        nullptr,
-       {{"Printer%20jams.htm", "Printer jams"}}},
+       {"Printer%20jams.htm=Printer jams"}},
       {"texts escaped, link targets encoded, what the naming leaves",
        {"Tom's <b> & #1 100%"},
        nullptr,
-       {{"Tom%27s%20b%20%26%20%231%20100%25.htm", "Tom&#39;s &lt;b&gt; &amp; #1 100%"}}},
+       {"Tom%27s%20b%20%26%20%231%20100%25.htm=Tom&#39;s &lt;b&gt; &amp; #1 100%"}},
       {"text beyond ASCII as numeric references",
        {"Caf\xC3\xA9 cr\xC3\xA8me", "\xE6\x97\xA5\xE6\x9C\xAC"},
        nullptr,
-       {{"Caf%C3%A9%20cr%C3%A8me.htm", "Caf&#233; cr&#232;me"},
-        {"%E6%97%A5%E6%9C%AC.htm", "&#26085;&#26412;"}}},
+       {"Caf%C3%A9%20cr%C3%A8me.htm=Caf&#233; cr&#232;me",
+        "%E6%97%A5%E6%9C%AC.htm=&#26085;&#26412;"}},
+      {"a subject that cleans to index",
+       {"index", "Other"},
+       nullptr,
+       {"index%20(2).htm=index", "Other.htm=Other"}},
+      {"index in another letter case", {"INDEX?"}, nullptr, {"INDEX%20(2).htm=INDEX?"}},
+      {"subjects that clean to one name",
+       {"a/b", "ab", "A:B"},
+       nullptr,
+       {"AB%20(3).htm=A:B", "ab.htm=a/b", "ab%20(2).htm=ab"}},
+      {"a duplicate subject takes no name",
+       {"ab", "AB", "a?b"},
+       nullptr,
+       {"ab%20(2).htm=a?b", "ab.htm=ab"}},
+      {"a page kept from an earlier run keeps its name",
+       {"a/b", "ab"},
+       nullptr,
+       {"ab%20(2).htm=ab"},
+       "ab.htm"},
+      {"control characters",
+       {std::string("x\0y", 3), "tab\there\r\n", "bell\x07", "c1\xC2\x85z", "\x01\x7F Lead"},
+       nullptr,
+       {"bell.htm=bell", "c1%20z.htm=c1 z", "Lead.htm=Lead", "tab%20here.htm=tab here",
+        "x%20y.htm=x y"}},
   };
   Add(FakeItem::Post("x", "", ""));
   LoadFlat();
+  form->chkAttachments.SetValue(1);
+  int run = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
+    const std::string out = "run" + std::to_string(run++) + "/";  // a folder for each case
+    std::filesystem::create_directory(folder / out);
+    form->txtDestination.SetText("  " + folder / out + " ");  // blanks around are dropped
+    form->chkOverwrite.SetValue(c.before.empty() ? 1 : 0);
+    if (!c.before.empty()) folder.Write(out + c.before, "kept");
     kb->items.clear();
     for (const std::string& subject : c.subjects) {
-      if (subject.empty()) {
-        Add(nullptr);
-      } else {
-        Add(FakeItem::Post(subject, "", "", "<html><body>" + subject + "</body></html>"));
-      }
+      Add(subject.empty() ? nullptr : FakeItem::Post(subject, "", ""));
     }
     form->optNaming.Select(c.firstNumber ? 1 : 0);
     if (c.firstNumber) form->txtNumbering.SetText(c.firstNumber);
+    kb->fetches = 0;
     Generate();
-    EXPECT_EQ(Read("index.htm"), Index(c.index));
-    for (const auto& [href, text] : c.index) {
+    EXPECT_EQ(kb->fetches, static_cast<int>(c.subjects.size()));
+    EXPECT_EQ(form->LastRun().outcome, RunSummary::Outcome::kCompleted);
+    EXPECT_EQ(Read(out + "index.htm"), Index(c.index));
+    for (const std::string& entry : c.index) {
       std::string file;  // the link target decoded
-      for (std::size_t at = 0; at < href.size(); ++at) {
-        file += href[at] != '%' ? href[at]
-                                : static_cast<char>(std::stoi(href.substr(at + 1, 2), nullptr, 16));
-        if (href[at] == '%') at += 2;
+      for (std::size_t at = 0; at < entry.find('='); ++at) {
+        file += entry[at] != '%'
+                    ? entry[at]
+                    : static_cast<char>(std::stoi(entry.substr(at + 1, 2), nullptr, 16));
+        if (entry[at] == '%') at += 2;
       }
-      EXPECT_NE(Read(file).find("<h1>" + text + "</h1>"), std::string::npos) << file;
+      EXPECT_NE(Read(out + file).find("<h1>" + entry.substr(entry.find('=') + 1) + "</h1>"),
+                std::string::npos)
+          << file;
     }
-    for (unsigned char ch : Read("index.htm")) ASSERT_LT(ch, 0x80) << "ASCII bytes only";
+    for (unsigned char ch : Read(out + "index.htm")) ASSERT_TRUE(ch >= 0x20 && ch < 0x80) << ch;
+    EXPECT_EQ(c.before.empty() ? "kept" : Read(out + c.before), "kept");
     EXPECT_TRUE(dialogs.Messages().empty());
   }
-  EXPECT_TRUE(Exists("style.css") && Exists("Images/bulletredsmall.gif") && !Exists("outline.js"));
-  EXPECT_EQ(form->LastRun().outcome, RunSummary::Outcome::kCompleted);
-  EXPECT_NE(Read("Printer jams.htm").find(" Printer jams </body>"), std::string::npos)
-      << "the first of the duplicates";
+  EXPECT_TRUE(Exists("run0/style.css") && Exists("run0/Images/bulletredsmall.gif") &&
+              !Exists("run0/outline.js"));
 }
 
 // The window is idle again; pages link back and index.htm is opened only with the table of
-// contents ticked (and, for opening, "Run index.htm when done").
+// contents ticked (and, for opening, "Run index.htm when done"). With attachments, the rich-text
+// copy of the item is saved and removed again.
 TEST_F(FlatRunTest, BackLinkAndOpeningFollowTheBoxes) {
-  Add(FakeItem::Post("One", "", ""));
+  auto item = Add(FakeItem::Post("One", "", ""));
   LoadFlat();
   Generate();
   EXPECT_NE(Read("One.htm").find("<a href='index.htm'><b>Table of Contents (index)</b></a>"),
@@ -114,6 +149,12 @@ TEST_F(FlatRunTest, BackLinkAndOpeningFollowTheBoxes) {
   Generate();
   EXPECT_EQ(Read("One.htm").find("Table of Contents (index)"), std::string::npos);
   EXPECT_TRUE(shell.opened.empty());
+
+  form->chkAttachments.SetValue(1);  // a rich-text copy is saved; the unavailable route removes it
+  Generate();
+  EXPECT_EQ(item->saveAsCalls, 1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder / "Images"), {}), 1)
+      << "the bullet only";
 }
 
 // Without overwriting, an existing page is left alone and the index lists only the new pages;
@@ -127,7 +168,7 @@ TEST_F(FlatRunTest, ExistingPagesAreKeptWithoutOverwrite) {
   Add(FakeItem::Post("Second", "", ""));
   kb->items[0] = FakeItem::Post("First", "", "", "<html><body>changed</body></html>");
   Generate();
-  EXPECT_EQ(Read("index.htm"), Index({{"Second.htm", "Second"}}));
+  EXPECT_EQ(Read("index.htm"), Index({"Second.htm=Second"}));
   EXPECT_EQ(Read("First.htm"), firstPage);
   EXPECT_EQ(form->LastRun().skipped, 1);
 
@@ -150,7 +191,7 @@ TEST_F(FlatRunTest, UnreadableItemIsPassedOverWithoutANumberAndTold) {
   LoadFlat();
   form->optNaming.Select(1);
   Generate();
-  EXPECT_EQ(Read("index.htm"), Index({{"1002.htm", "Four"}, {"1001.htm", "One"}}));
+  EXPECT_EQ(Read("index.htm"), Index({"1002.htm=Four", "1001.htm=One"}));
   EXPECT_FALSE(Exists("1003.htm"));
   EXPECT_EQ(form->LastRun().unreadable,
             (std::vector<std::string>{"The item cannot be read",
@@ -161,23 +202,21 @@ TEST_F(FlatRunTest, UnreadableItemIsPassedOverWithoutANumberAndTold) {
             "read\r\nThe HTML body of Damaged body is damaged");
   EXPECT_EQ(dialogs.shown()[0].title, "LorvaArchive");
 
-  RunSummary run;
-  std::string listed;
+  // Ten items are named and the rest counted; unreadable attachments follow.
+  RunSummary many, parts;
+  std::string items = "12 items could not be read and were not archived:\r\n";
   for (int i = 1; i <= 12; ++i) {
-    const std::string number = std::to_string(i);
-    run.unreadable.push_back("r" + number);
-    if (i <= 10) listed += "\r\nr" + number;
+    many.unreadable.push_back("r" + std::to_string(i));
+    if (i <= 10) items += "\r\nr" + std::to_string(i);
   }
-  EXPECT_EQ(UnreadableItemsMessage(run), "12 items could not be read and were not archived:\r\n" +
-                                             listed + "\r\n... and 2 more.");
-  run.unreadableParts = {"p1"};
-  EXPECT_EQ(UnreadableItemsMessage(run),
-            "12 items could not be read and were not archived:\r\n" + listed +
-                "\r\n... and 2 more.\r\n\r\n1 attachment could not be read; its article was "
-                "archived without it:\r\n\r\np1");
-  run.unreadable.clear();
-  run.unreadableParts.push_back("p2");
-  EXPECT_EQ(UnreadableItemsMessage(run),
+  items += "\r\n... and 2 more.";
+  EXPECT_EQ(UnreadableItemsMessage(many), items);
+  many.unreadableParts = {"p1"};
+  EXPECT_EQ(UnreadableItemsMessage(many), items +
+                                              "\r\n\r\n1 attachment could not be read; its article "
+                                              "was archived without it:\r\n\r\np1");
+  parts.unreadableParts = {"p1", "p2"};
+  EXPECT_EQ(UnreadableItemsMessage(parts),
             "2 attachments could not be read; their articles were archived without them:\r\n"
             "\r\np1\r\np2");
   EXPECT_EQ(UnreadableItemsMessage(RunSummary{}), "");
@@ -267,83 +306,46 @@ TEST_F(FlatRunTest, IndexThatCannotBeCompletedKeepsTheEarlierOneAndIsReported) {
   EXPECT_NE(dialogs.Messages()[0].find("Disk full\r\n#61\r\n"), std::string::npos);
 }
 
-TEST_F(FlatRunTest, RichTextCopyIsSavedAndRemovedWhenAttachmentsAreIncluded) {
-  auto item = FakeItem::Post("One", "", "");
-  Add(item);
-  LoadFlat();
-  form->chkAttachments.SetValue(1);
-  form->optNaming.Select(1);
-  Generate();
-  EXPECT_EQ(item->saveAsCalls, 1);
-  EXPECT_TRUE(std::filesystem::is_directory(folder / "Images"));
-  EXPECT_FALSE(Exists("Images/1001.rtf")) << "the unavailable route deletes the rich-text copy";
-  EXPECT_TRUE(Exists("1001.htm"));
-}
-
 // The runs keep only subject and file name of each page for index.htm; its entries must still
-// come in the order, and with the duplicates, of the sorted article dictionary.
-class IndexOrderTest : public ProgramFixture {
- protected:
-  struct Article {
-    const char* subject;
-    const char* type;  // of category "C"
-  };
-
-  // The subjects listed, in the order of the index; each as index.htm writes it.
-  static std::vector<std::string> Listed(const std::string& index) {
-    std::vector<std::string> subjects;
-    for (std::size_t at = index.find("'>"); at != std::string::npos;
-         at = index.find("'>", at + 2)) {
-      subjects.push_back(index.substr(at + 2, index.find("</a>", at) - at - 2));
-    }
-    return subjects;
-  }
-
-  // What a dictionary filled with `subjects` in turn (a subject already present is not added)
-  // and then sorted gives, each as index.htm writes it.
-  std::vector<std::string> DictionaryOrder(const std::vector<std::string>& subjects) {
-    auto dictionary = fncCreateDic(services);
-    for (const std::string& subject : subjects) {
-      if (!dictionary->Exists(subject)) dictionary->Add(subject, std::make_shared<cArticle>());
-    }
-    dictionary = fncSortDictionary(services, *dictionary, 1, false);
-    std::vector<std::string> order;
-    for (const std::string& key : dictionary->Keys()) {
-      order.push_back(ToAsciiWithReferences(HtmlEscape(key)));
-    }
-    return order;
-  }
-};
-
-TEST_F(IndexOrderTest, EntriesComeInTheSortedDictionarysOrder) {
-  // Letter case, accents, digits, punctuation, folded forms ("ß" and "ss" match as keys), and
-  // duplicates within one type and across the two types.
-  const Article articles[] = {
+// come in the order, and with the duplicates, of the sorted article dictionary: letter case,
+// accents, digits, punctuation, folded forms ("ß" and "ss" match as keys), and duplicates
+// within one type and across the two types.
+TEST_F(FlatRunTest, IndexEntriesComeInTheSortedDictionarysOrder) {
+  const std::pair<const char*, const char*> articles[] = {
+      // subject, type of category "C"
       {"apple", "T1"},  {"Zebra", "T2"}, {"Äpfel", "T1"}, {"APPLE", "T1"},  {"éclair", "T2"},
       {"Eclair", "T2"}, {"apple", "T2"}, {"ß", "T1"},     {"ss", "T1"},     {"10 tips", "T2"},
       {"9 tips", "T2"}, {"a-b", "T1"},   {"ab", "T1"},    {"_under", "T2"}, {"zèbre", "T1"},
       {"Zebra", "T1"},  {"ÄPFEL", "T1"}, {"Œuvre", "T2"}, {"oeuvre", "T2"}, {"b", "T1"},
   };
-  std::map<std::string, std::vector<std::string>> byType;
-  std::vector<std::string> all;
-  for (const Article& a : articles) {
-    Add(FakeItem::Post(a.subject, "C", a.type));
-    byType[a.type].push_back(a.subject);
-    all.push_back(a.subject);
+  std::map<std::string, std::vector<std::string>> byType;  // "" for all
+  for (const auto& [subject, type] : articles) {
+    Add(FakeItem::Post(subject, "C", type));
+    byType[type].push_back(subject);
+    byType[""].push_back(subject);
   }
-  Load();
-  form->chkAttachments.SetValue(0);
+  // What a dictionary filled with `subjects` in turn (a subject present is not added again)
+  // gives once sorted, each as index.htm writes it.
+  auto sorted = [&](const std::string& type, std::vector<std::string> order) {
+    auto dictionary = fncCreateDic(services);
+    for (const std::string& subject : byType[type]) {
+      if (!dictionary->Exists(subject)) dictionary->Add(subject, std::make_shared<cArticle>());
+    }
+    for (const std::string& key : fncSortDictionary(services, *dictionary, 1, false)->Keys())
+      order.push_back(ToAsciiWithReferences(HtmlEscape(key)));
+    return order;
+  };
+  LoadFlat();
   form->chkOverwrite.SetValue(1);
-
-  form->optGroup.Select(1);
-  Generate();
-  EXPECT_EQ(Listed(Read("index.htm")), DictionaryOrder(all)) << "flat run";
-
-  form->optGroup.Select(0);
-  Generate();
-  std::vector<std::string> grouped = DictionaryOrder(byType["T1"]);
-  for (const std::string& subject : DictionaryOrder(byType["T2"])) grouped.push_back(subject);
-  EXPECT_EQ(Listed(Read("index.htm")), grouped) << "grouped run";
+  for (const bool grouped : {false, true}) {
+    form->optGroup.Select(grouped ? 0 : 1);
+    Generate();
+    const std::string index = Read("index.htm");
+    std::vector<std::string> listed;
+    for (std::size_t at = index.find("'>"); at != std::string::npos; at = index.find("'>", at + 2))
+      listed.push_back(index.substr(at + 2, index.find("</a>", at) - at - 2));
+    EXPECT_EQ(listed, grouped ? sorted("T2", sorted("T1", {})) : sorted("", {})) << grouped;
+  }
 }
 
 }  // namespace

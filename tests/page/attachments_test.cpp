@@ -74,11 +74,8 @@ class AttachmentExport : public ::testing::Test {
 
 TEST_F(AttachmentExport, ExportsTheArticlesFilesAndListsThem) {
   Add("Screen.bmp", BitmapBytes(20, 10));
-  Add("Page.shtml");  // five-letter extension: skipped, the number not advanced
-  Add("draft.");      // ends in ".": empty extension, skipped
   Add("Photo.BMP", BitmapBytes(7, 5));
-  Add("README");  // no ".": the whole name is the extension, six letters, skipped
-  Add("TODO", "todo list");
+  Add("TODO", "todo list");  // no ".": the whole name is the extension
   Add("Report.docx", "word document");
   Add("broken.bmp", "not a bitmap");  // deleted, and still linked as a JPEG
 
@@ -122,13 +119,13 @@ TEST_F(AttachmentExport, DisplayNamesAreEscapedAndLinkTargetsEncoded) {
                                             "1001_4.\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F"}));
 }
 
-// Extensions of more than four letters, empty, or not a plain name are not exported; nothing
-// exported gives no list and no folder.
+// Extensions of more than four letters, empty, or not a plain name are not exported (and use no
+// number); nothing exported gives no list and no folder.
 TEST_F(AttachmentExport, ExtensionThatIsNotAPlainNameIsNotExported) {
   EXPECT_EQ(Export(), "");
-  const std::string names[] = {"notes.text1", "ends.",   "LONGNAME", "evil.a/b",
-                               "x.\\ab",      "up../..", "..",       "c.a:b",
-                               "p.a|b",       "u.a\"b",  "ctl.a\tb", std::string("nul.a\0b", 7)};
+  const std::string names[] = {"Page.shtml", "ends.",   "LONGNAME", "evil.a/b",
+                               "x.\\ab",     "up../..", "..",       "c.a:b",
+                               "p.a|b",      "u.a\"b",  "ctl.a\tb", std::string("nul.a\0b", 7)};
   for (const std::string& name : names) Add(name);
   item_.Attach("image001.png", "png", "", /*hidden=*/true);  // an inline image of the body
   EXPECT_EQ(Export(), "");

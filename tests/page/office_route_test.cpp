@@ -33,34 +33,9 @@ class OfficeRouteTest : public ProgramFixture {
   platform::QtImageConverter images_;
 };
 
-TEST_F(OfficeRouteTest, OneWordProcessorServesTheRunAndIsQuitAtItsEnd) {
-  OfficeRoute route(services, std::make_unique<FakeWordFactory>(calls_),
-                    std::make_unique<platform::QtImageConverter>());
-  UseRoute(route);
-  for (const char* subject : {"One", "Two", "Three"}) {
-    auto item = FakeItem::Post(subject, "", "");
-    item->rtf = std::string("{\\rtf1 article ") + subject + "}";
-    item->Attach("a.bmp", "not a bitmap");
-    Add(item);
-  }
-  Load();
-  form->optGroup.Select(1);  // a flat run, pages numbered, attachments included
-  form->optNaming.Select(1);
-  form->chkAttachments.SetValue(1);
-  Generate();
-  EXPECT_EQ(calls_.created, 1);
-  EXPECT_EQ(calls_.quits, 1);
-  EXPECT_EQ(route.objWord(), nullptr);
-  const std::string page = Read("1002.htm");
-  EXPECT_NE(page.find("converted from {\\rtf1 article Two}"), std::string::npos) << page;
-  EXPECT_NE(page.find("<li><a href='1002_files/1002_1.jpg'>a.bmp</a></li>"), std::string::npos);
-  EXPECT_TRUE(Entries(folder.path() / "Images").count("bulletredsmall.gif"));
-  EXPECT_EQ(Entries(folder.path() / "Images").size(), 1u) << "no rich-text copy is left";
-}
-
 // An earlier page at the name of the conversion page (another article's, named by subject) stays
 // in place while the converter works, and whole after the run; the article's body never comes
-// from it.
+// from it. One word processor serves the run's articles and is quit at its end.
 TEST_F(OfficeRouteTest, EarlierPageAtTheConversionPagesNameSurvives) {
   OfficeRoute route(services, factory_, images_);
   UseRoute(route);
@@ -68,6 +43,7 @@ TEST_F(OfficeRouteTest, EarlierPageAtTheConversionPagesNameSurvives) {
   item->rtf = "{\\rtf1 new text}";
   item->Attach("a.txt", "text");
   Add(item);
+  Add(FakeItem::Post("Second", "Hardware", "FAQ"))->rtf = "{\\rtf1 second}";
   Load();
   form->chkCollapse.SetValue(0);
   const struct {
@@ -82,6 +58,7 @@ TEST_F(OfficeRouteTest, EarlierPageAtTheConversionPagesNameSurvives) {
     calls_.watched = page;
     calls_.seen.clear();
     calls_.failCreateWith = c.wordMissing ? errnum::kCannotCreateObject : 0;
+    calls_.created = calls_.quits = 0;
     form->optGroup.Select(c.grouped ? 0 : 1);
     Generate();
     EXPECT_EQ(Read("1001.htm"), "the page of an earlier run");
@@ -90,12 +67,18 @@ TEST_F(OfficeRouteTest, EarlierPageAtTheConversionPagesNameSurvives) {
               std::string::npos)
         << article;
     if (!c.wordMissing) {
-      EXPECT_EQ(calls_.seen, std::vector<std::string>{"the page of an earlier run"})
+      EXPECT_EQ(calls_.seen, std::vector<std::string>(2, "the page of an earlier run"))
           << "the page stays in place while the converter works";
+      EXPECT_EQ(calls_.created, 1);
+      EXPECT_EQ(calls_.quits, 1);
+      EXPECT_NE(Read("Second.htm").find("converted from {\\rtf1 second}"), std::string::npos);
     }
+    EXPECT_EQ(route.objWord(), nullptr);
+    EXPECT_EQ(Entries(folder.path() / "Images"), std::set<std::string>{"bulletredsmall.gif"})
+        << "no rich-text copy is left";
     EXPECT_EQ(Entries(folder.path()),
               (std::set<std::string>{"1001.htm", "1001_files", "Article.htm", "Images", "images",
-                                     "index.htm", "style.css"}))
+                                     "index.htm", "Second.htm", "style.css"}))
         << "nothing set aside is left behind";
   }
 }

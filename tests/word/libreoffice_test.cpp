@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
-#include <QImage>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -28,36 +25,30 @@ std::string ReadText(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// How many processes have `text` in their command line.
+// How many live (not zombie) processes have `text` in their command line.
 int ProcessesRunning(const std::string& text) {
   int count = 0;
   for (const auto& entry : fs::directory_iterator("/proc")) {
-    const std::string name = entry.path().filename().string();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    if (entry.path().filename().string().find_first_not_of("0123456789") != std::string::npos)
+      continue;
     std::string line = ReadText(entry.path() / "cmdline");
     std::replace(line.begin(), line.end(), '\0', ' ');
     const std::string state = ReadText(entry.path() / "stat");
     const std::size_t close = state.rfind(')');
-    if (close != std::string::npos && close + 2 < state.size() && state[close + 2] == 'Z') continue;
-    if (line.find(text) != std::string::npos) ++count;
+    const bool zombie = close != std::string::npos && state.substr(close + 1, 3) == " Z ";
+    count += !zombie && line.find(text) != std::string::npos;
   }
   return count;
 }
 
-// A rich-text document holding `text` and, when `withPicture`, a small PNG picture.
+// A rich-text document holding `text` and, when `withPicture`, a red 2x2 PNG picture.
 std::string MakeRtf(const std::string& text, bool withPicture) {
-  std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\pard " + text + "\\par\n";
-  if (withPicture) {
-    QImage image(24, 16, QImage::Format_RGB32);
-    image.fill(qRgb(200, 30, 30));
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    rtf += "\\pard {\\pict\\pngblip\\picw24\\pich16\\picwgoal360\\pichgoal240 " +
-           png.toHex().toStdString() + "}\\par\n";
-  }
-  return rtf + "}";
+  const std::string picture =
+      "\\pard {\\pict\\pngblip\\picw2\\pich2\\picwgoal360\\pichgoal240 "
+      "89504e470d0a1a0a0000000d4948445200000002000000020802000000fdd49a730000001049444154"
+      "78da6338212707440c100a001f2604114a8e8d200000000049454e44ae426082}\\par\n";
+  return "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\pard " + text + "\\par\n" +
+         (withPicture ? picture : "") + "}";
 }
 
 class WithTempDir : public ::testing::Test {
@@ -118,26 +109,17 @@ TEST_F(RealLibreOffice, OneConverterServesSeveralDocumentsAndNothingRemainsAfter
 TEST_F(WithTempDir, LibreOfficeThatCannotBeStartedIsError429) {
   const fs::path failing = dir_.Write("failing-office", "#!/bin/sh\nexit 1\n");
   fs::permissions(failing, fs::perms::owner_all);
-  struct Case {
+  const std::string silent = dir_.Write("silent.sh", "sleep 1000\n");
+  const struct {
     const char* name;
-    LibreOfficeOptions options;
-  };
-  LibreOfficeOptions missing;
-  missing.soffice = dir_ / "no-such-soffice";
-  LibreOfficeOptions noScript;
-  noScript.soffice = failing.string();
-  noScript.script = dir_ / "no-converter.py";
-  LibreOfficeOptions neverReady;
-  neverReady.soffice = "/bin/true";
-  neverReady.interpreter = "/bin/sh";
-  neverReady.script = dir_.Write("silent.sh", "sleep 1000\n");
-  neverReady.startTimeout = 200ms;
-  const Case cases[] = {{"missing program", missing},
-                        {"missing converter", noScript},
-                        {"converter that never gets ready", neverReady}};
-  for (const Case& c : cases) {
+    std::string soffice, interpreter, script;
+  } cases[] = {{"missing program", dir_ / "no-such-soffice", "/usr/bin/python3", ""},
+               {"missing converter", failing, "/usr/bin/python3", dir_ / "no-converter.py"},
+               {"converter that never gets ready", "/bin/true", "/bin/sh", silent}};
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    LibreOfficeWordFactory factory(c.options);
+    LibreOfficeWordFactory factory(
+        LibreOfficeOptions{c.soffice, c.interpreter, c.script, 200ms, 60000ms});
     try {
       factory.Create();
       ADD_FAILURE() << "created";
@@ -146,7 +128,7 @@ TEST_F(WithTempDir, LibreOfficeThatCannotBeStartedIsError429) {
     }
     EXPECT_EQ(factory.Created(), 0);
   }
-  EXPECT_EQ(ProcessesRunning(neverReady.script), 0);
+  EXPECT_EQ(ProcessesRunning(silent), 0);
 }
 
 // A stand-in converter script run by /bin/sh: answers "ready", then on a conversion writes part
@@ -161,12 +143,8 @@ done
 )sh";
 
 TEST_F(WithTempDir, ConverterThatStopsAnsweringIsGivenUpAndItsProcessesEnded) {
-  LibreOfficeOptions options;
-  options.soffice = "/bin/true";
-  options.interpreter = "/bin/sh";
-  options.script = dir_.Write("hanging.sh", kHangingConverter);
-  options.commandTimeout = 300ms;
-  LibreOfficeWord office(options);
+  LibreOfficeWord office(LibreOfficeOptions{
+      "/bin/true", "/bin/sh", dir_.Write("hanging.sh", kHangingConverter), 60000ms, 300ms});
   const pid_t group = office.ProcessGroup();
   const std::string profile = office.ProfileDirectory();
 
