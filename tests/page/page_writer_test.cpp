@@ -67,6 +67,8 @@ TEST(ComposePageTest, PatchesTitleLinkAndHeaderIntoTheBody) {
            kHeader},
       {"a blank is no empty title", "<title> </title><body>",
        "<title> </title>" + kLink + "<body>" + kHeader},
+      {"tags at the ends of sixteen-byte blocks", std::string(15, 'x') + "<title>t</title>x<body>z",
+       std::string(15, 'x') + "<title>t</title>" + kLink + "x<body>" + kHeader + "z"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.what) + ": " + c.body);
