@@ -126,11 +126,14 @@ struct Places {
 
 std::string ComposePage(const cArticle& article) {
   const std::string subject = MarkupText(article.Subject);
-  const std::string header = "<h1>" + subject + "</h1>" + article.TOClink +
-                             "<hr><b>Problem Type     : </b>" + MarkupText(article.ProblemType) +
-                             "<br>" + "<b>Problem Category : </b>" +
-                             MarkupText(article.ProblemCategory) + "<br><hr><br>";
-  const std::string link = kStyleSheetLink;
+  const std::string type = MarkupText(article.ProblemType);
+  const std::string category = MarkupText(article.ProblemCategory);
+  std::string header;
+  header.reserve(128 + subject.size() + article.TOClink.size() + type.size() + category.size());
+  header.append("<h1>").append(subject).append("</h1>").append(article.TOClink);
+  header.append("<hr><b>Problem Type     : </b>").append(type).append("<br>");
+  header.append("<b>Problem Category : </b>").append(category).append("<br><hr><br>");
+  const std::string_view link = kStyleSheetLink;
   const std::string_view body = article.Body;
 
   // Title, style-sheet link after the lower-case title end tag (else the upper-case one, else in
@@ -141,11 +144,12 @@ std::string ComposePage(const cArticle& article) {
   const Places::Kind bodyTag = places.any[Places::kBody] ? Places::kBody : Places::kUpperBody;
   const bool linkFirst = !places.any[titleEnd];
   const bool headerFirst = !places.any[bodyTag];
-  const auto textFor = [&](Places::Kind kind) -> const std::string* {
-    if (kind == Places::kEmptyTitle) return &subject;
-    if (kind == titleEnd) return &link;
-    if (kind == bodyTag) return &header;
-    return nullptr;
+  // The text that goes into a place of the kind; empty for none.
+  const auto textFor = [&](Places::Kind kind) -> std::string_view {
+    if (kind == Places::kEmptyTitle) return subject;
+    if (kind == titleEnd) return link;
+    if (kind == bodyTag) return header;
+    return {};
   };
 
   // The page is put together in one buffer: the patched body, then the attachment list, a rule
@@ -155,7 +159,7 @@ std::string ComposePage(const cArticle& article) {
                      (linkFirst ? link.size() : 0) + article.Attachments.size() + kRule.size() +
                      article.TOClink.size();
   for (const Places::Place& place : places.found) {
-    if (const std::string* text = textFor(place.kind)) size += text->size();
+    size += textFor(place.kind).size();
   }
   std::string page;
   page.reserve(size);
@@ -163,10 +167,10 @@ std::string ComposePage(const cArticle& article) {
   if (linkFirst) page += link;
   std::size_t copied = 0;
   for (const Places::Place& place : places.found) {
-    const std::string* text = textFor(place.kind);
-    if (text == nullptr) continue;
+    const std::string_view text = textFor(place.kind);
+    if (text.empty()) continue;
     page.append(body, copied, place.at - copied);
-    page += *text;
+    page += text;
     copied = place.at;
   }
   page.append(body, copied, std::string_view::npos);

@@ -186,6 +186,7 @@ void CfbReader::LoadMiniFat(std::uint32_t first) {
 void CfbReader::LoadDirectory(std::uint32_t first) {
   // The directory's sectors.
   std::vector<const std::uint8_t*> raw;
+  raw.reserve(32);  // a message's directory is a few sectors
   std::uint32_t s = first;
   std::uint64_t steps = 0;
   const std::uint32_t perSector = sectorSize_ / entry::kSize;
@@ -207,6 +208,7 @@ void CfbReader::LoadDirectory(std::uint32_t first) {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> nameAt(raw.size());
   // Every entry is the child of one storage at most: children_ never grows past this.
   children_.reserve(raw.size());
+  names_.reserve(raw.size() * 24);  // most names are about twenty characters
 
   auto parse = [&](std::uint32_t id) {
     const std::uint8_t* p = raw[id];
