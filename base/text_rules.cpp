@@ -149,9 +149,17 @@ bool IsControlCharacter(char32_t cp) {
 }
 
 std::string BlankControlCharacters(std::string_view text) {
-  std::string out;
+  // Only these bytes can begin a control character: the ASCII ones and the lead byte of
+  // U+0080..U+009F. None of them continues a UTF-8 sequence, so the text before the first is
+  // kept as it stands.
+  const auto first = std::find_if(text.begin(), text.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F || byte == 0xC2;
+  });
+  if (first == text.end()) return std::string(text);
+  std::string out(text.begin(), first);
   out.reserve(text.size());
-  for (std::size_t pos = 0; pos < text.size();) {
+  for (std::size_t pos = out.size(); pos < text.size();) {
     const unsigned char lead = static_cast<unsigned char>(text[pos]);
     if (lead < 0x80) {
       out += IsControlCharacter(lead) ? ' ' : static_cast<char>(lead);
