@@ -106,17 +106,9 @@ const BadCase kBadCases[] = {
      70000},
     {"loop in a stream's FAT chain",
      [](Bytes& b) { Set32(b, FatEntryOffset(b, Start(b, kData) + 2), Start(b, kData)); }},
-    {"FAT chain leaving the FAT",
-     [](Bytes& b) { Set32(b, FatEntryOffset(b, Start(b, kData)), 0x00FFFFF0); }},
     {"loop in the directory chain",
      [](Bytes& b) { Set32(b, FatEntryOffset(b, Get32(b, 0x30)), Get32(b, 0x30)); }},
-    {"loop in the directory tree (storage's child is the root)",
-     Set("__attach_version1.0_#00000000", 0x4C, 0)},
-    {"loop in the directory tree (sibling is itself)",
-     [](Bytes& b) {
-       const std::uint32_t child = Get32(b, EntryOffset(b, kRoot) + 0x4C);
-       Set32(b, testing::DirectoryOffsets(b)[child] + 0x44, child);
-     }},
+    {"loop in the directory tree", Set("__attach_version1.0_#00000000", 0x4C, 0)},
     {"directory entry number out of range", Set(kRoot, 0x4C, 0x00FFFFFF)},
     {"unknown directory entry type", [](Bytes& b) { b[EntryOffset(b, kSubject) + 0x42] = 7; }},
     {"stream sector out of range", Set(kData, 0x74, 0x00FFFFFF)},
@@ -124,11 +116,6 @@ const BadCase kBadCases[] = {
     {"stream size larger than its chain",
      [](Bytes& b) { Set(kData, 0x78, static_cast<std::uint32_t>(b.size() - 600))(b); }},
     {"mini stream sector out of range", Set(kSubject, 0x74, 0x00FFFFFF)},
-    {"loop in a mini FAT chain",
-     [](Bytes& b) {
-       Set32(b, (Get32(b, 0x3C) + 1) * 512 + 4 * (Start(b, kSubject) + 1), Start(b, kSubject));
-     }},
-    {"mini stream (root data) larger than the file", Set(kRoot, 0x78, 0x7FFFFFC0)},
     {"no property stream",
      [](Bytes& b) {
        CfbWriter w;
@@ -136,14 +123,6 @@ const BadCase kBadCases[] = {
        b = w.Finish();
      }},
     {"top-level property stream shorter than its header", HandBuilt({}, {}, {}, Bytes(24, 0))},
-    {"attachment property stream shorter than its header",
-     [](Bytes& b) {
-       CfbWriter w;
-       w.AddStream(CfbWriter::kRoot, "__properties_version1.0", Bytes(32, 0));
-       const auto a = w.AddStorage(CfbWriter::kRoot, "__attach_version1.0_#00000000");
-       w.AddStream(a, "__properties_version1.0", Bytes(5, 0));
-       b = w.Finish();
-     }},
     {"name map entry points outside the string stream",
      HandBuilt({0xE8, 0x03, 0, 0, 5, 0, 0, 0}, NameStrings())},
     {"name map name runs past the string stream",
