@@ -134,9 +134,6 @@ TEST_F(GroupedRunTest, IndexGroupsTheTickedPairsAndNumbersByPairAndPosition) {
     }
     EXPECT_EQ(form->LastRun().pagesWritten, pages);
   }
-  EXPECT_FALSE(Exists("run0/Network.htm")) << "unticked category";
-  EXPECT_FALSE(Exists("run0/Padded.htm"));
-  EXPECT_FALSE(Exists("run0/No type.htm"));
   EXPECT_FALSE(Exists("run0/outline.js"));
 }
 
@@ -188,7 +185,6 @@ TEST_F(GroupedRunTest, CancelTakesEffectAtTheNextItemAndTheIndexListsThePagesWri
   EXPECT_EQ(pump.yields, 4);
   EXPECT_EQ(Read("index.htm"), PlainIndex({"#Hardware", "*FAQ", "Paper jam", "Toner low",
                                            "#Software", "*How-to", "Driver update"}));
-  EXPECT_FALSE(Exists("Reinstall.htm") || Exists("Network.htm"));
   EXPECT_TRUE(Exists("style.css"));
   EXPECT_EQ(form->LastRun().outcome, RunSummary::Outcome::kCancelled);
   EXPECT_EQ(form->LastRun().pagesWritten, 3);

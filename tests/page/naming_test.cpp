@@ -64,8 +64,7 @@ TEST(PagePathTest, CutsLongPathsWithinTheDestination) {
 TEST(PageNamesTest, NumberedNameKeepsWithinThePathLimits) {
   const std::string d = "/srv/kb";
   const std::string longName = PagePath(d, std::string(240, 's') + ".htm");  // cut to 249
-  std::string wide;  // 83 three-byte characters: 249 bytes, with ".htm" 253
-  for (int i = 0; i < 83; ++i) wide += "\xE6\x97\xA5";
+  const std::string wide = Times(83, "\xE6\x97\xA5");                // 249 bytes, with ".htm" 253
   const std::string longFolder = std::string("/").append(246, 'd');  // no room for the number
   const struct {
     std::string path, second;
