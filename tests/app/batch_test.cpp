@@ -1,10 +1,7 @@
 #include "app/batch.h"
 
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <sstream>
 
@@ -107,7 +104,6 @@ TEST_F(BatchTest, UsageErrorsAndMissingStoresOrFoldersSayWhatIsWrong) {
     EXPECT_NE(err.str().find(c.says), std::string::npos) << err.str();
     EXPECT_EQ(out.str(), "");
   }
-  EXPECT_NE(BatchUsage().find("66 the mail store"), std::string::npos) << "--help lists it";
 }
 
 // Each row: a link in the destination before a numbered, collapsible run with attachments. A
@@ -155,37 +151,6 @@ TEST_F(BatchTest, NothingIsWrittenThroughALinkInTheDestination) {
       EXPECT_EQ(Read(destination / "1001_files/1001_1.txt"), "new");
     }
   }
-}
-
-// The destination on a file system too small for the run: the run fails, says which file it
-// was writing, and leaves the earlier index.htm whole and no temporary file behind.
-TEST_F(BatchTest, FullDiskLeavesTheEarlierIndexWhole) {
-  if (::mount("tmpfs", output.str().c_str(), "tmpfs", 0, "size=64k") != 0) {
-    GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno)
-                 << "); mounting needs root";
-  }
-  struct Unmount {
-    std::string path;
-    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
-  } unmount{output.str()};
-  const std::string earlier = "<html><body>the earlier table of contents, whole</body></html>";
-  output.Write("index.htm", earlier);
-  for (int i = 0; i < 20; ++i) {
-    mailstore::MsgContent item = PostContent("Article " + std::to_string(i), "", "");
-    item.htmlBody = std::string(8000, 'x');
-    WriteMsgFile(Kb() / ("1" + std::to_string(i) + ".msg"), item);
-  }
-  EXPECT_EQ(Run({StoreArg(), "--folder=Knowledge Base", "--set=optGroup=1",
-                 "--set=DestinationFolder=" + output.str()}),
-            kBatchFailed);
-  EXPECT_EQ(Read(output.path() / "index.htm"), earlier);
-  for (const auto& entry : fs::recursive_directory_iterator(output.path())) {
-    const std::string name = entry.path().filename().string();
-    EXPECT_FALSE(name.starts_with(".lorva-") || name.find(".kept-") != std::string::npos) << name;
-  }
-  EXPECT_NE(err.str().find("This error has occured: :\nWriting file to " + output.str() + "/"),
-            std::string::npos)
-      << err.str();
 }
 
 }  // namespace

@@ -111,7 +111,6 @@ TEST_F(SettingsTest, ABadStoredValueStopsTheRestoreWithAReport) {
       {{{"optGroup", "2"}}, "340"},         // no such option button
       {{{"chkAttachments", "3"}}, "380"},   // a check box takes 0 to 2
       {{{"iNamingScheme", "70000"}}, "6"},  // beyond a 16-bit integer
-      {{{"chkCollapse", ""}}, "13"},        // empty text is no number
   };
   for (const auto& c : cases) {
     std::string report;
@@ -154,24 +153,9 @@ TEST_F(SettingsTest, SavedOptionsComeBackAndSavingTwiceEqualsSavingOnce) {
   const std::string once = TempFolder::Read(folder / "registry.reg");
   save(saved->form);
   EXPECT_EQ(TempFolder::Read(folder / "registry.reg"), once);
-  EXPECT_NE(once.find("\"chkCollapseInitially\"=\"2\"\n"), std::string::npos) << once;
   auto restored = NewForm();
   RestoreOptionsHook(hive, test.services)(restored->form);
   EXPECT_EQ(Options(restored->form), Options(w));
-}
-
-TEST_F(SettingsTest, ASaveTheHiveRefusesIsReported) {
-  const std::string path = folder.Write("registry.reg", "damaged\n");
-  platform::FileRegistryHive file(path);
-  test.MakeReportsReturn();
-  subSaveCaptions(NewForm()->window, file, test.services);
-  EXPECT_NE(test.reporter.ReportText().find(
-                "Could not open/create registry section\r\n#" +
-                std::to_string(static_cast<std::int32_t>(0x800407D0u + 1015)) +
-                "\r\n\r\nSub routine : subSaveCaptions "),
-            std::string::npos)
-      << test.reporter.ReportText();
-  EXPECT_EQ(TempFolder::Read(path), "damaged\n");
 }
 
 // Exit saves twice (the button, then the closing it leads to). A settings file that cannot be

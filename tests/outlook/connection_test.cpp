@@ -86,7 +86,6 @@ TEST_F(ConnectionTest, FolderCheckAsksUntilAKnowledgeBaseIsPicked) {
     std::shared_ptr<FakeFolder> held;  // nothing: the program ended
   } cases[] = {
       {"knowledge base in front", kb, false, {}, {}, kb},
-      {"inbox in front, then a pick", inbox, false, {kYes}, {kb}, kb},
       {"closed, wrong pick", inbox, false, {kYes, kYes, kYes}, {nullptr, calendar, kb}, kb},
       {"home page unreadable", kb, true, {kYes}, {other}, other},
       {"No", inbox, false, {platform::msgbox::kNo}, {}, nullptr},
