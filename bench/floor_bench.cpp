@@ -9,7 +9,10 @@
 // PACK is mapped into memory at the start, so that the floor spends nothing on finding what to
 // write. The files are written interleaved with the reading, one after each .msg file, the rest at
 // the end. Time it against the program's batch mode over the same store, for example with
-// `/usr/bin/time -v`.
+// `/usr/bin/time -v`, in turn and writing into the same DEST as the program: the file system's
+// cost of creating files differs from folder to folder (where it stands on the disk, how many
+// files were lately deleted near it) by more than the program's own work. Delete nothing large
+// during the timing.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
