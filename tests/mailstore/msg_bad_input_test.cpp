@@ -146,8 +146,9 @@ TEST(MsgBadInputTest, StreamsSharingSectorsCannotMultiplyMemory) {
   // them all would hand out 400 MB from a file of under 2 MB.
   MsgContent c;
   c.messageClass = "IPM.Post";
-  c.attachments.resize(2000);
-  for (MsgAttachment& a : c.attachments) a.displayName = "x";
+  MsgAttachment small;
+  small.displayName = "x";
+  c.attachments.assign(2000, small);
   c.attachments[0].displayName.assign(100000, 'n');
   Bytes b = WriteMsg(c);
   const std::size_t big = EntryOffset(b, "__substg1.0_3001001F");

@@ -84,7 +84,8 @@ TEST_F(FileHiveTest, AFileThatCannotBeReadIsNeverOverwritten) {
       "\"Kept\"=\"value\"\n\"Broken\"=dword:nothex\n";
   folder_.Write("lorva-archive/registry.reg", damaged);
   FileRegistryHive hive(HivePath());
-  EXPECT_NE(hive.Problem().find("\"" + HivePath() + "\""), std::string::npos) << hive.Problem();
+  const std::string quoted = std::string(1, '"').append(HivePath()).append(1, '"');
+  EXPECT_NE(hive.Problem().find(quoted), std::string::npos) << hive.Problem();
   EXPECT_NE(hive.Problem().find("line 5"), std::string::npos) << hive.Problem();
   EXPECT_EQ(Load(hive, "Kept"), "none");
   EXPECT_EQ(Store(hive, "Kept", "new"), regerr::kRegistryCorrupt);
