@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "support/file_handling.h"
@@ -52,10 +51,7 @@ class TocEntries {
   // Lists a page. Precondition: `key` is Key(subject) and !Lists(key).
   void Add(const std::string& key, std::string_view subject, std::string_view fileName);
   // Makes room for `count` entries at once.
-  void Reserve(std::size_t count) {
-    entries_.reserve(count);
-    byHash_.reserve(count);
-  }
+  void Reserve(std::size_t count);
   // Hands each entry to `write`, in the order the sorted article dictionary gives their
   // subjects.
   template <typename Write>
@@ -65,11 +61,19 @@ class TocEntries {
 
  private:
   std::vector<std::size_t> Order() const;
+  // Makes the table at least `slots` slots (a power of two), placing the entries again.
+  void Rehash(std::size_t slots);
 
   std::vector<Entry> entries_;
-  // The entries' positions by the hash of their key. The keys are not kept: a key is compared
-  // with the Key of the subjects of its hash, which is rarely more than one.
-  std::unordered_multimap<std::size_t, std::uint32_t> byHash_;
+  // The entries by the hash of their key, in a table of open addressing at most half full: a
+  // slot holds the hash and the entry's position plus one (0: an empty slot). The keys are not
+  // kept: a key is compared with the Key of the subjects of its hash, which is rarely more than
+  // one.
+  struct Slot {
+    std::size_t hash = 0;
+    std::uint32_t entry = 0;
+  };
+  std::vector<Slot> slots_;
 };
 
 // The text after the last "/" of `path`, or the whole of `path` when it has none. Only "/"

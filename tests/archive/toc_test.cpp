@@ -59,5 +59,24 @@ TEST(FncWriteTocTest, FailureIsReportedAndGivesNothing) {
   EXPECT_NE(test.LastErrorDialog().find("Sub routine : fncWriteTOC \r\n"), std::string::npos);
 }
 
+// Subjects are listed once whatever their letter case, with room made beforehand or not, and as
+// the table grows past its first size.
+TEST(TocEntriesTest, ListsEachSubjectWhateverItsCaseAcrossGrowth) {
+  for (const std::size_t reserved : {0, 1000}) {
+    TocEntries entries;
+    if (reserved != 0) entries.Reserve(reserved);
+    for (int n = 0; n < 300; ++n) {
+      const std::string subject = "Printer " + std::to_string(n);
+      ASSERT_FALSE(entries.Lists(TocEntries::Key(subject))) << subject;
+      entries.Add(TocEntries::Key(subject), subject, std::to_string(n) + ".htm");
+      ASSERT_TRUE(entries.Lists(TocEntries::Key("PRINTER " + std::to_string(n)))) << subject;
+    }
+    for (int n = 0; n < 300; ++n) {
+      EXPECT_TRUE(entries.Lists(TocEntries::Key("printer " + std::to_string(n)))) << n;
+    }
+    EXPECT_FALSE(entries.Lists(TocEntries::Key("Printer 300")));
+  }
+}
+
 }  // namespace
 }  // namespace lorva
