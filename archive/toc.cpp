@@ -106,11 +106,14 @@ void TocEntries::Add(const std::string& key, std::string_view subject, std::stri
   if ((entries_.size() + 1) * 2 > slots_.size())
     Rehash(std::max<std::size_t>(16, slots_.size() * 2));
   entries_.emplace_back(subject, fileName);
-  const std::size_t hash = std::hash<std::string>{}(key);
+  Place({std::hash<std::string>{}(key), static_cast<std::uint32_t>(entries_.size())});
+}
+
+void TocEntries::Place(const Slot& slot) {
   const std::size_t mask = slots_.size() - 1;
-  std::size_t i = hash & mask;
+  std::size_t i = slot.hash & mask;
   while (slots_[i].entry != 0) i = (i + 1) & mask;
-  slots_[i] = {hash, static_cast<std::uint32_t>(entries_.size())};
+  slots_[i] = slot;
 }
 
 void TocEntries::Reserve(std::size_t count) {
@@ -120,13 +123,9 @@ void TocEntries::Reserve(std::size_t count) {
 
 void TocEntries::Rehash(std::size_t slots) {
   if (slots <= slots_.size()) return;
-  std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(slots));
-  const std::size_t mask = slots - 1;
+  const std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(slots));
   for (const Slot& slot : old) {
-    if (slot.entry == 0) continue;
-    std::size_t i = slot.hash & mask;
-    while (slots_[i].entry != 0) i = (i + 1) & mask;
-    slots_[i] = slot;
+    if (slot.entry != 0) Place(slot);
   }
 }
 

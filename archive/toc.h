@@ -61,8 +61,6 @@ class TocEntries {
 
  private:
   std::vector<std::size_t> Order() const;
-  // Makes the table at least `slots` slots (a power of two), placing the entries again.
-  void Rehash(std::size_t slots);
 
   std::vector<Entry> entries_;
   // The entries by the hash of their key, in a table of open addressing at most half full: a
@@ -74,6 +72,11 @@ class TocEntries {
     std::uint32_t entry = 0;
   };
   std::vector<Slot> slots_;
+
+  // Makes the table at least `slots` slots (a power of two), placing the entries again.
+  void Rehash(std::size_t slots);
+  // Puts `slot` in the first empty slot from its hash on. Precondition: the table has one.
+  void Place(const Slot& slot);
 };
 
 // The text after the last "/" of `path`, or the whole of `path` when it has none. Only "/"

@@ -309,8 +309,11 @@ bool HtmlAsciiEncoder::TakeUnchanged(std::string_view utf8) {
 }
 
 std::string HtmlAsciiEncoder::Encode(std::string_view utf8) {
-  if (TakeUnchanged(utf8)) return std::string(utf8);
   const std::size_t ascii = AsciiTail(utf8);  // where the ASCII text at the end begins
+  if (ascii == 0) {
+    Defer(utf8);
+    return std::string(utf8);
+  }
   if (!deferred_.empty()) {
     EncodeFollowing(deferred_);
     deferred_.clear();
