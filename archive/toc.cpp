@@ -1,7 +1,6 @@
 #include "archive/toc.h"
 
 #include <algorithm>
-#include <bit>
 #include <exception>
 #include <functional>
 #include <string_view>
@@ -91,42 +90,20 @@ std::string TocEntries::Key(std::string_view subject) {
 }
 
 bool TocEntries::Lists(const std::string& key) const {
-  if (slots_.empty()) return false;
-  const std::size_t hash = std::hash<std::string>{}(key);
-  const std::size_t mask = slots_.size() - 1;
-  for (std::size_t i = hash & mask; slots_[i].entry != 0; i = (i + 1) & mask) {
-    if (slots_[i].hash == hash && Key(entries_[slots_[i].entry - 1].subject()) == key) {
-      return true;
-    }
-  }
-  return false;
+  return index_
+      .Find(std::hash<std::string>{}(key),
+            [&](std::uint32_t position) { return Key(entries_[position].subject()) == key; })
+      .has_value();
 }
 
 void TocEntries::Add(const std::string& key, std::string_view subject, std::string_view fileName) {
-  if ((entries_.size() + 1) * 2 > slots_.size())
-    Rehash(std::max<std::size_t>(16, slots_.size() * 2));
   entries_.emplace_back(subject, fileName);
-  Place({std::hash<std::string>{}(key), static_cast<std::uint32_t>(entries_.size())});
-}
-
-void TocEntries::Place(const Slot& slot) {
-  const std::size_t mask = slots_.size() - 1;
-  std::size_t i = slot.hash & mask;
-  while (slots_[i].entry != 0) i = (i + 1) & mask;
-  slots_[i] = slot;
+  index_.Add(std::hash<std::string>{}(key), static_cast<std::uint32_t>(entries_.size() - 1));
 }
 
 void TocEntries::Reserve(std::size_t count) {
   entries_.reserve(count);
-  Rehash(std::bit_ceil(std::max<std::size_t>(16, count * 2)));
-}
-
-void TocEntries::Rehash(std::size_t slots) {
-  if (slots <= slots_.size()) return;
-  const std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(slots));
-  for (const Slot& slot : old) {
-    if (slot.entry != 0) Place(slot);
-  }
+  index_.Reserve(count);
 }
 
 std::vector<std::size_t> TocEntries::Order() const {

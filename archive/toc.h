@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/flat_index.h"
 #include "support/file_handling.h"
 
 namespace lorva {
@@ -63,20 +64,9 @@ class TocEntries {
   std::vector<std::size_t> Order() const;
 
   std::vector<Entry> entries_;
-  // The entries by the hash of their key, in a table of open addressing at most half full: a
-  // slot holds the hash and the entry's position plus one (0: an empty slot). The keys are not
-  // kept: a key is compared with the Key of the subjects of its hash, which is rarely more than
-  // one.
-  struct Slot {
-    std::size_t hash = 0;
-    std::uint32_t entry = 0;
-  };
-  std::vector<Slot> slots_;
-
-  // Makes the table at least `slots` slots (a power of two), placing the entries again.
-  void Rehash(std::size_t slots);
-  // Puts `slot` in the first empty slot from its hash on. Precondition: the table has one.
-  void Place(const Slot& slot);
+  // The entries by the hash of their key. The keys are not kept: a key is compared with the Key
+  // of the subjects of its hash, which is rarely more than one.
+  FlatIndex index_;
 };
 
 // The text after the last "/" of `path`, or the whole of `path` when it has none. Only "/"

@@ -146,7 +146,15 @@ std::string PagePath(const std::string& destination, const std::string& name) {
 }
 
 PageNames::PageNames() {
-  taken_.insert("index.htm");
+  taken_.push_back("index.htm");
+  takenIndex_.Add(std::hash<std::string>{}(taken_.back()), 0);
+}
+
+bool PageNames::Taken(const std::string& folded) const {
+  return takenIndex_
+      .Find(std::hash<std::string>{}(folded),
+            [&](std::uint32_t position) { return taken_[position] == folded; })
+      .has_value();
 }
 
 std::string PageNames::Free(const std::string& path, int& number, std::string& folded) const {
@@ -156,7 +164,7 @@ std::string PageNames::Free(const std::string& path, int& number, std::string& f
                                     : std::string_view(path).substr(slash + 1);
   number = 1;
   folded = FoldCase(name);
-  if (taken_.count(folded) == 0) return path;
+  if (!Taken(folded)) return path;
   const std::string_view folder = std::string_view(path).substr(0, path.size() - name.size());
 
   const bool extension = EndsWithExtension(std::string(name));
@@ -176,7 +184,7 @@ std::string PageNames::Free(const std::string& path, int& number, std::string& f
     kept = CutToBytes(kept, kMaxNameBytes - suffix.size() - ending.size());
     const std::string candidate = kept + suffix + ending;
     std::string candidateFolded = FoldCase(candidate);
-    if (taken_.count(candidateFolded) == 0) {
+    if (!Taken(candidateFolded)) {
       folded = std::move(candidateFolded);
       return std::string(folder) + candidate;
     }
@@ -194,7 +202,8 @@ std::string PageNames::Reserve(const std::string& path) {
   std::string folded;
   std::string free = Free(path, number, folded);
   if (number > 1) nextTry_[FoldCase(NameOf(path))] = number + 1;
-  taken_.insert(std::move(folded));
+  takenIndex_.Add(std::hash<std::string>{}(folded), static_cast<std::uint32_t>(taken_.size()));
+  taken_.push_back(std::move(folded));
   return free;
 }
 

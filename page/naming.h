@@ -6,8 +6,9 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
+#include <vector>
 
+#include "base/flat_index.h"
 #include "support/file_handling.h"
 
 namespace lorva {
@@ -55,7 +56,10 @@ class PageNames {
   // folded.
   std::string Free(const std::string& path, int& number, std::string& folded) const;
 
-  std::unordered_set<std::string> taken_;         // names, letter case folded
+  bool Taken(const std::string& folded) const;
+
+  std::vector<std::string> taken_;                // names, letter case folded
+  FlatIndex takenIndex_;                          // of taken_
   std::unordered_map<std::string, int> nextTry_;  // by folded name: the first number to try
 };
 
