@@ -142,6 +142,7 @@ std::string PagePath(const std::string& destination, const std::string& name) {
   if (CountCharacters(path) > kMaxPathCharacters && CountCharacters(folder) < kCutPathCharacters) {
     path = path.substr(0, BytesOfCharacters(path, kCutPathCharacters)) + kExtension;
   }
+  if (path.size() - folder.size() <= kMaxNameBytes) return path;
   return folder + WithinNameLimit(path.substr(folder.size()));
 }
 
