@@ -1,5 +1,6 @@
 #include "base/html_text.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/text_rules.h"
@@ -8,7 +9,11 @@ namespace lorva {
 
 std::string HtmlEscape(const std::string& input) {
   const std::string text = BlankControlCharacters(input);
-  if (text.find_first_of("&<>\"'") == std::string::npos) return text;
+  // One pass: find_first_of would search the five characters once for each byte of the text.
+  const auto special = [](char c) {
+    return c == '&' || c == '<' || c == '>' || c == '"' || c == '\'';
+  };
+  if (std::none_of(text.begin(), text.end(), special)) return text;
   std::string out;
   out.reserve(text.size() + 16);
   for (const char c : text) {
