@@ -66,11 +66,7 @@ struct FakeItems : outlook::ItemCollection {
 
 struct FakeNameSpace : outlook::NameSpace {
   explicit FakeNameSpace(std::shared_ptr<FakeApplication> app) : app(std::move(app)) {}
-  std::shared_ptr<outlook::Folder> GetDefaultFolder(int kind) override {
-    auto it = app->defaultFolders.find(kind);
-    if (it == app->defaultFolders.end()) throw Error(errnum::kObjectNotSet, "No such folder");
-    return it->second;
-  }
+  std::shared_ptr<outlook::Folder> GetDefaultFolder(int) override { return nullptr; }
   std::shared_ptr<outlook::Folder> PickFolder() override {
     ++app->pickerShown;
     if (app->picks.empty()) return nullptr;
@@ -85,9 +81,8 @@ struct FakeExplorers : outlook::ExplorerCollection {
   explicit FakeExplorers(FakeApplication& app) : app(app) {}
   int Count() override { return static_cast<int>(app.explorers.size()); }
   std::shared_ptr<outlook::Explorer> Item(int index) override { return At(app.explorers, index); }
-  std::shared_ptr<outlook::Explorer> Add(const std::shared_ptr<outlook::Folder>& folder,
-                                         int) override {
-    return app.explorers.emplace_back(std::make_shared<FakeExplorer>(app, folder));
+  std::shared_ptr<outlook::Explorer> Add(const std::shared_ptr<outlook::Folder>&, int) override {
+    return nullptr;
   }
   FakeApplication& app;
 };

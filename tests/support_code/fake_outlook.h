@@ -32,7 +32,6 @@ class FakeAttachment : public outlook::Attachment {
 class FakeItem : public outlook::OutlookItem {
  public:
   outlook::ItemClass itemClass = outlook::ItemClass::kPost;
-  std::string messageClass = "IPM.Post";
   std::string subject;
   std::string htmlBody;
   std::string rtf;                                   // what SaveAs writes ("{\rtf1 SUBJECT}" if "")
@@ -50,7 +49,7 @@ class FakeItem : public outlook::OutlookItem {
                          const std::string& contentId = "", bool hidden = false);
 
   outlook::ItemClass Class() override { return itemClass; }
-  std::string MessageClass() override { return messageClass; }
+  std::string MessageClass() override { return "IPM.Post"; }
   std::string Subject() override { return subject; }
   std::string HTMLBody() override;
   outlook::OlBodyFormat BodyFormat() override { return bodyFormat; }
@@ -107,8 +106,6 @@ class FakeApplication : public outlook::Application,
  public:
   std::string version = "11.0.8312";
   bool versionFails = false;  // Version throws
-  // Default folders by kind (6 Inbox, 9 Calendar).
-  std::map<int, std::shared_ptr<outlook::Folder>> defaultFolders;
   // Answers of the folder picker in order; nothing (or none left) = closed without a choice.
   std::deque<std::shared_ptr<outlook::Folder>> picks;
   int pickerShown = 0;

@@ -30,8 +30,6 @@ class ProgramFixture : public ::testing::Test {
     kb = std::make_shared<FakeFolder>("Knowledge Base", kKbHomePage);
     inbox = std::make_shared<FakeFolder>("Inbox", "");
     calendar = std::make_shared<FakeFolder>("Calendar", "");
-    app->defaultFolders[6] = inbox;
-    app->defaultFolders[9] = calendar;
     app->OpenExplorer(kb);
     launcher.app = app;
     connection = std::make_unique<outlook::Connection>(services, launcher, dialogs);
@@ -59,10 +57,6 @@ class ProgramFixture : public ::testing::Test {
   std::string Read(const std::string& name) const { return TempFolder::Read(folder / name); }
   bool Exists(const std::string& name) const { return std::filesystem::exists(folder / name); }
   std::string Dest() const { return folder.str(); }
-  std::shared_ptr<outlook::Application> AttachOutlook() {
-    if (!connection->objOutlook) connection->subStartOutlook(6);
-    return connection->objOutlook;
-  }
 
   TempFolder folder;  // the destination
   ScriptedDialogs dialogs;
@@ -72,7 +66,7 @@ class ProgramFixture : public ::testing::Test {
   std::shared_ptr<FakeApplication> app;
   std::shared_ptr<FakeFolder> kb, inbox, calendar;
   std::unique_ptr<outlook::Connection> connection;
-  ErrorReporter reporter{dialogs, ErrorReporter::Hooks{[this] { return AttachOutlook(); },
+  ErrorReporter reporter{dialogs, ErrorReporter::Hooks{[this] { return connection->objOutlook; },
                                                        [this] { connection->subEndProgram(); },
                                                        [] { return std::string("Linux"); }}};
   Services services{reporter, nullptr};

@@ -13,12 +13,6 @@ int ScriptedDialogs::MsgBox(const std::string& prompt, int style, const std::str
   return answer;
 }
 
-std::string ScriptedDialogs::BrowseForFolder(const std::string& title,
-                                             const std::string& startFolder) {
-  shown_.push_back({title, 0, "", startFolder, {}, false});
-  return "";
-}
-
 std::string ScriptedDialogs::PickMailFolder(const std::vector<std::string>& folderPaths,
                                             const std::string& currentPath) {
   shown_.push_back({"", 0, "", currentPath, folderPaths, false});

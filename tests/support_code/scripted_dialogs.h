@@ -12,9 +12,8 @@ namespace lorva::testing {
 
 class ScriptedDialogs : public platform::Dialogs {
  public:
-  // One dialog as it was shown: a message box (text, style, title), the folder browser (its
-  // title as text, its start folder) or the mail folder picker (its choices, the current path as
-  // start folder).
+  // One dialog as it was shown: a message box (text, style, title) or the mail folder picker
+  // (its choices, the current path as start folder).
   struct Shown {
     std::string text;
     int style = 0;
@@ -32,8 +31,8 @@ class ScriptedDialogs : public platform::Dialogs {
   void SetDefaultYes(bool defaultYes) { defaultYes_ = defaultYes; }
 
   int MsgBox(const std::string& prompt, int style, const std::string& title) override;
-  // Cancelled.
-  std::string BrowseForFolder(const std::string& title, const std::string& startFolder) override;
+  // The folder browser, cancelled unseen.
+  std::string BrowseForFolder(const std::string&, const std::string&) override { return ""; }
   std::string PickMailFolder(const std::vector<std::string>& folderPaths,
                              const std::string& currentPath) override;
 
