@@ -61,13 +61,11 @@ TEST_F(ConnectionTest, VersionsBefore2000EndTheProgram) {
   }
 }
 
+// (A full address ending so is the knowledge base of the folder check below.)
 TEST(KnowledgeBaseHomePageTest, ComparesTheLastTenCharactersExactly) {
-  for (const char* url : {"http://intranet/kb/OLorva.htm", "OLorva.htm"}) {
-    EXPECT_TRUE(outlook::IsKnowledgeBaseHomePage(url)) << url;
-  }
-  for (const char* url : {"http://intranet/kb/olorva.htm", "Lorva.htm"}) {
-    EXPECT_FALSE(outlook::IsKnowledgeBaseHomePage(url)) << url;
-  }
+  EXPECT_TRUE(outlook::IsKnowledgeBaseHomePage("OLorva.htm"));
+  EXPECT_FALSE(outlook::IsKnowledgeBaseHomePage("http://intranet/kb/olorva.htm"));
+  EXPECT_FALSE(outlook::IsKnowledgeBaseHomePage("Lorva.htm"));
 }
 
 // The folder in front is checked; a folder that is not a knowledge base (or whose home page
@@ -114,22 +112,6 @@ TEST_F(ConnectionTest, FolderCheckAsksUntilAKnowledgeBaseIsPicked) {
     }
   }
   EXPECT_FALSE(reporter.ReportShown()) << "No ends the program without an error dialog";
-}
-
-// A run without a folder held (released) attaches and checks again; the picked folder serves.
-TEST_F(ConnectionTest, RunWithoutAFolderHeldChecksAgain) {
-  Add(FakeItem::Post("One", "", ""));
-  Load();
-  form->optGroup.Select(1);
-  connection->objKBFolder.reset();
-  app->explorers.clear();
-  app->OpenExplorer(inbox);
-  dialogs.QueueAnswer(platform::msgbox::kYes);
-  app->picks = {kb};
-  Generate();
-  EXPECT_EQ(connection->objKBFolder, kb);
-  EXPECT_EQ(app->pickerShown, 1);
-  EXPECT_TRUE(Exists("One.htm"));
 }
 
 }  // namespace
