@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "support_code/temp_folder.h"
 
@@ -16,15 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::TempFolder;
-
-std::vector<std::string> Names(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 // A folder at the place keeps it, and what it holds; the written file goes with the refusal.
 TEST(ReplacingFileTest, FolderAtThePlaceOrNoFolderForItIsRefused) {
@@ -38,7 +27,7 @@ TEST(ReplacingFileTest, FolderAtThePlaceOrNoFolderForItIsRefused) {
   EXPECT_EQ(TempFolder::Read(folder / "Images/photo.jpg"), "photo");
   ReplacingFile inMissingFolder(folder / "missing/page.htm");
   EXPECT_EQ(inMissingFolder.Open(), std::errc::no_such_file_or_directory);
-  EXPECT_EQ(Names(folder.path()), std::vector<std::string>{"Images"});
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 1) << "Images alone";
 }
 
 // The file is written in place, emptied of what it held; a link there is written through.

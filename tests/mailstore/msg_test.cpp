@@ -222,11 +222,8 @@ TEST(MsgReaderTest, EmbeddedMessageTakesItsParentsCodePageUnlessItNamesOne) {
       {"a locale without a code page", {{0x3FF10003, 1081}}, japanese, "日本語"},
   };
   // Some writers leave a few bytes after the last whole entry; the entries before them count.
-  for (const std::size_t trailing : {0u, 1u, 8u, 15u}) {
-    const MsgContent parent =
-        ReadMsg(WithEmbeddedMessage(1033, {{0x3FFD0003, 1251}}, russian, trailing));
-    EXPECT_EQ(ReadMsg(parent.attachments.at(0).data).subject, "При") << trailing << " bytes after";
-  }
+  const MsgContent trailing = ReadMsg(WithEmbeddedMessage(1033, {{0x3FFD0003, 1251}}, russian, 15));
+  EXPECT_EQ(ReadMsg(trailing.attachments.at(0).data).subject, "При");
   for (const Case& c : cases) {
     const MsgContent parent = ReadMsg(WithEmbeddedMessage(1041, c.entries, c.subject, 0));
     EXPECT_EQ(ReadMsg(parent.attachments.at(0).data).subject, c.expected) << c.what;

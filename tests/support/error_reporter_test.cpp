@@ -49,20 +49,19 @@ TEST_F(ErrorReporterTest, DialogTextIsTheFixedLayout) {
     SCOPED_TRACE(c.routine);
     testing::TestServices fresh;
     fresh.outlook = app;
-    const auto& dialogs = fresh.dialogs;
     if (!c.step.empty()) fresh.reporter.subLogStep(c.step);
     fresh.dialogs.QueueAnswer(kNo);
     EXPECT_THROW(fresh.reporter.subErrorHandler(c.description, c.number, c.line, c.routine),
                  ProgramEnded);
     EXPECT_EQ(fresh.endCalls, 1);
-    ASSERT_EQ(dialogs.shown().size(), 1u);
-    EXPECT_EQ(dialogs.shown()[0].text,
+    ASSERT_EQ(fresh.dialogs.shown().size(), 1u);
+    EXPECT_EQ(fresh.dialogs.shown()[0].text,
               "There has been an error in this application. Lorva for Outlook (Linux 6.1)\r\n"
               "----------------------------------------------------------------------\r\n"
               "\r\n" +
                   c.report + "\r\n\r\nWould you like to send an e-mail with an error report??");
-    EXPECT_EQ(dialogs.shown()[0].style, 4);  // Yes and No, no icon
-    EXPECT_EQ(dialogs.shown()[0].title, "Lorva for Outlook");
+    EXPECT_EQ(fresh.dialogs.shown()[0].style, 4);  // Yes and No, no icon
+    EXPECT_EQ(fresh.dialogs.shown()[0].title, "Lorva for Outlook");
   }
   EXPECT_TRUE(app->createdKinds.empty()) << "No ends the program without a mail";
 }

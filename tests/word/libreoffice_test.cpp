@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <string>
 
@@ -20,20 +19,15 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // How many live (not zombie) processes have `text` in their command line.
 int ProcessesRunning(const std::string& text) {
   int count = 0;
   for (const auto& entry : fs::directory_iterator("/proc")) {
     if (entry.path().filename().string().find_first_not_of("0123456789") != std::string::npos)
       continue;
-    std::string line = ReadText(entry.path() / "cmdline");
+    std::string line = lorva::testing::TempFolder::Read(entry.path() / "cmdline");
     std::replace(line.begin(), line.end(), '\0', ' ');
-    const std::string state = ReadText(entry.path() / "stat");
+    const std::string state = lorva::testing::TempFolder::Read(entry.path() / "stat");
     const std::size_t close = state.rfind(')');
     const bool zombie = close != std::string::npos && state.substr(close + 1, 3) == " Z ";
     count += !zombie && line.find(text) != std::string::npos;
@@ -85,7 +79,7 @@ TEST_F(RealLibreOffice, OneConverterServesSeveralDocumentsAndNothingRemainsAfter
     ASSERT_NE(doc, nullptr);
     doc->SaveAs(page.string(), kWordFormatFilteredHtml);
     doc->Close(kWordDoNotSaveChanges);
-    const std::string html = ReadText(page);
+    const std::string html = lorva::testing::TempFolder::Read(page);
     EXPECT_NE(html.find("Article number " + std::to_string(n)), std::string::npos) << html;
     if (n == 2) {  // the picture is written beside the page and the page shows it
       std::smatch source;
