@@ -95,17 +95,22 @@ TEST_F(FlatRunTest, IndexListsThePagesInSubjectOrder) {
     form->optNaming.Select(c.firstNumber ? 1 : 0);
     if (c.firstNumber) form->txtNumbering.SetText(c.firstNumber);
     kb->fetches = 0;
+    shell.opened.clear();
     Generate();
     EXPECT_EQ(kb->fetches, static_cast<int>(c.subjects.size()));
     EXPECT_EQ(form->LastRun().outcome, RunSummary::Outcome::kCompleted);
+    EXPECT_EQ(form->LastRun().skipped, c.before.empty() ? 0 : 1);
     EXPECT_EQ(Read(out + "index.htm"), Index(c.index));
     for (const std::string& entry : c.index) {
       const std::string file =  // the link target decoded
           QByteArray::fromPercentEncoding(entry.substr(0, entry.find('=')).c_str()).toStdString();
-      EXPECT_NE(Read(out + file).find("<h1>" + entry.substr(entry.find('=') + 1) + "</h1>"),
+      EXPECT_NE(Read(out + file)
+                    .find("<h1>" + entry.substr(entry.find('=') + 1) + "</h1>" +
+                          "<a href='index.htm'><b>Table of Contents (index)</b></a>"),
                 std::string::npos)
           << file;
     }
+    EXPECT_EQ(shell.opened, std::vector<std::string>{folder / (out + "index.htm")});
     EXPECT_EQ(c.before.empty() ? "kept" : Read(out + c.before), "kept");
     EXPECT_TRUE(dialogs.Messages().empty());
   }
@@ -113,43 +118,20 @@ TEST_F(FlatRunTest, IndexListsThePagesInSubjectOrder) {
               !Exists("run0/outline.js"));
 }
 
-// Pages link back and index.htm is opened only with the table of contents ticked (and, for
-// opening, "Run index.htm when done"). With attachments, the rich-text copy of the item is saved
-// and removed again.
-TEST_F(FlatRunTest, BackLinkAndOpeningFollowTheBoxes) {
+// Without the table of contents ticked, pages have no back link and index.htm is not opened (the
+// index table above checks both with it ticked). With attachments, the rich-text copy of the item
+// is saved and removed again.
+TEST_F(FlatRunTest, NoBackLinkOrOpeningWithoutTheTableOfContents) {
   auto item = Add(FakeItem::Post("One", "", ""));
   LoadFlat();
-  Generate();
-  EXPECT_NE(Read("One.htm").find("<a href='index.htm'><b>Table of Contents (index)</b></a>"),
-            std::string::npos);
-  EXPECT_EQ(shell.opened, std::vector<std::string>{Dest() + "/index.htm"});
-
   form->chkExtractIndexPage.SetValue(0);
-  shell.opened.clear();
+  form->chkAttachments.SetValue(1);  // a rich-text copy is saved; the unavailable route removes it
   Generate();
   EXPECT_EQ(Read("One.htm").find("Table of Contents (index)"), std::string::npos);
   EXPECT_TRUE(shell.opened.empty());
-
-  form->chkAttachments.SetValue(1);  // a rich-text copy is saved; the unavailable route removes it
-  Generate();
   EXPECT_EQ(item->saveAsCalls, 1);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder / "Images"), {}), 1)
       << "the bullet only";
-}
-
-// Without overwriting, an existing page is left alone and the index lists only the new pages.
-TEST_F(FlatRunTest, ExistingPagesAreKeptWithoutOverwrite) {
-  Add(FakeItem::Post("First", "", ""));
-  LoadFlat();
-  form->chkOverwrite.SetValue(0);
-  Generate();
-  const std::string firstPage = Read("First.htm");
-  Add(FakeItem::Post("Second", "", ""));
-  kb->items[0] = FakeItem::Post("First", "", "", "<html><body>changed</body></html>");
-  Generate();
-  EXPECT_EQ(Read("index.htm"), Index({"Second.htm=Second"}));
-  EXPECT_EQ(Read("First.htm"), firstPage);
-  EXPECT_EQ(form->LastRun().skipped, 1);
 }
 
 TEST_F(FlatRunTest, UnreadableItemIsPassedOverWithoutANumberAndTold) {
@@ -173,21 +155,17 @@ TEST_F(FlatRunTest, UnreadableItemIsPassedOverWithoutANumberAndTold) {
   EXPECT_EQ(dialogs.shown()[0].title, "LorvaArchive");
 
   // Ten items are named and the rest counted; unreadable attachments follow.
-  RunSummary many, parts;
-  std::string items = "12 items could not be read and were not archived:\r\n";
-  for (int i = 1; i <= 12; ++i) {
-    many.unreadable.push_back("r" + std::to_string(i));
-    if (i <= 10) items += "\r\nr" + std::to_string(i);
-  }
-  items += "\r\n... and 2 more.";
-  many.unreadableParts = {"p1"};
-  EXPECT_EQ(UnreadableItemsMessage(many), items +
-                                              "\r\n\r\n1 attachment could not be read; its article "
-                                              "was archived without it:\r\n\r\np1");
-  parts.unreadableParts = {"p1", "p2"};
-  EXPECT_EQ(UnreadableItemsMessage(parts),
-            "2 attachments could not be read; their articles were archived without them:\r\n"
-            "\r\np1\r\np2");
+  RunSummary many, part;
+  for (int i = 1; i <= 12; ++i) many.unreadable.push_back("r" + std::to_string(i));
+  many.unreadableParts = {"p1", "p2"};
+  part.unreadableParts = {"p1"};
+  EXPECT_EQ(
+      UnreadableItemsMessage(many),
+      "12 items could not be read and were not archived:\r\n\r\nr1\r\nr2\r\nr3\r\nr4\r\nr5\r\n"
+      "r6\r\nr7\r\nr8\r\nr9\r\nr10\r\n... and 2 more.\r\n\r\n2 attachments could not be "
+      "read; their articles were archived without them:\r\n\r\np1\r\np2");
+  EXPECT_EQ(UnreadableItemsMessage(part),
+            "1 attachment could not be read; its article was archived without it:\r\n\r\np1");
   EXPECT_EQ(UnreadableItemsMessage(RunSummary{}), "");
 }
 
