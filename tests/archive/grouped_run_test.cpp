@@ -137,39 +137,26 @@ TEST_F(GroupedRunTest, IndexGroupsTheTickedPairsAndNumbersByPairAndPosition) {
   EXPECT_FALSE(Exists("run0/outline.js"));
 }
 
-TEST_F(GroupedRunTest, PairWhoseItemsAreAllSkippedKeepsItsHeadings) {
-  LoadGrouped(0, {"Hardware", "Software"});
-  form->chkOverwrite.SetValue(0);
-  Generate();
-  Generate();
-  EXPECT_EQ(Read("index.htm"), PlainIndex({"#Network", "*How-to"}));
-}
-
-TEST_F(GroupedRunTest, CollapsibleOutlineOpensCollapsedOrNot) {
+// The second run, without overwriting, skips the pair's only item and keeps its headings.
+TEST_F(GroupedRunTest, CollapsibleOutlineOpensCollapsedOrNotAndKeepsSkippedPairs) {
   for (int initially : {1, 0}) {
     SCOPED_TRACE(initially ? "collapsed at first" : "open at first");
     LoadGrouped(1, {"Hardware", "Software"});
     form->chkCollapseInitially.SetValue(initially);
+    form->chkOverwrite.SetValue(0);
     Generate();
     EXPECT_EQ(Read("index.htm"),
               kCollapsibleHead +
                   (initially ? "<ul dynamicoutline initcollapsed>" : "<ul dynamicoutline>") +
-                  Outline({"#Network", "*How-to", "Network"}, "<li STYLE=\"cursor:hand\">") +
+                  Outline(initially ? std::vector<std::string>{"#Network", "*How-to", "Network"}
+                                    : std::vector<std::string>{"#Network", "*How-to"},
+                          "<li STYLE=\"cursor:hand\">") +
                   kIndexClosing);
     EXPECT_TRUE(Exists("outline.js"));
     form.reset();
     connection->objKBFolder.reset();
     UseRoute(route);
   }
-}
-
-// Categories and types are escaped, and text beyond ASCII comes out as numeric references.
-TEST_F(GroupedRunTest, HeadingsAreEscapedAndAscii) {
-  kb->items = {FakeItem::Post("Q", "R&D <lab> \xCE\x9A", "\"Quoted\" \xE6\x97\xA5")};
-  LoadGrouped(0);
-  Generate();
-  EXPECT_EQ(Read("index.htm"),
-            PlainIndex({"#R&amp;D &lt;lab&gt; &#922;", "*&quot;Quoted&quot; &#26085;", "Q"}));
 }
 
 TEST_F(GroupedRunTest, CancelTakesEffectAtTheNextItemAndTheIndexListsThePagesWritten) {
@@ -191,15 +178,22 @@ TEST_F(GroupedRunTest, CancelTakesEffectAtTheNextItemAndTheIndexListsThePagesWri
   EXPECT_FALSE(form->runner().Running());
 }
 
-TEST_F(GroupedRunTest, SameSubjectInTwoPairsGetsAPageInEach) {
+// Categories and types are escaped, and text beyond ASCII comes out as numeric references, in
+// the index and on the pages.
+TEST_F(GroupedRunTest, SameSubjectInTwoPairsGetsAPageInEachUnderEscapedHeadings) {
   Add(FakeItem::Post("Toner low", "Software", "FAQ", "<html><body>software toner</body></html>"));
+  Add(FakeItem::Post("Q", "R&D <lab> \xCE\x9A", "\"Quoted\" \xE6\x97\xA5"));
   LoadGrouped(0, {"How-to"});
   Generate();
   EXPECT_EQ(Read("index.htm"),
-            PlainIndex({"#Hardware", "*FAQ", "Paper jam", "Toner low", "#Software", "*FAQ",
-                        "Reinstall", "Toner%20low%20(2).htm=Toner low"}));
+            PlainIndex({"#Hardware", "*FAQ", "Paper jam", "Toner low",
+                        "#R&amp;D &lt;lab&gt; &#922;", "*&quot;Quoted&quot; &#26085;", "Q",
+                        "#Software", "*FAQ", "Reinstall", "Toner%20low%20(2).htm=Toner low"}));
   EXPECT_EQ(Read("Toner low.htm").find("software toner"), std::string::npos);
   EXPECT_NE(Read("Toner low (2).htm").find("software toner"), std::string::npos);
+  EXPECT_NE(Read("Q.htm").find("<b>Problem Type     : </b>&quot;Quoted&quot; &#26085;<br><b>"
+                               "Problem Category : </b>R&amp;D &lt;lab&gt; &#922;<br>"),
+            std::string::npos);
 }
 
 }  // namespace
