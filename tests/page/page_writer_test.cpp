@@ -80,16 +80,22 @@ class SubWriteHtmlTest : public ::testing::Test {
 
 // The article's own texts are shown as written (escaped, the unusable reference dropped); the
 // body is markup and stays; an empty back link leaves nothing between heading and rule. The page
-// is written as ASCII with character references, and nothing but the page is left.
-TEST_F(SubWriteHtmlTest, WritesTheTextsEscapedAndThePageAsAscii) {
+// is written as ASCII with character references, over an existing page (read-only or not) only
+// with overwrite 1, and nothing but the page is left.
+TEST_F(SubWriteHtmlTest, WritesTheTextsEscapedAsAsciiAndReplacesOnlyWithOverwrite) {
+  const std::string path = folder.Write("page.htm", "earlier page");
   cArticle article;
   article.Subject = "Use <b> & \"quotes\" 'here'&#65535; \xD0\x9F";  // П
   article.ProblemType = "A<B \xCE\xA5";                              // Υ
   article.ProblemCategory = "R&D \xE5\x8D\xB0";                      // 印
   article.Body = "<TITLE></TITLE><BODY><p>a &amp; <i>b</i> caf\xC3\xA9 \xF0\x9F\x96\xA8</p>";
   article.Attachments = "<li>&#65535;f</li>";
-  const std::string path = folder / "page.htm";
-  subWriteHTML(test.services, path, article, 0);
+  for (const int overwrite : {0, 2}) {
+    subWriteHTML(test.services, path, article, overwrite);
+    EXPECT_EQ(testing::TempFolder::Read(path), "earlier page") << overwrite;
+  }
+  ::chmod(path.c_str(), 0444);
+  subWriteHTML(test.services, path, article, 1);
   const std::string subject = "Use &lt;b&gt; &amp; &quot;quotes&quot; &#39;here&#39; &#1055;";
   EXPECT_EQ(testing::TempFolder::Read(path),
             "<TITLE>" + subject + "</TITLE>" + kLink + "<BODY><h1>" + subject +
@@ -97,20 +103,6 @@ TEST_F(SubWriteHtmlTest, WritesTheTextsEscapedAndThePageAsAscii) {
                 "</b>R&amp;D &#21360;<br><hr><br><p>a &amp; <i>b</i> caf&#233; &#128424;</p>"
                 "<li>f</li><hr>");
   EXPECT_EQ(FilesIn(folder.path()), 1);
-}
-
-TEST_F(SubWriteHtmlTest, ExistingPageIsReplacedOnlyWithOverwrite) {
-  const std::string path = folder.Write("page.htm", "earlier page");
-  cArticle article = MakeArticle("<body>new");
-  subWriteHTML(test.services, path, article, 0);
-  EXPECT_EQ(testing::TempFolder::Read(path), "earlier page");
-  subWriteHTML(test.services, path, article, 2);  // only 1 allows replacing
-  EXPECT_EQ(testing::TempFolder::Read(path), "earlier page");
-
-  ::chmod(path.c_str(), 0444);  // a read-only page is replaced too
-  subWriteHTML(test.services, path, article, 1);
-  EXPECT_EQ(testing::TempFolder::Read(path),
-            kLink + "<body>" + kHeader + "new" + kAttachments + "<hr>" + kToc);
   EXPECT_TRUE(test.dialogs.shown().empty());
 }
 
