@@ -64,7 +64,6 @@ TEST_F(BatchTest, FlatRunOverAStoreWritesTheArchiveAndASummary) {
                 "<li><a href='1001.htm'>Printer jams</a></li>" +
                 "<li><a href='1003.htm'>VPN setup</a></li>" + "</ul><br></body></html>");
   EXPECT_TRUE(fs::exists(output.path() / "1003.htm"));
-  EXPECT_TRUE(fs::exists(output.path() / "style.css"));
   EXPECT_NE(out.str().find("3 articles written, 0 skipped, 0 duplicates, 1 unreadable, "),
             std::string::npos)
       << out.str();
