@@ -1,6 +1,6 @@
 // The attachment export of one article: names, numbering, the bitmap re-encoding, the list
-// markup, and the mended cases (unsafe extensions, scripts, escaping, an
-// earlier page at the conversion page's name, hidden inline images).
+// markup, and the mended cases (unsafe extensions, scripts, escaping, an earlier page at the
+// conversion page's name, hidden inline images).
 #include "page/attachments.h"
 
 #include <gtest/gtest.h>
@@ -58,7 +58,6 @@ class AttachmentExport : public ::testing::Test {
   }
   std::set<std::string> Files() const {
     std::set<std::string> names;
-    if (!fs::exists(dir_ / "1001_files")) return names;
     for (const auto& entry : fs::directory_iterator(dir_ / "1001_files")) {
       names.insert(entry.path().filename().string());
     }
@@ -79,6 +78,8 @@ TEST_F(AttachmentExport, ExportsTheArticlesFilesAndListsThem) {
   Add("TODO", "todo list");           // no ".": the whole name is the extension
   Add("Report.docx", "word document");
   Add("broken.bmp", "not a bitmap");  // deleted, and still linked as a JPEG
+  const std::string page = dir_.Write("1001.htm", "the conversion page");
+  ::chmod(page.c_str(), 0444);
 
   EXPECT_EQ(Export(), List({{"1001_1.jpg", "Screen.bmp"},
                             {"1001_2.jpg", "Photo.BMP"},
@@ -92,31 +93,23 @@ TEST_F(AttachmentExport, ExportsTheArticlesFilesAndListsThem) {
   const QImage photo(QString::fromStdString(dir_ / "1001_files/1001_2.jpg"), "JPEG");
   EXPECT_EQ(photo.size(), QSize(7, 5));
   EXPECT_EQ(unreadable_, std::vector<std::string>{"The attachment of damaged.txt is damaged"});
+  EXPECT_FALSE(fs::exists(page)) << "the conversion page at the article's name is removed first";
   EXPECT_FALSE(test_.reporter.ReportShown());
-}
-
-// The conversion page at the article's name is removed first (read-only or not); an earlier
-// page that is not the conversion's output stays.
-TEST_F(AttachmentExport, RemovesOnlyTheConversionPage) {
-  for (const bool conversionPage : {true, false}) {
-    SCOPED_TRACE(conversionPage ? "conversion page" : "earlier page");
-    const std::string page = dir_.Write("1001.htm", "a page");
-    ::chmod(page.c_str(), 0444);
-    Export(conversionPage);
-    EXPECT_EQ(fs::exists(page), !conversionPage);
-  }
 }
 
 TEST_F(AttachmentExport, DisplayNamesAreEscapedAndLinkTargetsEncoded) {
   Add("<b>'Q&A'\".txt");
   Add("hash.#1%");
   Add("Bild.\xC3\x84\xC3\x96\xC3\x9C\xC3\x9F");  // "ÄÖÜß": four characters, eight bytes
-  EXPECT_EQ(Export(),
+  const std::string page = dir_.Write("1001.htm", "an earlier page, not the conversion's output");
+  ::chmod(page.c_str(), 0444);
+  EXPECT_EQ(Export(/*removeConversionPage=*/false),
             List({{"1001_1.txt", "&lt;b&gt;&#39;Q&amp;A&#39;&quot;.txt"},
                   {"1001_2.%231%25", "hash.#1%"},
                   {"1001_3.%C3%A4%C3%B6%C3%BC%C3%9F", "Bild.\xC3\x84\xC3\x96\xC3\x9C\xC3\x9F"}}));
   EXPECT_EQ(Files(), (std::set<std::string>{"1001_1.txt", "1001_2.#1%",
                                             "1001_3.\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F"}));
+  EXPECT_TRUE(fs::exists(page));
 }
 
 // Extensions of more than four letters, empty, or not a plain name are not exported (and use no
