@@ -11,7 +11,7 @@ import { fileURLToPath, pathToFileURL } from 'node:url';
 import { chromium } from 'playwright-core';
 
 import {
-  ARTICLES, articlesOf, buildStore, bySubject, categories, generateArchive, programTools, typesOf,
+  ARTICLES, articlesOf, buildStore, bySubject, categories, generateArchive, typesOf,
 } from './program_archive.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
@@ -28,8 +28,8 @@ const archives = {};
 before(async () => {
   if (skip) return;
   workDir = fs.mkdtempSync(path.join(os.tmpdir(), 'lorva-browser-'));
-  // Run by hand: from the build folder build/.
-  const tools = programTools(process.env.LORVA_BINARY_DIR || path.join(here, '..', '..', 'build'));
+  const bin = process.env.LORVA_BINARY_DIR || path.join(here, '../../build');  // run by hand
+  const tools = { archiver: `${bin}/lorva-archive`, storeBuilder: `${bin}/build_sample_store` };
   const store = buildStore(tools, workDir);
   for (const [name, layout] of Object.entries(LAYOUTS)) {
     archives[name] = path.join(workDir, name);

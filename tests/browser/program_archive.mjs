@@ -22,12 +22,6 @@ export const bySubject = (a, b) => a.subject.toLowerCase().localeCompare(b.subje
 export const articlesOf = (category, type) =>
   ARTICLES.filter((a) => a.category === category && a.type === type).sort(bySubject);
 
-// The archiver and the store builder in the build folder.
-export const programTools = (binaryDir) => ({
-  archiver: path.join(binaryDir, 'lorva-archive'),
-  storeBuilder: path.join(binaryDir, 'build_sample_store'),
-});
-
 // Writes the knowledge base of ARTICLES as store sources and builds the mail store from them.
 export function buildStore(tools, workDir) {
   const sources = path.join(workDir, 'store-sources');
