@@ -26,9 +26,12 @@ TEST(TocHeadTest, PlainHeadIsOneLineCollapsibleHeadSixteen) {
   EXPECT_EQ(std::count(kCollapsibleHead.begin(), kCollapsibleHead.end(), '\n') + 1, 16);
 }
 
-TEST(FncWriteTocTest, ReplacesAReadOnlyIndexAndReturnsTheOpenStream) {
+// A read-only index is replaced, leaving no other file; where no index can be made the failure
+// is reported and nothing returned.
+TEST(FncWriteTocTest, ReplacesAReadOnlyIndexOrReportsWhyNot) {
   testing::TempFolder folder;
   testing::TestServices test;
+  test.MakeReportsReturn();
   const std::string path = folder.Write("index.htm", "old index, read-only");
   ::chmod(path.c_str(), 0444);
   auto stream = fncWriteTOC(test.services, path, 0);
@@ -36,16 +39,9 @@ TEST(FncWriteTocTest, ReplacesAReadOnlyIndexAndReturnsTheOpenStream) {
   stream->Write("<ul></ul><br></body></html>");
   stream->Close();
   EXPECT_EQ(testing::TempFolder::Read(path), kPlainHead + "<ul></ul><br></body></html>");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+  EXPECT_FALSE(test.reporter.ReportShown());
 
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
-                          std::filesystem::directory_iterator()),
-            1);
-}
-
-TEST(FncWriteTocTest, FailureIsReportedAndGivesNothing) {
-  testing::TempFolder folder;
-  testing::TestServices test;
-  test.MakeReportsReturn();
   EXPECT_EQ(fncWriteTOC(test.services, folder / "missing/index.htm", 0), nullptr);
   EXPECT_NE(test.LastErrorDialog().find("Sub routine : fncWriteTOC \r\n"), std::string::npos);
 }
