@@ -34,7 +34,8 @@ class SupportFilesTest : public ::testing::Test {
 };
 
 // Every run writes the style sheet and the bullet again, whatever stands there; only the
-// collapsible outline writes the script, and an earlier script stays otherwise.
+// collapsible outline writes the script, and an earlier script stays otherwise. A destination
+// that cannot be written is reported.
 TEST_F(SupportFilesTest, WritesTheStyleSheetTheBulletAndOnlyWhenAskedTheScript) {
   folder.Write("style.css", std::string(2000, 'x'));
   folder.Write("outline.js", "earlier script");
@@ -50,9 +51,7 @@ TEST_F(SupportFilesTest, WritesTheStyleSheetTheBulletAndOnlyWhenAskedTheScript) 
   subExtractFilesFromResource(test.services, folder.str(), 1);
   EXPECT_EQ(testing::TempFolder::Read(folder / "outline.js"), Resource("OUTLINE.JS"));
   EXPECT_TRUE(test.dialogs.shown().empty());
-}
 
-TEST_F(SupportFilesTest, UnwritableDestinationIsReported) {
   EXPECT_THROW(subExtractFilesFromResource(test.services, folder / "missing", 0), ProgramEnded);
   EXPECT_NE(
       test.LastErrorDialog().find("Writing file to " + folder.str() + "/missing/style.css\r\n"),
