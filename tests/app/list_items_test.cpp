@@ -12,7 +12,6 @@
 namespace lorva {
 namespace {
 
-using mailstore::MsgAttachment;
 using mailstore::MsgContent;
 using outlook::Value;
 
