@@ -15,46 +15,37 @@ namespace {
 using mailstore::MsgContent;
 using outlook::Value;
 
-class ListItemsTest : public ::testing::Test {
- protected:
-  int Run(std::vector<std::string> args) {
-    out_.str("");
-    err_.str("");
-    return ListItemsCommand(args, out_, err_);
-  }
-  std::filesystem::path Kb() const { return store_.path() / "Knowledge Base"; }
-
-  testing::TempFolder store_;
-  std::ostringstream out_;
-  std::ostringstream err_;
-};
-
 // One line an item: number, class, subject, category, type, attachment count and names; an
 // unreadable item says so and names its file; control characters print as blanks.
-TEST_F(ListItemsTest, ListsEveryItemOnOneTabSeparatedLine) {
+TEST(ListItemsTest, ListsEveryItemOnOneTabSeparatedLine) {
+  testing::TempFolder store;
+  const std::filesystem::path kb = store.path() / "Knowledge Base";
   MsgContent article = testing::PostContent("Printer shows \"Offline\"", "Hardware", "FAQ");
   article.attachments.resize(2);
   article.attachments[0].displayName = "Guide.pdf";
   article.attachments[1].longFileName = "steps.txt";
-  testing::WriteMsgFile(Kb() / "KB1.msg", article);
+  testing::WriteMsgFile(kb / "KB1.msg", article);
   MsgContent mail;
   mail.messageClass = "IPM.Note";
   mail.subject = "FW: Monitors";
-  testing::WriteMsgFile(Kb() / "KB2.msg", mail);
-  store_.Write("Knowledge Base/KB3.msg", "not a message");
+  testing::WriteMsgFile(kb / "KB2.msg", mail);
+  store.Write("Knowledge Base/KB3.msg", "not a message");
   MsgContent odd = testing::PostContent(std::string("Tab\there nul\0bell\x07 c1\xC2\x85.", 24));
   odd.userProperties = {{"problem category", Value::Text(" line\r\nbreak ")},
                         {"Problem Type", Value::Text("")}};
   odd.attachments.resize(1);
   odd.attachments[0].displayName = "a\x01.txt";
-  testing::WriteMsgFile(Kb() / "KB4.msg", odd);
+  testing::WriteMsgFile(kb / "KB4.msg", odd);
 
-  ASSERT_EQ(Run({"--list-items", "--store", store_.str(), "--folder", "Knowledge Base"}), 0)
-      << err_.str();
-  std::istringstream lines(out_.str());
+  std::ostringstream out, err;
+  ASSERT_EQ(ListItemsCommand({"--list-items", "--store", store.str(), "--folder", "Knowledge Base"},
+                             out, err),
+            0)
+      << err.str();
+  std::istringstream lines(out.str());
   std::vector<std::string> all;
   for (std::string line; std::getline(lines, line);) all.push_back(line);
-  ASSERT_EQ(all.size(), 4u) << out_.str();
+  ASSERT_EQ(all.size(), 4u) << out.str();
   EXPECT_EQ(all[0],
             "1\tIPM.Post\tPrinter shows \"Offline\"\tHardware\tFAQ\t2\tGuide.pdf|steps.txt");
   EXPECT_EQ(all[1], "2\tIPM.Note\tFW: Monitors\t\t\t0\t");
