@@ -20,46 +20,41 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TempFolder;
 
-class RichTextConversion : public ::testing::Test {
- protected:
-  bool Convert(const std::string& n) {
-    return fncConvertRTF2HTML(test_.services, factory_, objWord_, Rtf(n), dir_ / (n + ".htm"));
-  }
-  std::string Rtf(const std::string& n) const { return dir_ / ("Images/" + n + ".rtf"); }
-  void WriteRtf(const std::string& n) { dir_.Write("Images/" + n + ".rtf", "{\\rtf1 text}"); }
-
-  testing::TestServices test_;
-  testing::WordCalls calls_;
-  testing::FakeWordFactory factory_{calls_};
-  std::shared_ptr<platform::WordApplication> objWord_;
-  TempFolder dir_;
-};
-
 // Without a word processor the rich-text file is deleted and false returned; a missing
 // rich-text file gives false and keeps the word processor; a failing open or save is passed
 // over (the document still closed) and gives true without a page.
-TEST_F(RichTextConversion, FailuresArePassedOver) {
+TEST(RichTextConversion, FailuresArePassedOver) {
+  testing::TestServices test;
+  testing::WordCalls calls;
+  testing::FakeWordFactory factory{calls};
+  std::shared_ptr<platform::WordApplication> word;
+  TempFolder dir;
+  const std::string rtf = dir / "Images/1001.rtf";
+  auto convert = [&] {
+    return fncConvertRTF2HTML(test.services, factory, word, rtf, dir / "1001.htm");
+  };
+  auto writeRtf = [&] { dir.Write("Images/1001.rtf", "{\\rtf1 text}"); };
   for (int failure : {errnum::kCannotCreateObject, 5}) {
-    calls_.failCreateWith = failure;
-    WriteRtf("1001");
-    EXPECT_FALSE(Convert("1001")) << failure;
-    EXPECT_FALSE(fs::exists(Rtf("1001")));
+    calls.failCreateWith = failure;
+    writeRtf();
+    EXPECT_FALSE(convert()) << failure;
+    EXPECT_FALSE(fs::exists(rtf));
   }
-  EXPECT_TRUE(calls_.calls.empty());
-  calls_.failCreateWith = 0;
-  EXPECT_FALSE(Convert("1001"));
-  EXPECT_EQ(calls_.calls, std::vector<std::string>{"Visible false"});
+  EXPECT_TRUE(calls.calls.empty());
+  calls.failCreateWith = 0;
+  EXPECT_FALSE(convert());
+  EXPECT_EQ(calls.calls, std::vector<std::string>{"Visible false"});
   for (const bool failOpen : {true, false}) {
-    calls_.failOpen = failOpen;
-    calls_.failSave = !failOpen;
-    WriteRtf("1001");
-    EXPECT_TRUE(Convert("1001"));
-    EXPECT_FALSE(fs::exists(Rtf("1001")));
-    EXPECT_FALSE(fs::exists(dir_ / "1001.htm"));
+    calls.failOpen = failOpen;
+    calls.failSave = !failOpen;
+    writeRtf();
+    EXPECT_TRUE(convert());
+    EXPECT_FALSE(fs::exists(rtf));
+    EXPECT_FALSE(fs::exists(dir / "1001.htm"));
   }
-  EXPECT_EQ(calls_.calls.back(), "Close 0") << "the document is closed after a failed save";
-  EXPECT_EQ(calls_.created, 1);
-  EXPECT_FALSE(test_.reporter.ReportShown());
+  EXPECT_EQ(calls.calls.back(), "Close 0") << "the document is closed after a failed save";
+  EXPECT_EQ(calls.created, 1);
+  EXPECT_FALSE(test.reporter.ReportShown());
 }
 
 // The cut of the converted page. Inputs and results are built from the marks the page is

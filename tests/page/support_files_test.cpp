@@ -23,20 +23,17 @@ const char kStyleSheet[] =
     "\ttext-align:left\r\n}\r\n\r\n\r\nBODY \r\n{ \r\n\tfont-family: Verdana; \r\n"
     "\ttext-align:left; \r\n\tfont-size: 8.5pt\r\n}\r\n\r\n\r\n";
 
-class SupportFilesTest : public ::testing::Test {
- protected:
-  std::string Resource(const char* name) {
-    const auto bytes = resources::Find(name);
-    return bytes ? std::string(bytes->begin(), bytes->end()) : "";
-  }
-  testing::TempFolder folder;
-  testing::TestServices test;
-};
+std::string Resource(const char* name) {
+  const auto bytes = resources::Find(name);
+  return bytes ? std::string(bytes->begin(), bytes->end()) : "";
+}
 
 // Every run writes the style sheet and the bullet again, whatever stands there; only the
 // collapsible outline writes the script, and an earlier script stays otherwise. A destination
 // that cannot be written is reported.
-TEST_F(SupportFilesTest, WritesTheStyleSheetTheBulletAndOnlyWhenAskedTheScript) {
+TEST(SupportFilesTest, WritesTheStyleSheetTheBulletAndOnlyWhenAskedTheScript) {
+  testing::TempFolder folder;
+  testing::TestServices test;
   folder.Write("style.css", std::string(2000, 'x'));
   folder.Write("outline.js", "earlier script");
   subExtractFilesFromResource(test.services, folder.str(), 0);
