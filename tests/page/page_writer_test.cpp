@@ -72,17 +72,13 @@ long FilesIn(const std::filesystem::path& folder) {
   return std::distance(std::filesystem::directory_iterator(folder), {});
 }
 
-class SubWriteHtmlTest : public ::testing::Test {
- protected:
-  testing::TempFolder folder;
-  testing::TestServices test;
-};
-
 // The article's own texts are shown as written (escaped, the unusable reference dropped); the
 // body is markup and stays; an empty back link leaves nothing between heading and rule. The page
 // is written as ASCII with character references, over an existing page (read-only or not) only
 // with overwrite 1, and nothing but the page is left.
-TEST_F(SubWriteHtmlTest, WritesTheTextsEscapedAsAsciiAndReplacesOnlyWithOverwrite) {
+TEST(SubWriteHtmlTest, WritesTheTextsEscapedAsAsciiAndReplacesOnlyWithOverwrite) {
+  testing::TempFolder folder;
+  testing::TestServices test;
   const std::string path = folder.Write("page.htm", "earlier page");
   cArticle article;
   article.Subject = "Use <b> & \"quotes\" 'here'&#65535; \xD0\x9F";  // П
@@ -130,7 +126,8 @@ struct FailingWrites : FileSystemObject {
 
 // A write that fails keeps what stood at the page and leaves no temporary file; error 5 is passed
 // over without a report, any other is reported. Error 0: a folder stands at the page.
-TEST_F(SubWriteHtmlTest, FailedWriteKeepsTheEarlierPage) {
+TEST(SubWriteHtmlTest, FailedWriteKeepsTheEarlierPage) {
+  testing::TempFolder folder;
   const std::string path = folder / "page.htm";
   const struct {
     int number;
