@@ -96,9 +96,7 @@ TEST_F(BatchTest, UsageErrorsAndMissingStoresOrFoldersSayWhatIsWrong) {
   for (const Case& c : cases) {
     std::vector<std::string> args = c.args;
     if (args[0] != "--store") args.insert(args.begin(), StoreArg());
-    std::string shown;
-    for (const auto& a : args) shown += a + " ";
-    SCOPED_TRACE(shown);
+    SCOPED_TRACE(::testing::PrintToString(args));
     EXPECT_EQ(Run(args), c.status);
     EXPECT_NE(err.str().find(c.says), std::string::npos) << err.str();
     EXPECT_EQ(out.str(), "");

@@ -92,9 +92,8 @@ TEST_F(SettingsTest, StoredOptionsAreRestoredWithTheirEnablingRules) {
        "initially=1 | enabled group0 group1 collapse initially"},
   };
   for (const auto& c : cases) {
-    std::string shown, report;
-    for (const auto& [name, text] : c.stored) shown += name + "=" + text + " ";
-    SCOPED_TRACE(shown);
+    std::string report;
+    SCOPED_TRACE(::testing::PrintToString(c.stored));
     EXPECT_EQ(Restored(c.stored, &report), c.options);
     EXPECT_EQ(report, "");
   }
