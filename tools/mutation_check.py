@@ -19,8 +19,8 @@ A fault in the table:
 
   [name]
   file: page/naming.cpp
-  find: if (taken_.count(folded) == 0) return path;
-  into: if (taken_.count(folded) != 0) return path;
+  find: if (!Taken(folded)) return path;
+  into: if (Taken(folded)) return path;
   what: a free name is taken for a used one
 
 `find` must stand exactly once in the file; `into` replaces it (empty: the text goes).
