@@ -80,13 +80,17 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// `fileName` kept within the file system's limit for one name, ".htm" kept at its end.
-std::string WithinNameLimit(std::string fileName) {
-  if (fileName.size() <= kMaxNameBytes) return fileName;
-  if (EndsWithExtension(fileName)) {
-    return CutToBytes(fileName.substr(0, fileName.size() - 4), kMaxNameBytes - 4) + kExtension;
+// Cuts the file name of `path`, which begins at `nameStart`, to the file system's limit for one
+// name, ".htm" kept at its end.
+void CutNameToLimit(std::string& path, std::size_t nameStart) {
+  if (path.size() - nameStart <= kMaxNameBytes) return;
+  const std::string name = path.substr(nameStart);
+  path.resize(nameStart);
+  if (EndsWithExtension(name)) {
+    path += CutToBytes(name.substr(0, name.size() - 4), kMaxNameBytes - 4) + kExtension;
+  } else {
+    path += CutToBytes(name, kMaxNameBytes);
   }
-  return CutToBytes(fileName, kMaxNameBytes);
 }
 
 }  // namespace
@@ -142,8 +146,8 @@ std::string PagePath(const std::string& destination, const std::string& name) {
   if (CountCharacters(path) > kMaxPathCharacters && CountCharacters(folder) < kCutPathCharacters) {
     path = path.substr(0, BytesOfCharacters(path, kCutPathCharacters)) + kExtension;
   }
-  if (path.size() - folder.size() <= kMaxNameBytes) return path;
-  return folder + WithinNameLimit(path.substr(folder.size()));
+  CutNameToLimit(path, folder.size());
+  return path;
 }
 
 PageNames::PageNames() {
