@@ -237,10 +237,11 @@ MsgAttachment AttachmentProperties(const PropertyBag& props, std::uint32_t codeP
   return a;
 }
 
-// The user properties: string-named properties in PS_PUBLIC_STRINGS.
-void ReadUserProperties(const CfbReader& cfb, const PropertyBag& props, std::uint32_t codePage,
+// The user properties: string-named properties in PS_PUBLIC_STRINGS, named in the name-to-id
+// map `map` (none: the item has no map).
+void ReadUserProperties(const CfbReader& cfb, std::optional<std::uint32_t> map,
+                        const PropertyBag& props, std::uint32_t codePage,
                         std::vector<MsgUserProperty>& out) {
-  const auto map = cfb.Find(CfbReader::kRootEntry, msg::kNameIdStorage);
   if (!map || !cfb.IsStorage(*map)) return;
   auto stream = [&](const char* name, std::vector<std::uint8_t>& scratch) {
     const auto id = cfb.Find(*map, name);
@@ -365,7 +366,8 @@ MsgReader::MsgReader(std::span<const std::uint8_t> bytes) {
   state->messageClass = props.Text(msg::kMessageClass, state->textCodePage).value_or("");
   state->subject = props.Text(msg::kSubject, state->textCodePage).value_or("");
   state->nativeBody = props.Int32(msg::kNativeBody).value_or(0);
-  ReadUserProperties(cfb, props, state->textCodePage, state->userProperties);
+  state->nameMap = cfb.Find(CfbReader::kRootEntry, msg::kNameIdStorage);
+  ReadUserProperties(cfb, state->nameMap, props, state->textCodePage, state->userProperties);
 
   std::vector<std::pair<std::uint32_t, std::uint32_t>> attachments;  // number, entry
   for (std::uint32_t child : cfb.entry(CfbReader::kRootEntry).children) {
@@ -379,7 +381,6 @@ MsgReader::MsgReader(std::span<const std::uint8_t> bytes) {
   std::sort(attachments.begin(), attachments.end());
   state->attachments.reserve(attachments.size());
   for (const auto& [number, entry] : attachments) state->attachments.push_back(entry);
-  state->nameMap = cfb.Find(CfbReader::kRootEntry, msg::kNameIdStorage);
   state_ = std::move(state);
 }
 
