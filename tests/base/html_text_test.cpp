@@ -12,7 +12,6 @@ TEST(UrlEncodeFileNameTest, EncodesWhatAUrlCannotCarryRaw) {
     std::string name, expected;
   } cases[] = {
       {"1000.htm", "1000.htm"},
-      {"Printer jams.htm", "Printer%20jams.htm"},
       {"It's #1 at 100%.htm", "It%27s%20%231%20at%20100%25.htm"},
       {"R&D; (new)+more,=@~!$*.htm", "R%26D;%20(new)+more,=@~!$*.htm"},
       {"caf\xC3\xA9.htm", "caf%C3%A9.htm"},
@@ -26,13 +25,11 @@ TEST(UrlEncodeFileNameTest, EncodesWhatAUrlCannotCarryRaw) {
 }
 
 TEST(FindContentIdReferenceTest, FindsCidInAnyLetterCase) {
-  struct Case {
-    std::string html;
-    std::size_t from;
-    std::size_t expected;
-  };
   const std::size_t none = std::string::npos;
-  const Case cases[] = {
+  const struct {
+    std::string html;
+    std::size_t from, expected;
+  } cases[] = {
       {"cid:", 0, 0},        {"<img src=\"CiD:x\">", 0, 10},
       {"cid:a cid:b", 1, 6}, {"ci d: cd: id: cid cid;", 0, none},
       {"xcid:", 0, 1},  // whether it stands alone is the caller's business
