@@ -1,5 +1,6 @@
 #include "base/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -117,6 +118,40 @@ std::error_code WriteWholeFile(const std::string& path, std::string_view bytes) 
 bool FolderStandsAt(const std::string& path) {
   std::error_code ignored;
   return fs::is_directory(fs::symlink_status(path, ignored));
+}
+
+std::error_code ListFolder(const std::string& folder,
+                           const std::function<void(std::string_view, FolderEntryType)>& visit) {
+  const std::unique_ptr<DIR, int (*)(DIR*)> opened(::opendir(folder.c_str()), ::closedir);
+  DIR* const listing = opened.get();
+  if (listing == nullptr) return LastError();
+  const int fd = ::dirfd(listing);
+  std::error_code code;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(listing);
+    if (entry == nullptr) {
+      if (errno != 0) code = LastError();
+      break;
+    }
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    unsigned char type = entry->d_type;
+    if (type == DT_UNKNOWN) {
+      struct stat info;
+      if (::fstatat(fd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0) {
+        type = S_ISREG(info.st_mode)   ? DT_REG
+               : S_ISDIR(info.st_mode) ? DT_DIR
+               : S_ISLNK(info.st_mode) ? DT_LNK
+                                       : DT_UNKNOWN;
+      }
+    }
+    visit(name, type == DT_REG   ? FolderEntryType::kFile
+                : type == DT_DIR ? FolderEntryType::kFolder
+                : type == DT_LNK ? FolderEntryType::kLink
+                                 : FolderEntryType::kOther);
+  }
+  return code;
 }
 
 std::error_code WriteAll(int fd, std::string_view bytes) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "base/files.h"
 
@@ -77,21 +78,20 @@ std::optional<KeptFile> ParseKeptName(std::string_view name) {
   return file;
 }
 
-// Removes the temporary files of ended processes in `folder`; with `scratch`, also symbolic
-// links at the names of the run's rich-text copies.
-void RemoveLeftovers(const fs::path& folder, bool scratch) {
-  std::error_code error;
-  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    const std::string name = it->path().filename().string();
-    const std::optional<pid_t> owner = TemporaryFileOwner(name);
+// Removes `name` from `folder` when it is a temporary file of an ended process, or, with
+// `scratch`, a symbolic link at the name of one of the run's rich-text copies; returns whether
+// the entry was one of those. Failures are passed over.
+bool RemoveLeftover(const std::string& folder, std::string_view name, FolderEntryType type,
+                    bool scratch) {
+  const std::optional<pid_t> owner = TemporaryFileOwner(name);
+  const bool leftover = (owner && !StillRunning(*owner)) ||
+                        (scratch && type == FolderEntryType::kLink && name.ends_with(".rtf") &&
+                         AllDigits(name.substr(0, name.size() - 4)));
+  if (leftover) {
     std::error_code ignored;
-    if (owner && !StillRunning(*owner)) {
-      fs::remove(it->path(), ignored);
-    } else if (scratch && name.ends_with(".rtf") && AllDigits(name.substr(0, name.size() - 4)) &&
-               it->is_symlink(ignored)) {
-      fs::remove(it->path(), ignored);
-    }
+    fs::remove(folder + "/" + std::string(name), ignored);
   }
+  return owner.has_value() || leftover;
 }
 
 }  // namespace
@@ -108,38 +108,43 @@ std::optional<FolderLink> LinkedFolderIn(const std::string& destination) {
   std::error_code error;
   const fs::path inside = fs::canonical(destination, error);
   if (error) return std::nullopt;
-  for (fs::directory_iterator it(destination, error), end; !error && it != end;
-       it.increment(error)) {
-    const std::string name = it->path().filename().string();
-    std::error_code ignored;
-    if (!(IsImageFolderName(name) || IsAttachmentFolderName(name)) || !it->is_symlink(ignored)) {
-      continue;
+  std::optional<FolderLink> found;
+  ListFolder(destination, [&](std::string_view name, FolderEntryType type) {
+    if (found || type != FolderEntryType::kLink ||
+        !(IsImageFolderName(name) || IsAttachmentFolderName(name))) {
+      return;
     }
-    std::error_code unresolved;
-    const fs::path leads = fs::canonical(it->path(), unresolved);
+    const fs::path link = fs::path(destination) / name;
+    std::error_code unresolved, ignored;
+    const fs::path leads = fs::canonical(link, unresolved);
     const auto [stop, rest] =
         std::mismatch(inside.begin(), inside.end(), leads.begin(), leads.end());
-    if (!unresolved && stop == inside.end() && fs::is_directory(leads, ignored)) continue;
-    return FolderLink{it->path().string(), fs::read_symlink(it->path(), ignored).string()};
-  }
-  return std::nullopt;
+    if (!unresolved && stop == inside.end() && fs::is_directory(leads, ignored)) return;
+    found = FolderLink{link.string(), fs::read_symlink(link, ignored).string()};
+  });
+  return found;
 }
 
 void RecoverInterruptedRun(const std::string& destination) {
-  const fs::path folder(destination);
-  RemoveLeftovers(folder, false);
-  std::error_code error;
-  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    const std::string name = it->path().filename().string();
-    std::error_code ignored;
+  std::vector<std::string> folders;  // the image and attachment folders, mended after the walk
+  ListFolder(destination, [&](std::string_view name, FolderEntryType type) {
+    if (RemoveLeftover(destination, name, type, false)) return;
     if (const std::optional<KeptFile> kept = ParseKeptName(name)) {
       if (!kept->owner || !StillRunning(*kept->owner)) {
-        fs::rename(it->path(), folder / kept->name, ignored);
+        std::error_code ignored;
+        fs::rename(destination + "/" + std::string(name), destination + "/" + kept->name, ignored);
       }
-    } else if ((IsImageFolderName(name) || IsAttachmentFolderName(name)) &&
-               !it->is_symlink(ignored) && it->is_directory(ignored)) {
-      RemoveLeftovers(it->path(), IsImageFolderName(name));
+    } else if (type == FolderEntryType::kFolder &&
+               (IsImageFolderName(name) || IsAttachmentFolderName(name))) {
+      folders.emplace_back(name);
     }
+  });
+  for (const std::string& name : folders) {
+    const std::string folder = destination + "/" + name;
+    const bool scratch = IsImageFolderName(name);
+    ListFolder(folder, [&](std::string_view entry, FolderEntryType type) {
+      RemoveLeftover(folder, entry, type, scratch);
+    });
   }
 }
 

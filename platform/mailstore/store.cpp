@@ -46,30 +46,27 @@ void WriteFileBytes(const fs::path& path, const void* data, std::size_t size) {
   }
 }
 
-bool IsFolderDirectory(const fs::directory_entry& entry) {
+// An item file: a regular file named "*.msg" (letters in either case), or a link to one.
+bool IsItemFile(const std::string& directory, std::string_view name, FolderEntryType type) {
+  if (name.size() < 4 || !EqualIgnoringAsciiCase(name.substr(name.size() - 4), ".msg")) {
+    return false;
+  }
+  if (type != FolderEntryType::kLink) return type == FolderEntryType::kFile;
   std::error_code ignored;
-  // Symbolic links are not followed, so a link loop cannot make the folder walk endless.
-  return entry.symlink_status(ignored).type() == fs::file_type::directory;
+  return fs::is_regular_file(fs::path(directory) / name, ignored);
 }
 
-bool IsItemFile(const fs::directory_entry& entry) {
-  const std::string name = entry.path().filename().string();
-  if (name.size() < 4 || AsciiLower(name.substr(name.size() - 4)) != ".msg") return false;
-  std::error_code ignored;
-  return entry.is_regular_file(ignored);
-}
-
-// The names of the sub-directories (or item files) of `directory`, in byte order.
+// The names of the sub-directories (or item files) of `directory`, in byte order. Symbolic links
+// to folders are not taken, so a link loop cannot make the folder walk endless.
 std::vector<std::string> ListNames(const fs::path& directory, bool folders) {
   std::vector<std::string> names;
-  std::error_code code;
-  fs::directory_iterator it(directory, code);
-  if (code) throw ErrorFromSystem(code, directory.string());
-  for (const fs::directory_entry& entry : it) {
-    if (folders ? IsFolderDirectory(entry) : IsItemFile(entry)) {
-      names.push_back(entry.path().filename().string());
+  const std::string path = directory.string();
+  const std::error_code code = ListFolder(path, [&](std::string_view name, FolderEntryType type) {
+    if (folders ? type == FolderEntryType::kFolder : IsItemFile(path, name, type)) {
+      names.emplace_back(name);
     }
-  }
+  });
+  if (code) throw ErrorFromSystem(code, path);
   std::sort(names.begin(), names.end());
   return names;
 }
