@@ -218,7 +218,7 @@ void subWriteHTML(Services& services, const std::string& strPath, cArticle& arti
     std::unique_ptr<TextStream> stream;
     step([&] { stream = fs.CreateReplacingTextFile(strPath); });
     if (!stream) return;
-    step([&] { stream->Write(page); });
+    step([&] { stream->WriteTaking(std::move(page)); });
     if (complete) stream->Close();
   } catch (const std::exception& e) {
     services.reporter.Report(ErrorFromException(e), "subWriteHTML");

@@ -86,10 +86,10 @@ class FileTextStream : public TextStream {
   // The text is kept until a good amount has gathered, or until Close; a long text written when
   // nothing is kept goes to the file at once. Either way a page goes to the file in one write.
   void Write(const std::string& text) override {
-    CheckOpen();
-    if (reading_) throw Error(errnum::kBadFileMode, "Bad file mode: " + path_);
-    if (pending_.empty() && text.size() >= kWriteAsItStandsAt && encoder_.TakeUnchanged(text)) {
-      WriteOut(text);  // a page in one piece: no copy kept
+    CheckWritable();
+    if (GoesAsItStands(text)) {
+      encoder_.TakeUnchanged(text);
+      WriteOut(text);
       return;
     }
     std::string bytes = encoder_.Encode(text);
@@ -99,6 +99,16 @@ class FileTextStream : public TextStream {
       pending_ += bytes;
     }
     if (pending_.size() >= kWriteAt) Flush();
+  }
+
+  void WriteTaking(std::string&& text) override {
+    CheckWritable();
+    if (!GoesAsItStands(text)) {
+      Write(text);
+      return;
+    }
+    WriteOut(text);  // a page in one piece: kept by the encoder, not copied
+    encoder_.TakeUnchanged(std::move(text));
   }
 
   bool AtEndOfStream() override {
@@ -142,6 +152,18 @@ class FileTextStream : public TextStream {
   static constexpr std::size_t kWriteAt = 64 * 1024;
   // A text at least this long, written when nothing is kept, goes to the file at once.
   static constexpr std::size_t kWriteAsItStandsAt = 4 * 1024;
+
+  void CheckWritable() const {
+    CheckOpen();
+    if (reading_) throw Error(errnum::kBadFileMode, "Bad file mode: " + path_);
+  }
+
+  // Whether `text` goes to the file at once, as it stands: a long text of ASCII (a page in one
+  // piece) written when nothing is kept.
+  bool GoesAsItStands(const std::string& text) const {
+    return pending_.empty() && text.size() >= kWriteAsItStandsAt &&
+           HtmlAsciiEncoder::Unchanged(text);
+  }
 
   void CheckOpen() const {
     if (closed_) {
@@ -302,10 +324,16 @@ std::size_t AsciiTail(std::string_view text) {
 
 }  // namespace
 
-bool HtmlAsciiEncoder::TakeUnchanged(std::string_view utf8) {
-  if (AsciiTail(utf8) != 0) return false;
-  Defer(utf8);
-  return true;
+bool HtmlAsciiEncoder::Unchanged(std::string_view utf8) {
+  return AsciiTail(utf8) == 0;
+}
+
+void HtmlAsciiEncoder::TakeUnchanged(std::string utf8) {
+  if (deferred_.empty() && utf8.size() <= kDeferredAtMost) {
+    deferred_ = std::move(utf8);
+  } else {
+    Defer(utf8);
+  }
 }
 
 std::string HtmlAsciiEncoder::Encode(std::string_view utf8) {
@@ -325,7 +353,6 @@ std::string HtmlAsciiEncoder::Encode(std::string_view utf8) {
 }
 
 void HtmlAsciiEncoder::Defer(std::string_view ascii) {
-  constexpr std::size_t kDeferredAtMost = 64 * 1024;
   if (deferred_.size() + ascii.size() > kDeferredAtMost) {
     EncodeFollowing(deferred_);
     deferred_.clear();

@@ -26,6 +26,8 @@ class TextStream {
   virtual ~TextStream() = default;
   // Appends `text` unchanged (no line break added).
   virtual void Write(const std::string& text) = 0;
+  // Write, for a caller that no longer needs `text`: the stream may keep it rather than a copy.
+  virtual void WriteTaking(std::string&& text) { Write(text); }
   virtual bool AtEndOfStream() = 0;
   // The whole remaining text.
   virtual std::string ReadAll() = 0;
@@ -78,9 +80,11 @@ class FileSystemObject {
 class HtmlAsciiEncoder {
  public:
   std::string Encode(std::string_view utf8);
-  // When `utf8` is all ASCII, which Encode gives back as it stands, takes it as Encode would and
-  // returns true; otherwise does nothing and returns false.
-  bool TakeUnchanged(std::string_view utf8);
+  // Whether Encode gives `utf8` back as it stands: it is all ASCII.
+  static bool Unchanged(std::string_view utf8);
+  // Takes `utf8`, which must be Unchanged, as Encode would, without handing back a copy; the
+  // text itself is kept when nothing is kept yet.
+  void TakeUnchanged(std::string utf8);
 
  private:
   enum class State { kData, kTagOpen, kTagName, kInTag, kBang, kComment, kRawText };
@@ -88,6 +92,9 @@ class HtmlAsciiEncoder {
 
   // Encode, following the markup over the whole of `utf8`.
   std::string EncodeFollowing(std::string_view utf8);
+  // ASCII text kept to be followed when needed, at most; beyond, it is followed at once.
+  static constexpr std::size_t kDeferredAtMost = 64 * 1024;
+
   // Keeps ASCII text to be followed when needed; follows it at once beyond the bound.
   void Defer(std::string_view ascii);
 

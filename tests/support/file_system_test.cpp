@@ -73,12 +73,13 @@ TEST(FileSystemObjectTest, ReplacingStreamTakesThePlaceOnlyWhenClosed) {
   const std::string victim = outside.Write("victim", "outside");
   const struct {
     const char* what;
-    bool link, readOnly, close;
+    bool link, readOnly, close, handOver;  // handOver: the long piece given with WriteTaking
   } cases[] = {
-      {"file", false, false, true},
-      {"read-only file", false, true, true},
-      {"link", true, false, true},
-      {"file, stream dropped unclosed", false, false, false},
+      {"file", false, false, true, false},
+      {"file, piece handed over", false, false, true, true},
+      {"read-only file", false, true, true, false},
+      {"link", true, false, true, true},
+      {"file, stream dropped unclosed", false, false, false, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -94,7 +95,7 @@ TEST(FileSystemObjectTest, ReplacingStreamTakesThePlaceOnlyWhenClosed) {
     // inside a style element.
     const std::string longPiece = "<p>" + std::string(5000, '.') + "</p><style>";
     auto stream = fso.CreateReplacingTextFile(path);
-    stream->Write(longPiece);
+    c.handOver ? stream->WriteTaking(std::string(longPiece)) : stream->Write(longPiece);
     stream->Write("\xD0\x9F</style>\xC3\xA9");
     EXPECT_EQ(TempFolder::Read(path), c.link ? "outside" : "earlier");
     if (c.close) stream->Close();
