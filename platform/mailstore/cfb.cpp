@@ -3,8 +3,11 @@
 #include <unicode/uchar.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <functional>
+#include <memory_resource>
+#include <vector>
 
 #include "base/bytes.h"
 #include "base/error.h"
@@ -132,7 +135,10 @@ void CfbReader::LoadFat() {
   if (fatCount == 0) Bad("no FAT sector");
   if (fatCount > sectorCount_) Bad("FAT sector count larger than the file");
   const std::uint32_t perSector = sectorSize_ / 4;
-  std::vector<std::uint32_t> fatSectors;
+  // The numbers of the FAT's sectors, on the stack for all but very large files.
+  alignas(std::uint32_t) std::byte arena[kHeaderFatEntries * sizeof(std::uint32_t) + 64];
+  std::pmr::monotonic_buffer_resource scratch(arena, sizeof arena);
+  std::pmr::vector<std::uint32_t> fatSectors(&scratch);
   fatSectors.reserve(fatCount);
   for (std::uint32_t i = 0; i < kHeaderFatEntries && fatSectors.size() < fatCount; ++i) {
     fatSectors.push_back(ReadLe32(h + header::kFatSectors + 4 * i));
@@ -184,8 +190,11 @@ void CfbReader::LoadMiniFat(std::uint32_t first) {
 }
 
 void CfbReader::LoadDirectory(std::uint32_t first) {
+  // The walk's own lists are held in a buffer on the stack; a large directory's go to the heap.
+  alignas(std::max_align_t) std::byte arena[4096];
+  std::pmr::monotonic_buffer_resource scratch(arena, sizeof arena);
   // The directory's sectors.
-  std::vector<const std::uint8_t*> raw;
+  std::pmr::vector<const std::uint8_t*> raw(&scratch);
   raw.reserve(32);  // a message's directory is a few sectors
   std::uint32_t s = first;
   std::uint64_t steps = 0;
@@ -203,9 +212,9 @@ void CfbReader::LoadDirectory(std::uint32_t first) {
   }
   if (raw.empty()) Bad("empty directory");
   entries_.resize(raw.size());
-  std::vector<bool> seen(raw.size(), false);
+  std::pmr::vector<bool> seen(raw.size(), false, &scratch);
   // Where each name stands in names_, which may still grow while the entries are read.
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> nameAt(raw.size());
+  std::pmr::vector<std::pair<std::uint32_t, std::uint32_t>> nameAt(raw.size(), &scratch);
   // Every entry is the child of one storage at most: children_ never grows past this.
   children_.reserve(raw.size());
   names_.reserve(raw.size() * 24);  // most names are about twenty characters
@@ -242,8 +251,8 @@ void CfbReader::LoadDirectory(std::uint32_t first) {
 
   // Each storage's sibling tree, walked in order with an explicit stack; every entry may be
   // reached once only, so a loop in the tree is an error and the walk is linear.
-  std::vector<std::uint32_t> storages{kRootEntry};
-  std::vector<std::uint32_t> stack;
+  std::pmr::vector<std::uint32_t> storages({kRootEntry}, &scratch);
+  std::pmr::vector<std::uint32_t> stack(&scratch);
   while (!storages.empty()) {
     const std::uint32_t storage = storages.back();
     storages.pop_back();

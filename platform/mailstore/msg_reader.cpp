@@ -37,12 +37,14 @@ using msg::Tag;
 class PropertyBag {
  public:
   PropertyBag(const CfbReader& cfb, std::uint32_t storage, std::uint32_t headerSize) : cfb_(cfb) {
+    std::uint32_t position = 0;  // among the storage's children
+    streams_.reserve(cfb.entry(storage).children.size());
     for (std::uint32_t child : cfb.entry(storage).children) {
       const auto& e = cfb.entry(child);
       std::uint32_t tag = 0;
       if (StartsWithIgnoringAsciiCase(e.name, msg::kSubstgPrefix) &&
           msg::ParseHex8(std::string_view(e.name).substr(sizeof msg::kSubstgPrefix - 1), tag)) {
-        streams_.emplace_back(tag, child);
+        streams_.push_back({tag, position, child});
       } else if (cfb.IsStream(child) &&
                  StartsWithIgnoringAsciiCase(e.name, msg::kPropertiesStream) &&
                  e.name.size() == sizeof msg::kPropertiesStream - 1) {
@@ -54,17 +56,18 @@ class PropertyBag {
         // Whole 16-byte entries; some writers leave a few bytes after the last one.
         properties_ = properties_.subspan(headerSize, (properties_.size() - headerSize) / 16 * 16);
       }
+      ++position;
     }
     // Sorted for lookups in logarithmic time (a hostile file may hold very many of both); the
-    // first of equal tags wins.
-    std::stable_sort(streams_.begin(), streams_.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    // first of equal tags wins: ties go by position.
+    std::sort(streams_.begin(), streams_.end(), [](const StreamAt& a, const StreamAt& b) {
+      return a.tag < b.tag || (a.tag == b.tag && a.position < b.position);
+    });
     index_.reserve(properties_.size() / 16);
     for (size_t i = 0; i + 16 <= properties_.size(); i += 16) {
       index_.emplace_back(ReadLe32(properties_.data() + i), static_cast<std::uint32_t>(i));
     }
-    std::stable_sort(index_.begin(), index_.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::sort(index_.begin(), index_.end());  // tag, then offset
   }
 
   PropertyBag(const PropertyBag&) = delete;  // properties_ may point into propertyScratch_
@@ -88,9 +91,9 @@ class PropertyBag {
 
   std::optional<std::uint32_t> StreamEntry(std::uint32_t tag) const {
     const auto it = std::lower_bound(streams_.begin(), streams_.end(), tag,
-                                     [](const auto& e, std::uint32_t t) { return e.first < t; });
-    if (it == streams_.end() || it->first != tag) return std::nullopt;
-    return it->second;
+                                     [](const StreamAt& e, std::uint32_t t) { return e.tag < t; });
+    if (it == streams_.end() || it->tag != tag) return std::nullopt;
+    return it->entry;
   }
 
   // The bytes of the stream holding `tag`'s value, when there is one.
@@ -138,8 +141,13 @@ class PropertyBag {
   const CfbReader& cfb_;
   std::vector<std::uint8_t> propertyScratch_;
   std::span<const std::uint8_t> properties_;
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> streams_;  // tag, entry
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> index_;    // tag, offset in properties_
+  struct StreamAt {
+    std::uint32_t tag;
+    std::uint32_t position;  // among the storage's children
+    std::uint32_t entry;
+  };
+  std::vector<StreamAt> streams_;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> index_;  // tag, offset in properties_
 };
 
 // Copies storage `source` of `cfb` with everything below it into `writer` at `target`.
