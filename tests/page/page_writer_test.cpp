@@ -60,6 +60,9 @@ TEST(ComposePageTest, PatchesTitleLinkAndHeaderIntoTheBody) {
        "<title> </title>" + kLink + "<body>" + kHeader},
       {"tags at the ends of sixteen-byte blocks", std::string(15, 'x') + "<title>t</title>x<body>z",
        std::string(15, 'x') + "<title>t</title>" + kLink + "x<body>" + kHeader + "z"},
+      {"tags at the ends of thirty-two-byte blocks",
+       std::string(31, 'x') + "<title>t</title>x<body>z",
+       std::string(31, 'x') + "<title>t</title>" + kLink + "x<body>" + kHeader + "z"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.what) + ": " + c.body);
