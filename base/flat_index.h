@@ -21,8 +21,9 @@ class FlatIndex {
   std::optional<std::uint32_t> Find(std::size_t hash, IsKey&& isKey) const {
     if (slots_.empty()) return std::nullopt;
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = hash & mask; slots_[i].entry != 0; i = (i + 1) & mask) {
-      if (slots_[i].hash == hash && isKey(slots_[i].entry - 1)) return slots_[i].entry - 1;
+    const auto low = static_cast<std::uint32_t>(hash);
+    for (std::size_t i = low & mask; slots_[i].entry != 0; i = (i + 1) & mask) {
+      if (slots_[i].hash == low && isKey(slots_[i].entry - 1)) return slots_[i].entry - 1;
     }
     return std::nullopt;
   }
@@ -30,7 +31,7 @@ class FlatIndex {
   // Records that the key at `position` has `hash`. Precondition: no entry for that key yet.
   void Add(std::size_t hash, std::uint32_t position) {
     if ((count_ + 1) * 2 > slots_.size()) Rehash(std::max<std::size_t>(16, slots_.size() * 2));
-    Place({hash, position + 1});
+    Place({static_cast<std::uint32_t>(hash), position + 1});
     ++count_;
   }
 
@@ -38,8 +39,11 @@ class FlatIndex {
   void Reserve(std::size_t count) { Rehash(std::bit_ceil(std::max<std::size_t>(16, count * 2))); }
 
  private:
+  // Eight bytes, so that a large table spans as few pages as it can: each lookup lands on a
+  // line no recent work has touched, and its page is as likely not to be mapped in the cache
+  // of recent translations either.
   struct Slot {
-    std::size_t hash = 0;
+    std::uint32_t hash = 0;   // the low half of the key's hash
     std::uint32_t entry = 0;  // the position plus one; 0: an empty slot
   };
 
