@@ -39,9 +39,9 @@ class FlatIndex {
   void Reserve(std::size_t count) { Rehash(std::bit_ceil(std::max<std::size_t>(16, count * 2))); }
 
  private:
-  // Eight bytes, so that a large table spans as few pages as it can: each lookup lands on a
-  // line no recent work has touched, and its page is as likely not to be mapped in the cache
-  // of recent translations either.
+  // Eight bytes: a lookup in a large table lands on memory no recent work touched, and the
+  // fewer pages the table spans, the likelier its page is still in the processor's cache of
+  // address translations.
   struct Slot {
     std::uint32_t hash = 0;   // the low half of the key's hash
     std::uint32_t entry = 0;  // the position plus one; 0: an empty slot
