@@ -313,10 +313,16 @@ std::size_t QuietRun(std::string_view text, std::size_t pos) {
 std::size_t AsciiTail(std::string_view text) {
   constexpr std::uint64_t kHighBits = 0x8080808080808080u;
   std::size_t begin = text.size();
+  // Four words of their own, each loaded as it stands (read as one array, they went through the
+  // stack and each load waited on the store before it).
+  const auto word = [&](std::size_t at) {
+    std::uint64_t value;
+    std::memcpy(&value, text.data() + at, sizeof value);
+    return value;
+  };
   for (; begin >= 32; begin -= 32) {
-    std::uint64_t words[4];
-    std::memcpy(words, text.data() + begin - 32, sizeof words);
-    if (((words[0] | words[1] | words[2] | words[3]) & kHighBits) != 0) break;
+    const std::size_t at = begin - 32;
+    if (((word(at) | word(at + 8) | word(at + 16) | word(at + 24)) & kHighBits) != 0) break;
   }
   while (begin > 0 && static_cast<unsigned char>(text[begin - 1]) < 0x80) --begin;
   return begin;
