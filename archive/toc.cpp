@@ -115,9 +115,9 @@ std::vector<std::size_t> TocEntries::Order() const {
 
 // Page paths use "/" as their separator; "\" is an ordinary character of a file name here, so
 // only "/" splits.
-std::string fncGetFileName(const std::string& path) {
+std::string_view fncGetFileName(std::string_view path) {
   const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return path;
+  if (slash == std::string_view::npos) return path;
   return path.substr(slash + 1);
 }
 

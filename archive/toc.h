@@ -69,8 +69,8 @@ class TocEntries {
   FlatIndex index_;
 };
 
-// The text after the last "/" of `path`, or the whole of `path` when it has none. Only "/"
-// separates: "\" is an ordinary character of a file name here.
-std::string fncGetFileName(const std::string& path);
+// The text after the last "/" of `path`, or the whole of `path` when it has none: a view into
+// `path`. Only "/" separates: "\" is an ordinary character of a file name here.
+std::string_view fncGetFileName(std::string_view path);
 
 }  // namespace lorva

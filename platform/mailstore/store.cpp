@@ -296,8 +296,8 @@ std::shared_ptr<outlook::OutlookItem> ItemOver(FileBytes bytes, std::string file
 
 class StoreItems : public outlook::ItemCollection {
  public:
-  StoreItems(fs::path directory, std::vector<std::string> names)
-      : directory_(std::move(directory)), names_(std::move(names)) {}
+  StoreItems(const fs::path& directory, std::vector<std::string> names)
+      : folder_(directory.string() + "/"), names_(std::move(names)) {}
   int Count() override { return static_cast<int>(names_.size()); }
   // Reads the item's file (opened once, here) and parses what opening a message parses.
   std::shared_ptr<outlook::OutlookItem> Item(int index) override {
@@ -306,11 +306,11 @@ class StoreItems : public outlook::ItemCollection {
     }
     const std::string& name = names_[static_cast<std::size_t>(index - 1)];
     return Reading([&] { return TheItem(name); },
-                   [&] { return ItemOver(ReadWholeFile((directory_ / name).string()), name); });
+                   [&] { return ItemOver(ReadWholeFile(folder_ + name), name); });
   }
 
  private:
-  fs::path directory_;
+  std::string folder_;  // the folder's path and a "/"
   std::vector<std::string> names_;
 };
 
