@@ -400,9 +400,11 @@ void ArchiveRunner::ExportArticle(outlook::OutlookItem& item, cArticle& article,
 }
 
 void ArchiveRunner::WriteFlatEntries(TextStream* toc, const TocEntries& entries) {
+  std::string line;  // one buffer for all the lines
   entries.InDictionaryOrder([&](const TocEntries::Entry& entry) {
-    WriteIndex(toc, "<li><a href='" + UrlEncodeFileName(std::string(entry.fileName())) + "'>" +
-                        HtmlEscape(std::string(entry.subject())) + "</a></li>");
+    line.assign("<li><a href='").append(UrlEncodeFileName(entry.fileName())).append("'>");
+    line.append(HtmlEscape(entry.subject())).append("</a></li>");
+    WriteIndex(toc, line);
   });
 }
 
@@ -412,6 +414,7 @@ void ArchiveRunner::WriteGroupedList(TextStream* toc, TickedPairs& pairs,
   const std::string headingOpen = collapsible ? kHeadingOpenCollapsible : kHeadingOpenPlain;
   const std::string entryOpen = collapsible ? kEntryOpenCollapsible : kEntryOpenPlain;
   const std::size_t types = pairs.types().size();
+  std::string line;  // one buffer for all the entries' lines
   for (std::size_t c = 0; c < pairs.categories().size(); ++c) {
     bool categoryWritten = false;
     for (std::size_t t = 0; t < types; ++t) {
@@ -423,8 +426,9 @@ void ArchiveRunner::WriteGroupedList(TextStream* toc, TickedPairs& pairs,
       }
       WriteIndex(toc, headingOpen + HtmlEscape(pairs.types()[t]) + "</b></p><ul>");
       pair.entries.InDictionaryOrder([&](const TocEntries::Entry& entry) {
-        WriteIndex(toc, entryOpen + UrlEncodeFileName(std::string(entry.fileName())) + "'>" +
-                            HtmlEscape(std::string(entry.subject())) + "</a></p></li>");
+        line.assign(entryOpen).append(UrlEncodeFileName(entry.fileName())).append("'>");
+        line.append(HtmlEscape(entry.subject())).append("</a></p></li>");
+        WriteIndex(toc, line);
       });
       WriteIndex(toc, "</ul></li>");
     }

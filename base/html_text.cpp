@@ -7,7 +7,7 @@
 
 namespace lorva {
 
-std::string HtmlEscape(const std::string& input) {
+std::string HtmlEscape(std::string_view input) {
   const std::string text = BlankControlCharacters(input);
   // One pass: find_first_of would search the five characters once for each byte of the text.
   const auto special = [](char c) {
@@ -40,7 +40,7 @@ std::string HtmlEscape(const std::string& input) {
   return out;
 }
 
-std::string UrlEncodeFileName(const std::string& name) {
+std::string UrlEncodeFileName(std::string_view name) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(name.size());

@@ -92,12 +92,7 @@ class FileTextStream : public TextStream {
       WriteOut(text);
       return;
     }
-    std::string bytes = encoder_.Encode(text);
-    if (pending_.empty()) {
-      pending_ = std::move(bytes);
-    } else {
-      pending_ += bytes;
-    }
+    encoder_.EncodeAppending(text, pending_);
     if (pending_.size() >= kWriteAt) Flush();
   }
 
@@ -343,19 +338,25 @@ void HtmlAsciiEncoder::TakeUnchanged(std::string utf8) {
 }
 
 std::string HtmlAsciiEncoder::Encode(std::string_view utf8) {
+  std::string out;
+  EncodeAppending(utf8, out);
+  return out;
+}
+
+void HtmlAsciiEncoder::EncodeAppending(std::string_view utf8, std::string& out) {
   const std::size_t ascii = AsciiTail(utf8);  // where the ASCII text at the end begins
   if (ascii == 0) {
     Defer(utf8);
-    return std::string(utf8);
+    out.append(utf8);
+    return;
   }
   if (!deferred_.empty()) {
     EncodeFollowing(deferred_);
     deferred_.clear();
   }
-  std::string out = EncodeFollowing(utf8.substr(0, ascii));
+  out += EncodeFollowing(utf8.substr(0, ascii));
   Defer(utf8.substr(ascii));
   out.append(utf8, ascii, std::string_view::npos);
-  return out;
 }
 
 void HtmlAsciiEncoder::Defer(std::string_view ascii) {

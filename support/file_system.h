@@ -80,6 +80,8 @@ class FileSystemObject {
 class HtmlAsciiEncoder {
  public:
   std::string Encode(std::string_view utf8);
+  // Encode, appending the bytes to `out`.
+  void EncodeAppending(std::string_view utf8, std::string& out);
   // Whether Encode gives `utf8` back as it stands: it is all ASCII.
   static bool Unchanged(std::string_view utf8);
   // Takes `utf8`, which must be Unchanged, as Encode would, without handing back a copy; the
