@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
@@ -191,17 +192,24 @@ std::string DecodeCodePage(std::span<const std::uint8_t> bytes, std::uint32_t co
 
 void AppendUtf16LeAsUtf8(std::string& out, std::span<const std::uint8_t> bytes) {
   const size_t units = bytes.size() / 2;
-  // Names of streams and most texts are ASCII: narrowed in one pass.
-  std::uint8_t beyondAscii = 0;
-  for (size_t i = 0; i < units; ++i) beyondAscii |= (bytes[2 * i] & 0x80) | bytes[2 * i + 1];
-  if (beyondAscii == 0) {
-    const size_t start = out.size();
-    out.resize(start + units);
-    for (size_t i = 0; i < units; ++i) out[start + i] = static_cast<char>(bytes[2 * i]);
-    return;
+  // Names of streams and most texts are ASCII: narrowed as they are read, four units at a time
+  // while they last.
+  const size_t start = out.size();
+  out.resize(start + units);
+  char* const to = out.data() + start;
+  size_t i = 0;
+  for (; i + 4 <= units; i += 4) {
+    const std::uint64_t four = ReadLe64(bytes.data() + 2 * i);
+    if ((four & 0xFF80FF80FF80FF80u) != 0) break;
+    for (int k = 0; k < 4; ++k) to[i + k] = static_cast<char>(four >> (16 * k));
   }
-  out.reserve(out.size() + units + units / 4);
-  for (size_t i = 0; i < units; ++i) {
+  for (; i < units && bytes[2 * i] < 0x80 && bytes[2 * i + 1] == 0; ++i) {
+    to[i] = static_cast<char>(bytes[2 * i]);
+  }
+  out.resize(start + i);
+  if (i == units) return;
+  out.reserve(out.size() + (units - i) + (units - i) / 4);
+  for (; i < units; ++i) {
     std::uint32_t u = ReadLe16(&bytes[2 * i]);
     if (u < 0x80) {
       out += static_cast<char>(u);
