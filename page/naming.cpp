@@ -75,9 +75,9 @@ bool EndsWithExtension(const std::string& name) {
 }
 
 // The file name part of `path`: what follows its last "/" (all of it when it has none).
-std::string NameOf(const std::string& path) {
+std::string_view NameOf(std::string_view path) {
   const std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 // Cuts the file name of `path`, which begins at `nameStart`, to the file system's limit for one
@@ -163,10 +163,7 @@ bool PageNames::Taken(const std::string& folded) const {
 }
 
 std::string PageNames::Free(const std::string& path, int& number, std::string& folded) const {
-  const std::size_t slash = path.find_last_of('/');
-  const std::string_view name = slash == std::string::npos
-                                    ? std::string_view(path)
-                                    : std::string_view(path).substr(slash + 1);
+  const std::string_view name = NameOf(path);
   number = 1;
   folded = FoldCase(name);
   if (!Taken(folded)) return path;

@@ -329,7 +329,7 @@ bool HtmlAsciiEncoder::Unchanged(std::string_view utf8) {
   return AsciiTail(utf8) == 0;
 }
 
-void HtmlAsciiEncoder::TakeUnchanged(std::string utf8) {
+void HtmlAsciiEncoder::TakeUnchanged(std::string&& utf8) {
   if (deferred_.empty() && utf8.size() <= kDeferredAtMost) {
     deferred_ = std::move(utf8);
   } else {

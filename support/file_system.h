@@ -84,9 +84,10 @@ class HtmlAsciiEncoder {
   void EncodeAppending(std::string_view utf8, std::string& out);
   // Whether Encode gives `utf8` back as it stands: it is all ASCII.
   static bool Unchanged(std::string_view utf8);
-  // Takes `utf8`, which must be Unchanged, as Encode would, without handing back a copy; the
-  // text itself is kept when nothing is kept yet.
-  void TakeUnchanged(std::string utf8);
+  // Takes `utf8`, which must be Unchanged, as Encode would, without handing back a copy.
+  void TakeUnchanged(std::string_view utf8) { Defer(utf8); }
+  // The same for a text handed over: the text itself is kept when nothing is kept yet.
+  void TakeUnchanged(std::string&& utf8);
 
  private:
   enum class State { kData, kTagOpen, kTagName, kInTag, kBang, kComment, kRawText };
